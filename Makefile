@@ -1,0 +1,46 @@
+# Two commands work on a fresh Debian 12 machine: `make run` and `make test`.
+BUILD   ?= build
+DATA    ?= $(HOME)/Esfuerzo
+JOBS    ?= $(shell nproc)
+PACKAGES = cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libqt6serialport6-dev \
+           qt6-translations-l10n libgl-dev fonts-liberation socat xvfb xauth
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all deps build run test format clean
+
+all: build
+
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:$$missing"; \
+	    $(SUDO) apt-get update && \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+$(BUILD)/build.ninja: CMakeLists.txt | deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Seeds the data folder with what an installation ships; never overwrites.
+run: build
+	@mkdir -p "$(DATA)"
+	@for f in data/*; do \
+	    [ -f "$$f" ] || continue; \
+	    [ -e "$(DATA)/$$(basename "$$f")" ] || cp "$$f" "$(DATA)/"; \
+	done
+	cd "$(DATA)" && "$(CURDIR)/$(BUILD)/esfuerzo"
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD)

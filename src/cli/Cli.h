@@ -1,0 +1,6 @@
+#pragma once
+#include <QStringList>
+#include <QTextStream>
+namespace esf::cli {
+int run(const QStringList& args, QTextStream& out, QTextStream& err);
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QDir>
+#include <QString>
+#include <QStringList>
+
+namespace esf {
+
+// Files copied from older installations may differ in case: try the exact name,
+// then a case-insensitive match in the same folder. Returns the path to use.
+QString resolveCaseInsensitive(const QDir& dir, const QString& name);
+
+// Names matching a pattern such as "*.DAT", case-insensitively, sorted.
+QStringList listMatching(const QDir& dir, const QString& pattern);
+
+// A name taken from inside a file may reach the file system only when it is a plain
+// file name: no separators, no "..", no control or reserved characters.
+bool isPlainFileName(const QString& name);
+
+} // namespace esf
