@@ -1,0 +1,65 @@
+#include "app/Services.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace esf {
+namespace {
+
+const QString kBoxTitle = QStringLiteral("Esfuerzo");
+
+class StandardMessageBoxes final : public MessageBoxes {
+public:
+    void warning(QWidget* parent, const QString& text) override
+    {
+        QMessageBox::warning(parent, kBoxTitle, text, QMessageBox::Ok);
+    }
+    void information(QWidget* parent, const QString& text) override
+    {
+        QMessageBox::information(parent, kBoxTitle, text, QMessageBox::Ok);
+    }
+    bool confirm(QWidget* parent, const QString& text) override
+    {
+        return QMessageBox::question(parent, kBoxTitle, text, QMessageBox::Yes | QMessageBox::No) ==
+               QMessageBox::Yes;
+    }
+    void error(QWidget* parent, const QString& text) override
+    {
+        QMessageBox::critical(parent, kBoxTitle, text, QMessageBox::Ok);
+    }
+};
+
+class QtTickTimer final : public TickTimer {
+public:
+    QtTickTimer()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
+            if (onTimeout)
+                onTimeout();
+        });
+    }
+    void setInterval(int ms) override { m_timer.setInterval(ms); }
+    int interval() const override { return m_timer.interval(); }
+    void start() override { m_timer.start(); }
+    void stop() override { m_timer.stop(); }
+    bool isActive() const override { return m_timer.isActive(); }
+
+private:
+    QTimer m_timer;
+};
+
+} // namespace
+
+Services Services::standard()
+{
+    Services s;
+    s.messages = std::make_shared<StandardMessageBoxes>();
+    s.makeTimer = [] { return std::make_unique<QtTickTimer>(); };
+    s.today = [] { return QDate::currentDate(); };
+    s.beep = [] { QApplication::beep(); };
+    s.quit = [] { QCoreApplication::quit(); };
+    return s;
+}
+
+} // namespace esf

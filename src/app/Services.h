@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+namespace esf {
+
+// Modal message boxes, so tests can answer them without a screen.
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    virtual void warning(QWidget* parent, const QString& text) = 0;
+    virtual void information(QWidget* parent, const QString& text) = 0;
+    // Yes/No; true for Yes.
+    virtual bool confirm(QWidget* parent, const QString& text) = 0;
+    // The standard error box of the file layer and the serial link.
+    virtual void error(QWidget* parent, const QString& text) = 0;
+};
+
+// A periodic timer a test can fire by hand.
+class TickTimer {
+public:
+    virtual ~TickTimer() = default;
+    virtual void setInterval(int ms) = 0;
+    virtual int interval() const = 0;
+    virtual void start() = 0;
+    virtual void stop() = 0;
+    virtual bool isActive() const = 0;
+    std::function<void()> onTimeout;
+};
+
+// Everything the windows take from the platform that a test wants to replace.
+struct Services {
+    std::shared_ptr<MessageBoxes> messages;
+    std::function<std::unique_ptr<TickTimer>()> makeTimer;
+    std::function<QDate()> today;
+    std::function<void()> beep;
+    // Ends the event loop once the main window has closed in order.
+    std::function<void()> quit;
+
+    // Real boxes, real timers, the system date and the system bell.
+    static Services standard();
+};
+
+} // namespace esf

@@ -1,0 +1,233 @@
+#pragma once
+
+#include "acquisition/LiveMonitor.h"
+#include "acquisition/PortMap.h"
+#include "acquisition/SampleSource.h"
+#include "app/Services.h"
+#include "app/ZirodIni.h"
+#include "display/SweepDisplay.h"
+
+#include <QImage>
+#include <QMainWindow>
+#include <QSet>
+#include <array>
+#include <memory>
+
+class QAction;
+class QActionGroup;
+class QFrame;
+class QLabel;
+class QMenu;
+class QScrollBar;
+class QStatusBar;
+class QToolBar;
+
+namespace esf {
+
+class ImageView;
+class SerialLink;
+
+inline const QString kSoftwareVersion = QStringLiteral("2007.1.1");
+inline const QString kProductTitle = QStringLiteral("Esfuerzo - Prueba ergométrica");
+inline const QString kSampleFileName = QStringLiteral("ECG-1.ecg");
+inline const QString kZirodMissingText = QStringLiteral(
+    " Falta archivo Zirod.ini. El programa creará uno nuevo, pero pueden destruirse los "
+    "estudios grabados");
+
+// The main window: owns the whole state of the running workstation.
+class TZuvudezidedFrm : public QMainWindow, private FrameSink {
+    Q_OBJECT
+public:
+    explicit TZuvudezidedFrm(Services services, QWidget* parent = nullptr);
+    ~TZuvudezidedFrm() override;
+
+    // Start-up and exit.
+    void FormCreate();
+    void FormActivate();
+    void SalirmnuClick();
+
+    // Live signal.
+    void DemoTimerTimer();
+    void DrawGrid(int speed);
+    void UpdateLabels();
+    void DrawQRSBox();
+    void DrawQRSAverage();
+
+    // Tool buttons and menus of the live display.
+    void FiltroButClick();
+    void VelButClick();
+    void GanButClick();
+    void DerivButClick() {}
+    void D2mnuClick();
+    void V2mnuClick();
+    void V5mnuClick();
+    void PromQRSmnuClick();
+    void COM1mnuClick();
+    void COM2mnuClick();
+    void COM3mnuClick();
+    void ComunicmnuClick();
+    void AcercamnuClick();
+    void QRSdispDblClick();
+    void StatusBarPacDblClick();
+
+    // Serial link.
+    void OpenPort();
+    void SendCommand(quint8 value);
+
+    // State, read by tests and later by the other windows.
+    const ZirodConfig& config() const { return m_config; }
+    const QString& workDir() const { return m_workDir; }
+    const LiveMonitor& monitor() const { return m_monitor; }
+    const SweepDisplay& sweep() const { return m_sweep; }
+    const QImage& qrsImage() const { return m_qrsImage; }
+    bool patientOpen() const { return m_patientOpen; }
+    bool demoTimerActive() const;
+    TickTimer& demoTimer() { return *m_demoTimer; }
+    TickTimer& stageClock() { return *m_etapaCrono; }
+    int activationCount() const { return m_activationCount; }
+    bool exited() const { return m_exited; }
+
+protected:
+    bool event(QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    // FrameSink
+    void traceSample(int value, int lead) override;
+    void beatFlagChanged(bool visible) override;
+    void heartRateRefresh(int heartRate) override;
+    void qrsAverageUpdated() override;
+
+    void buildMenus();
+    void buildToolBar();
+    void buildCentral();
+    void buildStatusBar();
+    QAction* makeAction(const char* name, const QString& caption, void (TZuvudezidedFrm::*handler)());
+    QAction* makeToolButton(const char* name, const QString& hint, const QIcon& icon,
+                            void (TZuvudezidedFrm::*handler)());
+    void setCommandEnabled(QAction* action, bool enabled);
+    void SetRunControls(bool enabled);
+    void applyPortChecks();
+    void applyFormulaCheck();
+    void chooseFormula(int formula);
+    void choosePort(int index);
+    void chooseDetectionLead(int lead);
+    void placeLeftColumn();
+    void placeHeartRateBox();
+    void resizeSweep();
+    void showError(const QString& text);
+    void afterModal(int serialBefore);
+    int modalSerial() const { return m_activationCount; }
+    QString zirodPath() const;
+
+    Services m_services;
+
+    // Configuration and state owned by the main window.
+    QString m_workDir;
+    ZirodConfig m_config;
+    bool m_patientOpen = false;
+    int m_studyCount = 0;
+    LiveMonitor m_monitor;
+    SampleSource m_source;
+    SweepDisplay m_sweep;
+    QImage m_qrsImage;
+    std::unique_ptr<SerialLink> m_comPort1;
+    std::unique_ptr<TickTimer> m_demoTimer;
+    std::unique_ptr<TickTimer> m_etapaCrono;
+    int m_activationCount = 0;
+    bool m_deactivated = true;
+    bool m_exited = false;
+    bool m_creating = false;
+
+    // Commands whose windows come with later work: shown, never enabled.
+    QSet<QAction*> m_notYetAvailable;
+
+public:
+    // Controls, named as the users' manuals and the tests know them.
+    QMenu* Archivomnu = nullptr;
+    QMenu* Configmnu = nullptr;
+    QMenu* Protocolosmnu = nullptr;
+    QMenu* Informemnu = nullptr;
+    QMenu* Ayudamnu = nullptr;
+    QMenu* CopiaArchivosmnu = nullptr;
+    QMenu* PuertoSeriemnu = nullptr;
+    QMenu* FrecMaxmnu = nullptr;
+    QMenu* DeteccionQRSmnu = nullptr;
+    QMenu* PacPopupmnu = nullptr;
+
+    QAction* PacNuevomnu = nullptr;
+    QAction* PacExistentemnu = nullptr;
+    QAction* Cerrarpacmnu = nullptr;
+    QAction* Estudionuevomnu = nullptr;
+    QAction* EstudioExistmnu = nullptr;
+    QAction* Copiarmnu = nullptr;
+    QAction* AbrirCopiamnu = nullptr;
+    QAction* Recuperarmnu = nullptr;
+    QAction* BorrarPacmnu = nullptr;
+    QAction* Guardarmnu = nullptr;
+    QAction* Salirmnu = nullptr;
+    QAction* COM1mnu = nullptr;
+    QAction* COM2mnu = nullptr;
+    QAction* COM3mnu = nullptr;
+    QAction* Impresoramnu = nullptr;
+    QAction* Datosgenmnu = nullptr;
+    QAction* Comunicmnu = nullptr;
+    QAction* PromQRSmnu = nullptr;
+    std::array<QAction*, 8> formulaItems{};
+    QActionGroup* formulaGroup = nullptr;
+    QAction* D2mnu = nullptr;
+    QAction* V2mnu = nullptr;
+    QAction* V5mnu = nullptr;
+    QAction* EditarProtomnu = nullptr;
+    QAction* AbrirProtocolomnu = nullptr;
+    QAction* MostrarProtmnu = nullptr;
+    QAction* VerInformemnu = nullptr;
+    QAction* PlantInformemnu = nullptr;
+    QAction* Imprimirmnu = nullptr;
+    QAction* Ayuda1 = nullptr;
+    QAction* Acercamnu = nullptr;
+    QAction* Pacexismnu = nullptr;
+    QAction* Pacientenuevomnu = nullptr;
+
+    QToolBar* ToolBar1 = nullptr;
+    QAction* NuevoEstBut = nullptr;
+    QAction* AbrirBut = nullptr;
+    QAction* VerEstBut = nullptr;
+    QAction* DerivBut = nullptr;
+    QAction* FiltroBut = nullptr;
+    QAction* VelBut = nullptr;
+    QAction* GanBut = nullptr;
+    QAction* InicioBut = nullptr;
+    QAction* AvanzaBut = nullptr;
+    QAction* DetenerBut = nullptr;
+    QAction* SiguienteBut = nullptr;
+    QAction* GuardarBut = nullptr;
+
+    QFrame* ECGBar = nullptr;
+    QLabel* DerivLbl1 = nullptr;
+    QLabel* DerivLbl2 = nullptr;
+    QLabel* DerivLbl3 = nullptr;
+    QLabel* heartlbl = nullptr;
+    QFrame* ECGEst = nullptr;
+    QLabel* FiltroEst = nullptr;
+    QLabel* VelEst = nullptr;
+    QLabel* GanEst = nullptr;
+    QFrame* ECGPanel = nullptr;
+    ImageView* ECGDisp = nullptr;
+    QFrame* PanelDatos = nullptr;
+    QFrame* FrecBrd = nullptr;
+    QLabel* FrecTxt = nullptr;
+    QLabel* FrecUnLbl = nullptr;
+    QLabel* FrecMaxTxt = nullptr;
+    QLabel* FrecMaxLbl = nullptr;
+    QLabel* FrecSMaxTxt = nullptr;
+    QLabel* FrecSMaxLbl = nullptr;
+    QFrame* QRSBrd = nullptr;
+    ImageView* QRSdisp = nullptr;
+    QScrollBar* ScrollQRS1 = nullptr;
+    QStatusBar* StatusBarPac = nullptr;
+    std::array<QLabel*, 5> statusPanels{};
+};
+
+} // namespace esf

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QColor>
+#include <array>
+#include <cstdint>
+
+class QPainter;
+
+namespace esf {
+
+// Background in the button-face colour and the ECG grid at the sweep's scale; w, h are the
+// size of the box's image.
+void drawQrsBox(QPainter& painter, int w, int h, int bigDiv, QColor buttonFace);
+
+// The averaged beat of each lead around its zero line, from entry scrollPos (0..100) of the
+// 201-entry window, starting at the box's left edge.
+void drawQrsAverage(QPainter& painter, const std::array<std::array<std::int32_t, 201>, 3>& avg,
+                    const std::array<int, 3>& qrsBaseline, double pxPerSample, double pxPerUnit,
+                    int scrollPos);
+
+} // namespace esf

@@ -1,0 +1,206 @@
+#include "display/SweepDisplay.h"
+
+#include "acquisition/DisplaySettings.h"
+#include "common/Rounding.h"
+#include "common/SoftAssert.h"
+
+#include <QPainter>
+#include <QPen>
+#include <QPoint>
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace esf {
+
+namespace {
+
+constexpr int kLargeDivisions = 28; // across the width, and the most rows of dashes
+constexpr int kSmallDotColumns = 145;
+constexpr int kDashPeriod = 8; // dashes of 3 pixels every 8 along each large-division row
+
+void appendDashes(std::vector<QPoint>& pts, const SweepGeometry& g, int x)
+{
+    if (g.bigDiv <= 0 || x % kDashPeriod <= 4)
+        return;
+    for (int k = 1; k <= kLargeDivisions && k * g.bigDiv <= g.height; ++k)
+        pts.emplace_back(x, k * g.bigDiv);
+}
+
+void appendDottedLine(std::vector<QPoint>& pts, int x, int height)
+{
+    for (int y = 0; y <= height; y += kGridDotPeriod)
+        pts.emplace_back(x, y);
+}
+
+void appendDotColumn(std::vector<QPoint>& pts, int x, int smallDiv, int height)
+{
+    if (smallDiv <= 0)
+        return;
+    for (int y = 0; y <= height; y += smallDiv)
+        pts.emplace_back(x, y);
+}
+
+void appendGridColumn(std::vector<QPoint>& pts, const SweepGeometry& g, int x)
+{
+    if (g.bigDiv > 0 && x % g.bigDiv == 0)
+        appendDottedLine(pts, x, g.height);
+    if (g.smallDiv > 0 && x % g.smallDiv == 0)
+        appendDotColumn(pts, x, g.smallDiv, g.height);
+    appendDashes(pts, g, x);
+}
+
+// One drawPoints call per batch: a full-screen grid is tens of thousands of pixels.
+void plotPoints(QPainter& painter, const std::vector<QPoint>& pts, QRgb colour)
+{
+    if (pts.empty())
+        return;
+    const QPen oldPen = painter.pen();
+    painter.setPen(QPen(QColor(colour), 1));
+    painter.drawPoints(pts.data(), static_cast<int>(pts.size()));
+    painter.setPen(oldPen);
+}
+
+} // namespace
+
+SweepGeometry computeSweepGeometry(int w, int h, int hq, int speedMmPerS)
+{
+    SweepGeometry g;
+    g.width = std::max(w, 0);
+    g.height = std::max(h, 0);
+    g.bigDiv = divTrunc(g.width, kLargeDivisions);
+    g.smallDiv = divTrunc(g.bigDiv, 5);
+    g.pxPerUnit = g.bigDiv / 70.0;
+    // The whole width holds 145.25 / speed seconds of frames 5 ms apart.
+    g.pxPerSample = speedMmPerS > 0 ? g.width / ((145.25 / speedMmPerS) / 0.005) : 0.0;
+    const int quarter = divTrunc(g.height, 4);
+    const int qrsQuarter = divTrunc(std::max(hq, 0), 4);
+    for (int k = 0; k < kLeadCount; ++k) {
+        g.baseline[static_cast<std::size_t>(k)] = (k + 1) * quarter;
+        g.qrsBaseline[static_cast<std::size_t>(k)] = (k + 1) * qrsQuarter;
+    }
+    return g;
+}
+
+void drawGrid(QPainter& painter, const SweepGeometry& g)
+{
+    painter.fillRect(QRect(0, 0, g.width, g.height), QColor(kSweepBackgroundColor));
+    if (g.bigDiv <= 0)
+        return; // narrower than one division per pixel: nothing meaningful to draw
+
+    std::vector<QPoint> pts;
+    pts.reserve(static_cast<std::size_t>(g.width) * 3 / 8 * (g.height / g.bigDiv + 1) +
+                static_cast<std::size_t>(kLargeDivisions + 1) * (g.height / kGridDotPeriod + 1) +
+                (g.smallDiv > 0
+                     ? static_cast<std::size_t>(kSmallDotColumns + 1) * (g.height / g.smallDiv + 1)
+                     : 0));
+    for (int x = 0; x <= g.width; ++x)
+        appendDashes(pts, g, x);
+    for (int i = 0; i <= kLargeDivisions; ++i)
+        appendDottedLine(pts, i * g.bigDiv, g.height);
+    if (g.smallDiv > 0) {
+        // Small divisions at fifths of the large ones, which is not always a multiple of
+        // smallDiv when bigDiv is not a multiple of 5.
+        for (int i = 0; i <= kSmallDotColumns; ++i) {
+            const int x = (i * g.bigDiv) / 5;
+            if (x > g.width)
+                break;
+            appendDotColumn(pts, x, g.smallDiv, g.height);
+        }
+    }
+    plotPoints(painter, pts, kGridColor);
+}
+
+void restoreGridColumn(QPainter& painter, const SweepGeometry& g, int x)
+{
+    std::vector<QPoint> pts;
+    appendGridColumn(pts, g, x);
+    plotPoints(painter, pts, kGridColor);
+}
+
+void SweepDisplay::resize(int w, int h, int hq)
+{
+    w = std::max(w, 0);
+    h = std::max(h, 0);
+    hq = std::max(hq, 0);
+    if (w == m_image.width() && h == m_image.height() && hq == m_qrsHeight)
+        return;
+    m_qrsHeight = hq;
+    m_image = (w > 0 && h > 0) ? QImage(w, h, QImage::Format_RGB32) : QImage();
+    drawGrid(m_speed);
+}
+
+void SweepDisplay::drawGrid(int speedMmPerS)
+{
+    m_speed = speedMmPerS;
+    m_geometry = computeSweepGeometry(m_image.width(), m_image.height(), m_qrsHeight, m_speed);
+    if (!m_image.isNull()) {
+        QPainter painter(&m_image);
+        esf::drawGrid(painter, m_geometry);
+    }
+    m_state.sweepCount = 0.0;
+    m_state.sweepX = 0;
+    m_state.prevX = 0;
+    m_dirty = m_image.rect();
+}
+
+void SweepDisplay::drawTraceSample(int value, int lead)
+{
+    ESF_ASSERT(lead >= 0 && lead < kLeadCount, return );
+    if (m_image.isNull())
+        return;
+
+    QPainter painter(&m_image);
+    if (lead == 0)
+        advance(painter);
+
+    const auto k = static_cast<std::size_t>(lead);
+    const int y = static_cast<int>(roundHalfEven(value * m_geometry.pxPerUnit));
+    const int base = m_geometry.baseline[k];
+    const QPoint from(m_state.prevX, base - m_state.lastY[k]);
+    const QPoint to(m_state.sweepX, base - y);
+    painter.setPen(QPen(QColor(kTraceColor), 1));
+    painter.drawLine(from, to);
+    markDirty(QRect(from, to).normalized());
+    m_state.lastY[k] = y;
+}
+
+void SweepDisplay::advance(QPainter& painter)
+{
+    const int w = m_geometry.width;
+    m_state.prevX = m_state.sweepX;
+    m_state.sweepCount += 1.0;
+    const std::int64_t pos = roundHalfEven(m_state.sweepCount * m_geometry.pxPerSample);
+    m_state.sweepX = static_cast<int>(((pos % w) + w) % w);
+    if (m_state.sweepX == m_state.prevX)
+        return; // several frames on one column draw vertical strokes there
+
+    int first = m_state.prevX + 1;
+    if (m_state.sweepX < m_state.prevX) {
+        // Wrapped. On a wide display the new column may lie past the left edge: clear up to it
+        // and start the segments at the edge, so no line is drawn back across the screen.
+        m_state.prevX = 0;
+        first = 0;
+    }
+    const int last = m_state.sweepX;
+    const QRect columns(first, 0, last - first + 1, m_geometry.height);
+    painter.fillRect(columns, QColor(kSweepBackgroundColor));
+    std::vector<QPoint> pts;
+    for (int x = first; x <= last; ++x)
+        appendGridColumn(pts, m_geometry, x);
+    plotPoints(painter, pts, kGridColor);
+    markDirty(columns);
+}
+
+QRect SweepDisplay::takeDirtyRect()
+{
+    return std::exchange(m_dirty, QRect());
+}
+
+void SweepDisplay::markDirty(const QRect& r)
+{
+    m_dirty |= r.intersected(m_image.rect());
+}
+
+} // namespace esf

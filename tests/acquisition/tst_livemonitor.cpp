@@ -1,0 +1,279 @@
+#include "acquisition/LiveMonitor.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+
+using namespace esf;
+
+namespace {
+
+QByteArray frames(const QList<RawFrame>& list)
+{
+    QByteArray b;
+    for (const RawFrame& f : list) {
+        for (std::int16_t s : f) {
+            b.append(static_cast<char>(s & 0xFF));
+            b.append(static_cast<char>((s >> 8) & 0xFF));
+        }
+    }
+    return b;
+}
+
+std::unique_ptr<QIODevice> device(const QByteArray& bytes)
+{
+    auto buf = std::make_unique<QBuffer>();
+    buf->setData(bytes);
+    buf->open(QIODevice::ReadOnly);
+    return buf;
+}
+
+struct Recorder : FrameSink {
+    QList<int> shown[3];
+    int refreshes = 0;
+    int qrsUpdates = 0;
+    QList<bool> flags;
+    void traceSample(int value, int lead) override { shown[lead] << value; }
+    void beatFlagChanged(bool visible) override { flags << visible; }
+    void heartRateRefresh(int) override { ++refreshes; }
+    void qrsAverageUpdated() override { ++qrsUpdates; }
+};
+
+} // namespace
+
+class TestLiveMonitor : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void gainScaling_data();
+    void gainScaling();
+    void filterOnConstantInput_data();
+    void filterOnConstantInput();
+    void filterCancelsFiftyHertz();
+    void filterOnlyShapesWhatIsDrawn();
+    void filterMemoriesSurviveSwitchingOff();
+    void sourceLoopsOverASingleFrame();
+    void sourceTreatsATrailingPartialFrameAsTheEnd();
+    void sourceRefusesFilesWithoutAWholeFrame();
+    void tickPlaysExactlyTenFrames();
+    void heartRateTextEverySecondOfRing();
+    void stripStartsAtTheOldestFrame();
+    void averageWaitsHundredFramesAfterEachBeat();
+    void averageWithoutBeatsEvery1201Frames();
+    void averagingOffFreezesTheAverage();
+};
+
+void TestLiveMonitor::gainScaling_data()
+{
+    QTest::addColumn<int>("raw");
+    QTest::addColumn<int>("gainIndex");
+    QTest::addColumn<int>("scaled");
+    QTest::newRow("3 at 0.5") << 3 << 0 << 2;
+    QTest::newRow("5 at 0.5") << 5 << 0 << 2;
+    QTest::newRow("-3 at 0.5") << -3 << 0 << -2;
+    QTest::newRow("-5 at 0.5") << -5 << 0 << -2;
+    QTest::newRow("7 at 1.0") << 7 << 1 << 7;
+    QTest::newRow("16383 at 2.0") << 16383 << 2 << 32766;
+    QTest::newRow("20000 at 2.0 saturates") << 20000 << 2 << 32767;
+    QTest::newRow("-20000 at 2.0 saturates") << -20000 << 2 << -32768;
+}
+
+void TestLiveMonitor::gainScaling()
+{
+    QFETCH(int, raw);
+    QFETCH(int, gainIndex);
+    QFETCH(int, scaled);
+    LiveMonitor m;
+    m.settings.gainIndex = static_cast<std::uint8_t>(gainIndex);
+    const auto r = static_cast<std::int16_t>(raw);
+    m.processFrame({r, r, r}, nullptr);
+    QCOMPARE(m.ring.at(0, 1), scaled);
+    QCOMPARE(m.ring.at(2, 1), scaled);
+}
+
+void TestLiveMonitor::filterOnConstantInput_data()
+{
+    QTest::addColumn<int>("input");
+    QTest::addColumn<QList<int>>("drawn");
+    QTest::newRow("100") << 100 << QList<int>({25, 56, 82, 106, 105, 100, 99, 100, 100, 100});
+    QTest::newRow("300 clamps") << 300 << QList<int>({76, 168, 245, 255, 255, 255});
+    QTest::newRow("-300 clamps") << -300 << QList<int>({-76, -168, -245, -256, -256});
+}
+
+void TestLiveMonitor::filterOnConstantInput()
+{
+    QFETCH(int, input);
+    QFETCH(QList<int>, drawn);
+    FilterMemory mem;
+    QList<int> out;
+    for (qsizetype i = 0; i < drawn.size(); ++i)
+        out << filterSample(mem, input);
+    QCOMPARE(out, drawn);
+}
+
+void TestLiveMonitor::filterCancelsFiftyHertz()
+{
+    FilterMemory mem;
+    // 50 Hz at 200 samples/s is a period of four frames.
+    const int sine[4] = {0, 100, 0, -100};
+    for (int i = 0; i < 12; ++i)
+        filterSample(mem, sine[i % 4]);
+    for (int i = 12; i < 400; ++i)
+        QVERIFY2(std::abs(filterSample(mem, sine[i % 4])) <= 1, qPrintable(QString::number(i)));
+}
+
+void TestLiveMonitor::filterOnlyShapesWhatIsDrawn()
+{
+    LiveMonitor m;
+    m.settings.filterOn = true;
+    Recorder rec;
+    for (int i = 0; i < 3; ++i)
+        m.processFrame({100, 100, 100}, &rec);
+    QCOMPARE(rec.shown[0], QList<int>({25, 56, 82}));
+    QCOMPARE(rec.shown[2], QList<int>({25, 56, 82}));
+    QCOMPARE(m.ring.at(0, m.ring.writeIndex), 100);
+}
+
+void TestLiveMonitor::filterMemoriesSurviveSwitchingOff()
+{
+    LiveMonitor m;
+    Recorder rec;
+    m.settings.filterOn = true;
+    m.processFrame({100, 100, 100}, &rec); // 25
+    m.settings.filterOn = false;
+    m.processFrame({500, 500, 500}, &rec); // drawn raw, filter untouched
+    m.settings.filterOn = true;
+    m.processFrame({100, 100, 100}, &rec); // resumes as the second frame of a constant 100
+    QCOMPARE(rec.shown[1], QList<int>({25, 500, 56}));
+}
+
+void TestLiveMonitor::sourceLoopsOverASingleFrame()
+{
+    SampleSource src;
+    QVERIFY(src.open(device(frames({{1, -2, 3}}))));
+    for (int i = 0; i < 25; ++i)
+        QCOMPARE(src.nextFrame(), (RawFrame{1, -2, 3}));
+}
+
+void TestLiveMonitor::sourceTreatsATrailingPartialFrameAsTheEnd()
+{
+    SampleSource src;
+    QVERIFY(src.open(device(frames({{1, 1, 1}, {2, 2, 2}}) + QByteArray("\x07\x00\x08", 3))));
+    QCOMPARE(src.frameCount(), 2);
+    QList<int> firsts;
+    for (int i = 0; i < 5; ++i)
+        firsts << src.nextFrame()[0];
+    QCOMPARE(firsts, QList<int>({1, 2, 1, 2, 1}));
+}
+
+void TestLiveMonitor::sourceRefusesFilesWithoutAWholeFrame()
+{
+    SampleSource src;
+    QVERIFY(!src.open(device(QByteArray("\x01\x02\x03", 3))));
+    QVERIFY(!src.isOpen());
+    QVERIFY(!src.open(QStringLiteral("/nonexistent/ECG-1.ecg")));
+    QTemporaryDir dir;
+    QFile empty(dir.filePath(QStringLiteral("ECG-1.ecg")));
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    QVERIFY(!src.open(empty.fileName()));
+
+    // Nothing plays from a closed source.
+    LiveMonitor m;
+    m.tick(src, nullptr);
+    QCOMPARE(m.ring.writeIndex, 0);
+}
+
+void TestLiveMonitor::tickPlaysExactlyTenFrames()
+{
+    QList<RawFrame> list;
+    for (int i = 0; i < 15; ++i)
+        list << RawFrame{static_cast<std::int16_t>(i), 0, 0};
+    SampleSource src;
+    QVERIFY(src.open(device(frames(list))));
+    LiveMonitor m;
+    Recorder rec;
+    m.tick(src, &rec);
+    QCOMPARE(m.ring.writeIndex, 10);
+    m.tick(src, &rec);
+    QCOMPARE(m.ring.writeIndex, 20);
+    // Frames 11..14 then the loop back to 0..5.
+    QCOMPARE(rec.shown[0].mid(10), QList<int>({10, 11, 12, 13, 14, 0, 1, 2, 3, 4}));
+}
+
+void TestLiveMonitor::heartRateTextEverySecondOfRing()
+{
+    LiveMonitor m;
+    QList<int> at;
+    for (int f = 0; f < 2000; ++f) {
+        if (m.processFrame({0, 0, 0}, nullptr).heartRateRefresh)
+            at << m.ring.writeIndex;
+    }
+    QCOMPARE(at, QList<int>({200, 400, 600, 800, 1000, 1200, 1400, 1600, 1800, 0}));
+}
+
+void TestLiveMonitor::stripStartsAtTheOldestFrame()
+{
+    LiveMonitor m;
+    for (int f = 1; f <= 2005; ++f)
+        m.processFrame({static_cast<std::int16_t>(f), 0, static_cast<std::int16_t>(-f)}, nullptr);
+    QCOMPARE(m.ring.writeIndex, 5);
+    const auto strip = m.ring.captureStrip();
+    QCOMPARE(strip[0].size(), std::size_t(2001));
+    QCOMPARE(strip[0].front(), m.ring.at(0, 6)); // oldest frame: 6
+    QCOMPARE(strip[0].front(), 6);
+    QCOMPARE(strip[0][1999], 2005);               // newest, at entry 5
+    QCOMPARE(strip[0][2000], strip[0][0]);        // entry 6 again
+    QCOMPARE(strip[2][1999], -2005);
+}
+
+void TestLiveMonitor::averageWaitsHundredFramesAfterEachBeat()
+{
+    for (const int interval : {101, 100}) {
+        LiveMonitor m;
+        int updates = 0;
+        int beats = 0;
+        for (int f = 0; f < interval * 20; ++f) {
+            const std::int16_t v = f % interval < 5 ? 300 : 0;
+            const FrameReport r = m.processFrame({v, v, v}, nullptr);
+            updates += r.qrsUpdate;
+            beats += m.beats.beatCounter == 0;
+            if (r.qrsUpdate)
+                QCOMPARE(m.qrs.fidIdx, 100);
+        }
+        QVERIFY(beats >= 18);
+        // The count climbs through 100 once before the first beat is seen (the first pulse
+        // comes too early after start); after that only beats 101 frames apart update.
+        if (interval == 101)
+            QCOMPARE(updates, beats + 1);
+        else
+            QCOMPARE(updates, 1);
+    }
+}
+
+void TestLiveMonitor::averageWithoutBeatsEvery1201Frames()
+{
+    LiveMonitor m;
+    QList<int> at;
+    for (int f = 1; f <= 3000; ++f) {
+        if (m.processFrame({10, 10, 10}, nullptr).qrsUpdate)
+            at << f;
+    }
+    QCOMPARE(at, QList<int>({100, 1301, 2502}));
+}
+
+void TestLiveMonitor::averagingOffFreezesTheAverage()
+{
+    LiveMonitor m;
+    for (int f = 0; f < 100; ++f)
+        m.processFrame({10, 10, 10}, nullptr);
+    const QrsBeats frozen = m.qrs.values;
+    QCOMPARE(frozen[0][200], 3);
+    m.averagingOn = false;
+    for (int f = 0; f < 3000; ++f)
+        QVERIFY(!m.processFrame({50, 50, 50}, nullptr).qrsUpdate);
+    QVERIFY(m.qrs.values == frozen);
+}
+
+QTEST_GUILESS_MAIN(TestLiveMonitor)
+#include "tst_livemonitor.moc"
