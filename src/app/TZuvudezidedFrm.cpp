@@ -109,7 +109,6 @@ QAction* TZuvudezidedFrm::makeToolButton(const char* name, const QString& hint, 
     QAction* a = makeAction(name, hint, handler);
     a->setIcon(icon);
     a->setToolTip(hint);
-    a->setStatusTip(hint);
     ToolBar1->addAction(a);
     if (auto* button = qobject_cast<QToolButton*>(ToolBar1->widgetForAction(a))) {
         button->setObjectName(QLatin1String(name));
@@ -256,7 +255,7 @@ void TZuvudezidedFrm::buildToolBar()
                          PlantInformemnu, Imprimirmnu,   Ayuda1,           Pacexismnu,
                          Pacientenuevomnu, NuevoEstBut,  AbrirBut,         VerEstBut,
                          InicioBut,     AvanzaBut,       DetenerBut,       SiguienteBut,
-                         GuardarBut};
+                         GuardarBut,    CopiaArchivosmnu->menuAction()};
     for (QAction* a : std::as_const(m_notYetAvailable))
         a->setEnabled(false);
 }
@@ -404,7 +403,6 @@ void TZuvudezidedFrm::FormCreate()
 
     m_monitor = LiveMonitor();
     m_patientOpen = false;
-    m_studyCount = 0;
     m_config = ZirodConfig();
 
     m_etapaCrono->stop();

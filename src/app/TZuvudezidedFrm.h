@@ -5,6 +5,7 @@
 #include "acquisition/SampleSource.h"
 #include "app/Services.h"
 #include "app/ZirodIni.h"
+#include "common/Version.h"
 #include "display/SweepDisplay.h"
 
 #include <QImage>
@@ -27,8 +28,6 @@ namespace esf {
 class ImageView;
 class SerialLink;
 
-inline const QString kSoftwareVersion = QStringLiteral("2007.1.1");
-inline const QString kProductTitle = QStringLiteral("Esfuerzo - Prueba ergométrica");
 inline const QString kSampleFileName = QStringLiteral("ECG-1.ecg");
 inline const QString kZirodMissingText = QStringLiteral(
     " Falta archivo Zirod.ini. El programa creará uno nuevo, pero pueden destruirse los "
@@ -127,7 +126,6 @@ private:
     QString m_workDir;
     ZirodConfig m_config;
     bool m_patientOpen = false;
-    int m_studyCount = 0;
     LiveMonitor m_monitor;
     SampleSource m_source;
     SweepDisplay m_sweep;
