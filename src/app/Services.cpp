@@ -1,6 +1,7 @@
 #include "app/Services.h"
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -27,6 +28,21 @@ public:
     void error(QWidget* parent, const QString& text) override
     {
         QMessageBox::critical(parent, kBoxTitle, text, QMessageBox::Ok);
+    }
+    bool confirmTitled(QWidget* parent, const QString& title, const QString& text) override
+    {
+        return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No) ==
+               QMessageBox::Yes;
+    }
+    QString input(QWidget* parent, const QString& title, const QString& prompt,
+                  const QString& text) override
+    {
+        QInputDialog box(parent);
+        box.setWindowTitle(title);
+        box.setLabelText(prompt);
+        box.setTextValue(text);
+        box.exec();
+        return box.textValue();
     }
 };
 

@@ -19,6 +19,21 @@ public:
     virtual bool confirm(QWidget* parent, const QString& text) = 0;
     // The standard error box of the file layer and the serial link.
     virtual void error(QWidget* parent, const QString& text) = 0;
+    // Yes/No under a caption of its own, such as "Atención".
+    virtual bool confirmTitled(QWidget* parent, const QString& title, const QString& text)
+    {
+        Q_UNUSED(title);
+        return confirm(parent, text);
+    }
+    // A one-line input box; returns the text it holds when it closes, confirmed or not.
+    virtual QString input(QWidget* parent, const QString& title, const QString& prompt,
+                          const QString& text)
+    {
+        Q_UNUSED(parent);
+        Q_UNUSED(title);
+        Q_UNUSED(prompt);
+        return text;
+    }
 };
 
 // A periodic timer a test can fire by hand.

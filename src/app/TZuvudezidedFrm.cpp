@@ -7,6 +7,12 @@
 #include "common/FileNames.h"
 #include "common/Rounding.h"
 #include "display/QrsBox.h"
+#include "protocol/MaxHeartRate.h"
+#include "protocol/TAbrirProtDlg.h"
+#include "protocol/TNProtoFrm.h"
+#include "protocol/TVerProtoFrm.h"
+#include "records/TAbrirPacfrm.h"
+#include "records/TPacfrm.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -34,7 +40,6 @@ namespace {
 constexpr int kEcgBarWidth = 65;
 constexpr int kPanelDatosWidth = 140;
 constexpr int kFrecBrdHeight = 90;
-constexpr int kQrsBrdHeight = 240;
 constexpr int kSampleTickMs = 50;
 constexpr int kStageClockMs = 1000;
 
@@ -86,6 +91,7 @@ TZuvudezidedFrm::TZuvudezidedFrm(Services services, QWidget* parent)
     buildToolBar();
     buildCentral();
     buildStatusBar();
+    createWindows();
     FormCreate();
 }
 
@@ -129,9 +135,9 @@ void TZuvudezidedFrm::buildMenus()
     };
 
     Archivomnu = menu(nullptr, "Archivomnu", QStringLiteral("&Archivo"));
-    PacNuevomnu = makeAction("PacNuevomnu", QStringLiteral("Paciente Nuevo..."), nullptr);
-    PacExistentemnu = makeAction("PacExistentemnu", QStringLiteral("Paciente Existente..."), nullptr);
-    Cerrarpacmnu = makeAction("Cerrarpacmnu", QStringLiteral("Cerrar paciente"), nullptr);
+    PacNuevomnu = makeAction("PacNuevomnu", QStringLiteral("Paciente Nuevo..."), &TZuvudezidedFrm::PacNuevomnuClick);
+    PacExistentemnu = makeAction("PacExistentemnu", QStringLiteral("Paciente Existente..."), &TZuvudezidedFrm::PacExistentemnuClick);
+    Cerrarpacmnu = makeAction("Cerrarpacmnu", QStringLiteral("Cerrar paciente"), &TZuvudezidedFrm::CerrarpacmnuClick);
     Estudionuevomnu = makeAction("Estudionuevomnu", QStringLiteral("Estudio nuevo"), nullptr);
     EstudioExistmnu = makeAction("EstudioExistmnu", QStringLiteral("Estudio Existente..."), nullptr);
     Archivomnu->addActions({PacNuevomnu, PacExistentemnu, Cerrarpacmnu});
@@ -143,7 +149,7 @@ void TZuvudezidedFrm::buildMenus()
     AbrirCopiamnu = makeAction("AbrirCopiamnu", QStringLiteral("Abrir..."), nullptr);
     Recuperarmnu = makeAction("Recuperarmnu", QStringLiteral("Recuperar..."), nullptr);
     CopiaArchivosmnu->addActions({Copiarmnu, AbrirCopiamnu, Recuperarmnu});
-    BorrarPacmnu = makeAction("BorrarPacmnu", QStringLiteral("Borrar Paciente..."), nullptr);
+    BorrarPacmnu = makeAction("BorrarPacmnu", QStringLiteral("Borrar Paciente..."), &TZuvudezidedFrm::BorrarPacmnuClick);
     Guardarmnu = makeAction("Guardarmnu", QStringLiteral("Guardar"), nullptr);
     Archivomnu->addActions({BorrarPacmnu, Guardarmnu});
     Archivomnu->addSeparator();
@@ -175,7 +181,11 @@ void TZuvudezidedFrm::buildMenus()
                                 kFormulaCaptions[static_cast<std::size_t>(i)], nullptr);
         a->setCheckable(true);
         formulaGroup->addAction(a);
-        connect(a, &QAction::triggered, this, [this, i] { chooseFormula(i); });
+        connect(a, &QAction::triggered, this, [this, i] {
+            chooseFormula(i);
+            if (i == kUserFormula)
+                UsuarioFMmnuClick();
+        });
         formulaItems[static_cast<std::size_t>(i)] = a;
         FrecMaxmnu->addAction(a);
     }
@@ -189,9 +199,9 @@ void TZuvudezidedFrm::buildMenus()
     DeteccionQRSmnu->addActions({D2mnu, V2mnu, V5mnu});
 
     Protocolosmnu = menu(nullptr, "Protocolosmnu", QStringLiteral("&Protocolos"));
-    EditarProtomnu = makeAction("EditarProtomnu", QStringLiteral("Protocolo nuevo"), nullptr);
-    AbrirProtocolomnu = makeAction("AbrirProtocolomnu", QStringLiteral("Abrir Protocolo"), nullptr);
-    MostrarProtmnu = makeAction("MostrarProtmnu", QStringLiteral("Mostrar Protocolo"), nullptr);
+    EditarProtomnu = makeAction("EditarProtomnu", QStringLiteral("Protocolo nuevo"), &TZuvudezidedFrm::EditarProtomnuClick);
+    AbrirProtocolomnu = makeAction("AbrirProtocolomnu", QStringLiteral("Abrir Protocolo"), &TZuvudezidedFrm::AbrirProtocolomnuClick);
+    MostrarProtmnu = makeAction("MostrarProtmnu", QStringLiteral("Mostrar Protocolo"), &TZuvudezidedFrm::MostrarProtmnuClick);
     Protocolosmnu->addActions({EditarProtomnu, AbrirProtocolomnu, MostrarProtmnu});
 
     Informemnu = menu(nullptr, "Informemnu", QStringLiteral("&Informe"));
@@ -207,8 +217,8 @@ void TZuvudezidedFrm::buildMenus()
 
     PacPopupmnu = new QMenu(this);
     PacPopupmnu->setObjectName(QStringLiteral("PacPopupmnu"));
-    Pacexismnu = makeAction("Pacexismnu", QStringLiteral("Paciente existente..."), nullptr);
-    Pacientenuevomnu = makeAction("Pacientenuevomnu", QStringLiteral("Paciente nuevo..."), nullptr);
+    Pacexismnu = makeAction("Pacexismnu", QStringLiteral("Paciente existente..."), &TZuvudezidedFrm::PacexismnuClick);
+    Pacientenuevomnu = makeAction("Pacientenuevomnu", QStringLiteral("Paciente nuevo..."), &TZuvudezidedFrm::PacientenuevomnuClick);
     PacPopupmnu->addActions({Pacexismnu, Pacientenuevomnu});
 }
 
@@ -248,14 +258,12 @@ void TZuvudezidedFrm::buildToolBar()
     DerivBut->setEnabled(false); // no second set of leads to choose from
 
     // The study, protocol, report and backup windows arrive with later work.
-    m_notYetAvailable = {PacNuevomnu,   PacExistentemnu, Cerrarpacmnu,     Estudionuevomnu,
-                         EstudioExistmnu, Copiarmnu,     AbrirCopiamnu,    Recuperarmnu,
-                         BorrarPacmnu,  Guardarmnu,      Impresoramnu,     Datosgenmnu,
-                         EditarProtomnu, AbrirProtocolomnu, MostrarProtmnu, VerInformemnu,
-                         PlantInformemnu, Imprimirmnu,   Ayuda1,           Pacexismnu,
-                         Pacientenuevomnu, NuevoEstBut,  AbrirBut,         VerEstBut,
-                         InicioBut,     AvanzaBut,       DetenerBut,       SiguienteBut,
-                         GuardarBut,    CopiaArchivosmnu->menuAction()};
+    m_notYetAvailable = {Estudionuevomnu, EstudioExistmnu, Copiarmnu,   AbrirCopiamnu,
+                         Recuperarmnu,    Guardarmnu,      Impresoramnu, Datosgenmnu,
+                         VerInformemnu,   PlantInformemnu, Imprimirmnu,  Ayuda1,
+                         NuevoEstBut,     AbrirBut,        VerEstBut,    InicioBut,
+                         AvanzaBut,       DetenerBut,      SiguienteBut, GuardarBut,
+                         CopiaArchivosmnu->menuAction()};
     for (QAction* a : std::as_const(m_notYetAvailable))
         a->setEnabled(false);
 }
@@ -332,7 +340,6 @@ void TZuvudezidedFrm::buildCentral()
     dataLayout->addWidget(FrecBrd);
 
     QRSBrd = makeFrame(PanelDatos, "QRSBrd");
-    QRSBrd->setFixedHeight(kQrsBrdHeight);
     auto* qrsLayout = new QVBoxLayout(QRSBrd);
     qrsLayout->setContentsMargins(1, 1, 1, 1);
     qrsLayout->setSpacing(0);
@@ -350,8 +357,9 @@ void TZuvudezidedFrm::buildCentral()
     ScrollQRS1->setPageStep(10);
     qrsLayout->addWidget(QRSdisp, 1);
     qrsLayout->addWidget(ScrollQRS1);
-    dataLayout->addWidget(QRSBrd);
-    dataLayout->addStretch(1);
+    dataLayout->addWidget(QRSBrd, 1);
+    buildStageBox(PanelDatos);
+    dataLayout->addWidget(TpoEtapabrd);
     row->addWidget(PanelDatos);
 
     setCentralWidget(central);
@@ -403,6 +411,7 @@ void TZuvudezidedFrm::FormCreate()
 
     m_monitor = LiveMonitor();
     m_patientOpen = false;
+    m_studyCount = 0;
     m_config = ZirodConfig();
 
     m_etapaCrono->stop();
@@ -431,6 +440,8 @@ void TZuvudezidedFrm::FormCreate()
         m_config.lastPatientNumber = scanLastPatientNumber(dir);
     }
 
+    reloadLastProtocol();
+
     // Initial command state.
     setCommandEnabled(PacExistentemnu, true);
     setCommandEnabled(PacNuevomnu, true);
@@ -443,6 +454,7 @@ void TZuvudezidedFrm::FormCreate()
     setCommandEnabled(VerInformemnu, false);
     setCommandEnabled(PlantInformemnu, true);
     setCommandEnabled(Imprimirmnu, false);
+    Cerrarpacmnu->setEnabled(true);
     D2mnu->setChecked(true);
     V2mnu->setChecked(false);
     V5mnu->setChecked(false);
@@ -526,6 +538,7 @@ void TZuvudezidedFrm::FormActivate()
     update();
     placeLeftColumn();
     placeHeartRateBox();
+    placeStageBox();
     resizeSweep();
     DrawGrid(m_monitor.settings.speed());
     DrawQRSBox();
@@ -736,12 +749,6 @@ void TZuvudezidedFrm::PromQRSmnuClick()
 void TZuvudezidedFrm::QRSdispDblClick()
 {
     // The ST measurement view opens here once it exists; until then nothing happens.
-}
-
-void TZuvudezidedFrm::StatusBarPacDblClick()
-{
-    if (!m_patientOpen)
-        return;
 }
 
 void TZuvudezidedFrm::AcercamnuClick()

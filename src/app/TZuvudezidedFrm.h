@@ -7,6 +7,10 @@
 #include "app/ZirodIni.h"
 #include "common/Version.h"
 #include "display/SweepDisplay.h"
+#include "protocol/ProtocolRecord.h"
+#include "protocol/StageRun.h"
+#include "records/PatientFile.h"
+#include "report/UnitTexts.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -18,7 +22,9 @@ class QAction;
 class QActionGroup;
 class QFrame;
 class QLabel;
+class QDialog;
 class QMenu;
+class QProgressBar;
 class QScrollBar;
 class QStatusBar;
 class QToolBar;
@@ -26,7 +32,13 @@ class QToolBar;
 namespace esf {
 
 class ImageView;
+class PieGaugeView;
 class SerialLink;
+class TAbrirPacfrm;
+class TAbrirProtDlg;
+class TNProtoFrm;
+class TPacfrm;
+class TVerProtoFrm;
 
 inline const QString kSampleFileName = QStringLiteral("ECG-1.ecg");
 inline const QString kZirodMissingText = QStringLiteral(
@@ -69,6 +81,23 @@ public:
     void QRSdispDblClick();
     void StatusBarPacDblClick();
 
+    // Patients.
+    void PacNuevomnuClick();
+    void PacExistentemnuClick();
+    void CerrarpacmnuClick();
+    void BorrarPacmnuClick();
+    void PacexismnuClick();
+    void PacientenuevomnuClick();
+    void RefreshHeader();
+
+    // Protocols and the stage panel.
+    void EditarProtomnuClick();
+    void AbrirProtocolomnuClick();
+    void MostrarProtmnuClick();
+    void StopProtocol();
+    void UpdateStageDisplay();
+    void UsuarioFMmnuClick();
+
     // Serial link.
     void OpenPort();
     void SendCommand(quint8 value);
@@ -84,6 +113,13 @@ public:
     TickTimer& demoTimer() { return *m_demoTimer; }
     TickTimer& stageClock() { return *m_etapaCrono; }
     int activationCount() const { return m_activationCount; }
+    const ProtocolRecord& currentProtocol() const { return m_currentProtocol; }
+    const RunState& run() const { return m_run; }
+    const PatientData& currentPatient() const { return m_currentPatient; }
+    const QString& patientFileName() const { return m_patientFileName; }
+    const QString& loadedVersion() const { return m_loadedVersion; }
+    int studyCount() const { return m_studyCount; }
+    int userMaxHR() const { return m_userMaxHR; }
     bool exited() const { return m_exited; }
 
 protected:
@@ -114,10 +150,32 @@ private:
     void chooseDetectionLead(int lead);
     void placeLeftColumn();
     void placeHeartRateBox();
+    void placeStageBox();
+    void buildStageBox(QWidget* parent);
+    void createWindows();
+    void reloadLastProtocol();
+    void setPatientMenus(bool created);
+    void SetStudyButtons(bool enabled);
+    void SetMainMenus(bool enabled);
+    bool choosePatient(const QString& caption, PatientListing& chosen);
     void resizeSweep();
     void showError(const QString& text);
     void afterModal(int serialBefore);
     int modalSerial() const { return m_activationCount; }
+    // Runs a modal dialog or box and gives the window the activation it gets when one closes.
+    template <class F>
+    auto runModal(F&& show)
+    {
+        const int serial = modalSerial();
+        if constexpr (std::is_void_v<decltype(show())>) {
+            show();
+            afterModal(serial);
+        } else {
+            auto result = show();
+            afterModal(serial);
+            return result;
+        }
+    }
     QString zirodPath() const;
 
     Services m_services;
@@ -133,6 +191,14 @@ private:
     std::unique_ptr<SerialLink> m_comPort1;
     std::unique_ptr<TickTimer> m_demoTimer;
     std::unique_ptr<TickTimer> m_etapaCrono;
+    ProtocolRecord m_currentProtocol;
+    RunState m_run;
+    PatientData m_currentPatient;
+    QString m_patientFileName;
+    QString m_loadedVersion;
+    std::uint8_t m_studyCount = 0;
+    int m_userMaxHR = 0;
+    UnitTexts m_units;
     int m_activationCount = 0;
     bool m_deactivated = true;
     bool m_exited = false;
@@ -142,6 +208,13 @@ private:
     QSet<QAction*> m_notYetAvailable;
 
 public:
+    // The other windows, created once and hidden when closed.
+    std::unique_ptr<TPacfrm> Pacfrm;
+    std::unique_ptr<TAbrirPacfrm> AbrirPacfrm;
+    std::unique_ptr<TNProtoFrm> NProtoFrm;
+    std::unique_ptr<TVerProtoFrm> VerProtoFrm;
+    std::unique_ptr<TAbrirProtDlg> AbrirProtDlg;
+
     // Controls, named as the users' manuals and the tests know them.
     QMenu* Archivomnu = nullptr;
     QMenu* Configmnu = nullptr;
@@ -224,6 +297,17 @@ public:
     QFrame* QRSBrd = nullptr;
     ImageView* QRSdisp = nullptr;
     QScrollBar* ScrollQRS1 = nullptr;
+    QFrame* TpoEtapabrd = nullptr;
+    QLabel* EtapaNLbl = nullptr;
+    PieGaugeView* Gauge1 = nullptr;
+    QLabel* CargaLbl = nullptr;
+    QLabel* CargaEtapaTxt = nullptr;
+    QLabel* PendLbl = nullptr;
+    QLabel* PendTxt = nullptr;
+    QLabel* TpoLbl = nullptr;
+    QLabel* TiempoResTxt = nullptr;
+    QLabel* TipoTxt = nullptr;
+    QProgressBar* TiempoResbar = nullptr;
     QStatusBar* StatusBarPac = nullptr;
     std::array<QLabel*, 5> statusPanels{};
 };

@@ -18,7 +18,7 @@ QByteArray encodeZirod(const ZirodConfig& config)
     LeWriter w(buffer, kZirodFileName);
     w.i32(config.lastPatientNumber);
     w.u8(config.portIndex);
-    w.str(config.protocolFileName, kProtocolNameChars);
+    w.str(config.protocolFileName, kProtocolFileNameChars);
     w.u8(config.maxHRFormula);
     return bytes;
 }
@@ -32,7 +32,7 @@ ZirodConfig decodeZirod(const QByteArray& bytes, const QString& fileName)
     ZirodConfig config;
     config.lastPatientNumber = r.i32();
     config.portIndex = r.u8();
-    config.protocolFileName = r.str(kProtocolNameChars);
+    config.protocolFileName = r.str(kProtocolFileNameChars);
     config.maxHRFormula = r.u8();
     return config;
 }

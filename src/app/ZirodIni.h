@@ -8,7 +8,7 @@
 namespace esf {
 
 inline constexpr int kZirodSize = 107;
-inline constexpr int kProtocolNameChars = 100;
+inline constexpr int kProtocolFileNameChars = 100;
 inline const QString kZirodFileName = QStringLiteral("Zirod.ini");
 
 // The configuration kept between runs. Only the first 107 bytes belong to us;

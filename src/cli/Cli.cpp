@@ -3,8 +3,11 @@
 #include "acquisition/LiveMonitor.h"
 #include "app/ZirodIni.h"
 #include "common/FileError.h"
+#include "protocol/ProtocolRecord.h"
+#include "records/PatientFile.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <optional>
@@ -19,7 +22,7 @@ constexpr int kUsage = 2;
 const QString kUsageText = QStringLiteral(
     "uso: esfuerzo-cli play ARCHIVO [--gain 0|1|2] [--filter] [--frames N]\n"
     "     esfuerzo-cli qrs ARCHIVO [--gain 0|1|2] [--frames N]\n"
-    "     esfuerzo-cli dump Zirod.ini");
+    "     esfuerzo-cli dump Zirod.ini|ARCHIVO.pro|ARCHIVO.DAT");
 
 struct UsageError {
     QString text;
@@ -120,26 +123,85 @@ int qrs(const QStringList& args, QTextStream& out)
     return kOk;
 }
 
+// Floats as the 7 significant digits they hold, so 2.7 reads 2.7 and not 2.700000047.
+double shortest(float v)
+{
+    return QString::number(v, 'g', 7).toDouble();
+}
+
+QJsonObject protocolJson(const ProtocolRecord& p)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("name"), p.name);
+    o.insert(QStringLiteral("stageCount"), p.stageCount);
+    o.insert(QStringLiteral("device"), p.device);
+    QJsonArray stages;
+    for (int n = 1; n <= p.usableStageCount(); ++n) {
+        const StageEntry& s = p.stage(n);
+        QJsonObject st;
+        st.insert(QStringLiteral("number"), s.number);
+        st.insert(QStringLiteral("type"), s.type);
+        st.insert(QStringLiteral("duration"), s.duration);
+        st.insert(QStringLiteral("load"), shortest(s.load));
+        st.insert(QStringLiteral("slope"), shortest(s.slope));
+        st.insert(QStringLiteral("speed"), shortest(s.speed));
+        stages.append(st);
+    }
+    o.insert(QStringLiteral("stages"), stages);
+    return o;
+}
+
+QJsonObject patientJson(const QString& path)
+{
+    const PatientHeader h = readPatientHeader(path);
+    QJsonObject o;
+    o.insert(QStringLiteral("firstName"), h.data.firstName);
+    o.insert(QStringLiteral("surname"), h.data.surname);
+    o.insert(QStringLiteral("height"), h.data.height);
+    o.insert(QStringLiteral("birthDate"), h.data.birthDate);
+    o.insert(QStringLiteral("sex"), h.data.sex);
+    o.insert(QStringLiteral("version"), h.version);
+    o.insert(QStringLiteral("studyCount"), h.studyCount);
+    QJsonArray studies;
+    for (const StudyEntry& e : readStudyEntries(path)) {
+        QJsonObject st;
+        st.insert(QStringLiteral("file"), e.file);
+        st.insert(QStringLiteral("date"), e.date);
+        studies.append(st);
+    }
+    o.insert(QStringLiteral("studies"), studies);
+    return o;
+}
+
 int dump(const QStringList& args, QTextStream& out)
 {
     if (args.size() != 1)
         throw UsageError{QStringLiteral("dump necesita exactamente un archivo")};
     const QString& path = args.front();
     const QString name = QFileInfo(path).fileName();
-    if (name.compare(kZirodFileName, Qt::CaseInsensitive) == 0 ||
-        name.endsWith(QLatin1String(".ini"), Qt::CaseInsensitive)) {
-        if (!QFileInfo::exists(path))
-            throw FileError(path, QStringLiteral("apertura"), QStringLiteral("el archivo no existe"));
-        const ZirodConfig c = readZirod(path);
-        QJsonObject o;
-        o.insert(QStringLiteral("lastPatientNumber"), c.lastPatientNumber);
-        o.insert(QStringLiteral("portIndex"), c.portIndex);
-        o.insert(QStringLiteral("protocolFileName"), c.protocolFileName);
-        o.insert(QStringLiteral("maxHRFormula"), c.maxHRFormula);
-        out << QJsonDocument(o).toJson(QJsonDocument::Indented);
+    const bool known = name.endsWith(QLatin1String(".ini"), Qt::CaseInsensitive) ||
+                       name.endsWith(QLatin1String(".pro"), Qt::CaseInsensitive) ||
+                       name.endsWith(QLatin1String(".dat"), Qt::CaseInsensitive);
+    if (!known)
+        throw UsageError{QStringLiteral("no sé interpretar el archivo '%1'").arg(name)};
+    if (!QFileInfo::exists(path))
+        throw FileError(path, QStringLiteral("apertura"), QStringLiteral("el archivo no existe"));
+    if (name.endsWith(QLatin1String(".pro"), Qt::CaseInsensitive)) {
+        out << QJsonDocument(protocolJson(loadProtocolFile(path))).toJson(QJsonDocument::Indented);
         return kOk;
     }
-    throw UsageError{QStringLiteral("no sé interpretar el archivo '%1'").arg(name)};
+    if (name.endsWith(QLatin1String(".dat"), Qt::CaseInsensitive)) {
+        out << QJsonDocument(patientJson(path)).toJson(QJsonDocument::Indented);
+        return kOk;
+    }
+    const ZirodConfig c = readZirod(path);
+    QJsonObject o;
+    o.insert(QStringLiteral("lastPatientNumber"), c.lastPatientNumber);
+    o.insert(QStringLiteral("portIndex"), c.portIndex);
+    o.insert(QStringLiteral("protocolFileName"), c.protocolFileName);
+    o.insert(QStringLiteral("maxHRFormula"), c.maxHRFormula);
+    out << QJsonDocument(o).toJson(QJsonDocument::Indented);
+    return kOk;
 }
 
 } // namespace

@@ -42,11 +42,22 @@ void appendDotColumn(std::vector<QPoint>& pts, int x, int smallDiv, int height)
         pts.emplace_back(x, y);
 }
 
+// True where the full grid puts a column of small-division dots: at fifths of a large
+// division, so a restored column matches the grid around it even when bigDiv is not a
+// multiple of 5.
+bool isSmallDivisionColumn(const SweepGeometry& g, int x)
+{
+    if (g.smallDiv <= 0 || x < 0)
+        return false;
+    const int i = (x * 5 + g.bigDiv - 1) / g.bigDiv;
+    return i <= kSmallDotColumns && (i * g.bigDiv) / 5 == x;
+}
+
 void appendGridColumn(std::vector<QPoint>& pts, const SweepGeometry& g, int x)
 {
     if (g.bigDiv > 0 && x % g.bigDiv == 0)
         appendDottedLine(pts, x, g.height);
-    if (g.smallDiv > 0 && x % g.smallDiv == 0)
+    if (isSmallDivisionColumn(g, x))
         appendDotColumn(pts, x, g.smallDiv, g.height);
     appendDashes(pts, g, x);
 }

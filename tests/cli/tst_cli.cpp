@@ -1,6 +1,10 @@
 #include "cli/Cli.h"
+#include "protocol/ProtocolRecord.h"
+#include "records/PatientFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -47,6 +51,8 @@ private Q_SLOTS:
     void playLoopsAndIgnoresATornLastFrame();
     void qrsPrintsTheAverageAfterNFrames();
     void dumpShowsTheConfiguration();
+    void dumpShowsAProtocolUpToItsStageCount();
+    void dumpShowsAPatientWithItsStudies();
     void badFilesExitWithOne_data();
     void badFilesExitWithOne();
     void badUsageExitsWithTwo_data();
@@ -159,6 +165,55 @@ void TestCli::dumpShowsTheConfiguration()
     QCOMPARE(o.value(QStringLiteral("maxHRFormula")).toInt(), 6);
 }
 
+void TestCli::dumpShowsAProtocolUpToItsStageCount()
+{
+    esf::ProtocolRecord p;
+    p.name = QStringLiteral("PRUEBA");
+    p.stageCount = 2;
+    p.device = 0;
+    p.stages[0] = {1, 0, 180, 0.0f, 10.0f, 2.7f};
+    p.stages[1] = {2, 1, 75, 0.0f, 12.0f, 4.0f};
+    p.stages[2] = {3, 2, 60, 0.0f, 0.0f, 1.5f}; // beyond the count: not shown
+    const QString path = esf::saveProtocolFile(QDir(m_dir.path()), p);
+    const Result r = runCli({QStringLiteral("dump"), path});
+    QCOMPARE(r.status, 0);
+    const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    QCOMPARE(o.value(QStringLiteral("name")).toString(), QStringLiteral("PRUEBA"));
+    const QJsonArray stages = o.value(QStringLiteral("stages")).toArray();
+    QCOMPARE(stages.size(), 2);
+    QCOMPARE(stages[0].toObject().value(QStringLiteral("speed")).toDouble(), 2.7);
+    QCOMPARE(stages[1].toObject().value(QStringLiteral("duration")).toInt(), 75);
+    QCOMPARE(stages[1].toObject().value(QStringLiteral("type")).toInt(), 1);
+}
+
+void TestCli::dumpShowsAPatientWithItsStudies()
+{
+    const QString path = m_dir.filePath(QStringLiteral("00000012.DAT"));
+    esf::PatientData d;
+    d.firstName = QStringLiteral("José");
+    d.surname = QStringLiteral("Peña");
+    d.height = 172;
+    d.birthDate = QStringLiteral("03/04/1960");
+    d.sex = 1;
+    esf::writePatientHeader(path, d, 1);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::Append));
+    f.write(QByteArray("\x0c" "0012_001.est" "\x0a" "12/03/2007", 24));
+    f.close();
+    const Result r = runCli({QStringLiteral("dump"), path});
+    QCOMPARE(r.status, 0);
+    const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    QCOMPARE(o.value(QStringLiteral("surname")).toString(), QStringLiteral("Peña"));
+    QCOMPARE(o.value(QStringLiteral("height")).toInt(), 172);
+    QCOMPARE(o.value(QStringLiteral("version")).toString(), QStringLiteral("2007.1.1"));
+    const QJsonArray studies = o.value(QStringLiteral("studies")).toArray();
+    QCOMPARE(studies.size(), 1);
+    QCOMPARE(studies[0].toObject().value(QStringLiteral("file")).toString(),
+             QStringLiteral("0012_001.est"));
+    QCOMPARE(studies[0].toObject().value(QStringLiteral("date")).toString(),
+             QStringLiteral("12/03/2007"));
+}
+
 void TestCli::badFilesExitWithOne_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -167,6 +222,8 @@ void TestCli::badFilesExitWithOne_data()
     QTest::newRow("recording without a frame") << QStringList({QStringLiteral("play"), QStringLiteral("@file")}) << QByteArray("\x01\x02\x03", 3);
     QTest::newRow("qrs on empty") << QStringList({QStringLiteral("qrs"), QStringLiteral("@file")}) << QByteArray();
     QTest::newRow("short Zirod.ini") << QStringList({QStringLiteral("dump"), QStringLiteral("@Zirod.ini")}) << QByteArray(106, '\0');
+    QTest::newRow("short protocol") << QStringList({QStringLiteral("dump"), QStringLiteral("@X.pro")}) << QByteArray(387, '\0');
+    QTest::newRow("short patient") << QStringList({QStringLiteral("dump"), QStringLiteral("@00000001.DAT")}) << QByteArray(176, '\0');
     QTest::newRow("missing Zirod.ini") << QStringList({QStringLiteral("dump"), QStringLiteral("@missing.ini")}) << QByteArray();
 }
 

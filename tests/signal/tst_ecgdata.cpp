@@ -27,16 +27,15 @@ struct Playback {
     std::vector<int> refreshFrames;
 };
 
+// One frame number a line.
 std::vector<int> readBeatList(const QString& path)
 {
     std::vector<int> beats;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return beats;
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine().trimmed();
-        if (!line.isEmpty())
-            beats.push_back(line.toInt());
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : file.readAll().split('\n'))
+            if (!line.trimmed().isEmpty())
+                beats.push_back(line.trimmed().toInt());
     }
     return beats;
 }
@@ -61,36 +60,29 @@ Playback play(esf::SampleSource& source, int gainIndex, std::int64_t frames)
     return p;
 }
 
-// Empty when every listed beat has exactly one detection at listed + [earliest, latest] and
-// no detection is left over; otherwise the offending frames.
+// Empty when detection i falls at listed[i] + [earliest, latest] for every i and the counts
+// match: every beat seen once and nothing else, since the windows are far shorter than a beat.
 QString compareBeats(const std::vector<int>& detected, const std::vector<int>& listed, int earliest,
                      int latest)
 {
-    std::vector<int> hits(listed.size(), 0);
-    QStringList extra;
-    for (int d : detected) {
-        const auto it = std::lower_bound(listed.begin(), listed.end(), d - latest);
-        if (it != listed.end() && *it <= d - earliest)
-            ++hits[std::size_t(it - listed.begin())];
-        else
-            extra << QString::number(d);
+    for (std::size_t i = 0; i < std::min(detected.size(), listed.size()); ++i) {
+        const int offset = detected[i] - listed[i];
+        if (offset < earliest || offset > latest)
+            return QStringLiteral("beat listed at %1 detected at %2")
+                .arg(listed[i])
+                .arg(detected[i]);
     }
-    QStringList missed;
-    QStringList doubled;
-    for (std::size_t i = 0; i < listed.size(); ++i) {
-        if (hits[i] == 0)
-            missed << QString::number(listed[i]);
-        else if (hits[i] > 1)
-            doubled << QString::number(listed[i]);
-    }
-    QString problems;
-    if (!missed.isEmpty())
-        problems += QStringLiteral("missed %1; ").arg(missed.join(QLatin1Char(' ')));
-    if (!extra.isEmpty())
-        problems += QStringLiteral("extra %1; ").arg(extra.join(QLatin1Char(' ')));
-    if (!doubled.isEmpty())
-        problems += QStringLiteral("twice %1; ").arg(doubled.join(QLatin1Char(' ')));
-    return problems;
+    if (detected.size() != listed.size())
+        return QStringLiteral("%1 detections for %2 beats").arg(detected.size()).arg(listed.size());
+    return {};
+}
+
+void addGains()
+{
+    QTest::addColumn<int>("gainIndex");
+    QTest::newRow("gain 0.5") << 0;
+    QTest::newRow("gain 1.0") << 1;
+    QTest::newRow("gain 2.0") << 2;
 }
 
 } // namespace
@@ -100,13 +92,9 @@ class TestEcgData : public QObject {
 
 private Q_SLOTS:
     void recordingIsWholeFramesAndLongEnough();
-    void recordingBeatListFitsRecording();
-    void detectsEveryRecordedBeat_data();
+    void detectsEveryRecordedBeat_data() { addGains(); }
     void detectsEveryRecordedBeat();
-    void recordingHeartRateSettles_data();
-    void recordingHeartRateSettles();
-    void recordingLoopsWithoutSeam();
-    void realRecordingFindsEachRPeak_data();
+    void realRecordingFindsEachRPeak_data() { addGains(); }
     void realRecordingFindsEachRPeak();
 };
 
@@ -125,114 +113,36 @@ void TestEcgData::recordingIsWholeFramesAndLongEnough()
     QVERIFY2(peak <= 16383, qPrintable(QString::number(peak)));
 }
 
-void TestEcgData::recordingBeatListFitsRecording()
-{
-    esf::SampleSource source;
-    QVERIFY(source.open(kRecording));
-    const std::vector<int> listed = readBeatList(kRecordingBeats);
-    QVERIFY(!listed.empty());
-    QVERIFY(std::is_sorted(listed.begin(), listed.end()));
-    QVERIFY(listed.front() >= 0);
-    QVERIFY(listed.back() < source.frameCount());
-    // The detector cannot see two beats closer than its refractory count.
-    for (std::size_t i = 1; i < listed.size(); ++i)
-        QVERIFY2(listed[i] - listed[i - 1] > esf::BeatDetector::kRefractory + 1,
-                 qPrintable(QString::number(listed[i])));
-}
-
-void TestEcgData::detectsEveryRecordedBeat_data()
-{
-    QTest::addColumn<int>("gainIndex");
-    QTest::addColumn<int>("earliest");
-    // The listed frame is the steepest V2 edge; the detector fires on the first frame that
-    // passes the threshold, which is at or a little before it. At double gain the small r
-    // upstroke already passes, up to 40 ms ahead.
-    QTest::newRow("gain 0.5") << 0 << -4;
-    QTest::newRow("gain 1.0") << 1 << -4;
-    QTest::newRow("gain 2.0") << 2 << -8;
-}
-
 void TestEcgData::detectsEveryRecordedBeat()
 {
     QFETCH(int, gainIndex);
-    QFETCH(int, earliest);
-    esf::SampleSource source;
-    QVERIFY(source.open(kRecording));
-    const std::vector<int> listed = readBeatList(kRecordingBeats);
-    QVERIFY(!listed.empty());
-
-    const Playback p = play(source, gainIndex, source.frameCount());
-    const QString problems = compareBeats(p.beats, listed, earliest, 0);
-    QVERIFY2(problems.isEmpty(), qPrintable(problems));
-    QCOMPARE(p.beats.size(), listed.size());
-}
-
-void TestEcgData::recordingHeartRateSettles_data()
-{
-    QTest::addColumn<int>("gainIndex");
-    QTest::newRow("gain 0.5") << 0;
-    QTest::newRow("gain 1.0") << 1;
-    QTest::newRow("gain 2.0") << 2;
-}
-
-void TestEcgData::recordingHeartRateSettles()
-{
-    QFETCH(int, gainIndex);
-    esf::SampleSource source;
-    QVERIFY(source.open(kRecording));
-
-    const Playback p = play(source, gainIndex, source.frameCount());
-    QVERIFY(p.refreshRates.size() >= 120);
-    // The rate starts from 0 and the smoothing keeps 70 % of the old value, so allow ten
-    // seconds before every refresh must show a resting rate.
-    for (std::size_t i = 0; i < p.refreshRates.size(); ++i) {
-        if (p.refreshFrames[i] < 10 * kFrameRate)
-            continue;
-        const int rate = p.refreshRates[i];
-        QVERIFY2(
-            rate >= 65 && rate <= 85,
-            qPrintable(QStringLiteral("%1/min at frame %2").arg(rate).arg(p.refreshFrames[i])));
-    }
-}
-
-void TestEcgData::recordingLoopsWithoutSeam()
-{
-    // The live display plays the file in an endless loop: the jump from the last frame back
-    // to the first must neither look like a QRS edge nor swallow one.
+    // The listed frame is the steepest V2 edge; the detector fires on the first frame that
+    // passes the threshold, which is at or a little before it. At double gain the small r
+    // upstroke already passes, up to 40 ms ahead.
+    const int earliest = gainIndex == 2 ? -8 : -4;
     esf::SampleSource source;
     QVERIFY(source.open(kRecording));
     const int frames = int(source.frameCount());
-    const std::vector<int> listed = readBeatList(kRecordingBeats);
+    std::vector<int> listed = readBeatList(kRecordingBeats);
+    QVERIFY(!listed.empty());
 
-    const Playback p = play(source, 1, 2 * std::int64_t(frames));
-    std::vector<int> twice = listed;
-    for (int b : listed)
-        twice.push_back(b + frames);
-    const QString problems = compareBeats(p.beats, twice, -4, 0);
+    // Twice through, as the live display loops: the jump from the last frame back to the
+    // first must neither look like a QRS edge nor swallow one.
+    for (std::size_t i = 0, n = listed.size(); i < n; ++i)
+        listed.push_back(listed[i] + frames);
+    const Playback p = play(source, gainIndex, 2 * std::int64_t(frames));
+    const QString problems = compareBeats(p.beats, listed, earliest, 0);
     QVERIFY2(problems.isEmpty(), qPrintable(problems));
 
-    // The interval across the seam is an ordinary one, not a pause or an early beat.
-    const auto seam = std::lower_bound(p.beats.begin(), p.beats.end(), frames);
-    QVERIFY(seam != p.beats.begin() && seam != p.beats.end());
-    const int across = *seam - *(seam - 1);
-    int shortest = frames;
-    int longest = 0;
-    for (std::size_t i = 1; i < listed.size(); ++i) {
-        shortest = std::min(shortest, listed[i] - listed[i - 1]);
-        longest = std::max(longest, listed[i] - listed[i - 1]);
+    // The rate starts from 0 and the smoothing keeps 70 % of the old value, so allow ten
+    // seconds before every refresh must show a resting rate.
+    QVERIFY(p.refreshRates.size() >= 240);
+    for (std::size_t i = 0; i < p.refreshRates.size(); ++i) {
+        const int rate = p.refreshRates[i];
+        QVERIFY2(
+            p.refreshFrames[i] < 10 * kFrameRate || (rate >= 65 && rate <= 85),
+            qPrintable(QStringLiteral("%1/min at frame %2").arg(rate).arg(p.refreshFrames[i])));
     }
-    QVERIFY2(
-        across >= shortest - 4 && across <= longest + 4,
-        qPrintable(
-            QStringLiteral("%1 frames, others %2..%3").arg(across).arg(shortest).arg(longest)));
-}
-
-void TestEcgData::realRecordingFindsEachRPeak_data()
-{
-    QTest::addColumn<int>("gainIndex");
-    QTest::newRow("gain 0.5") << 0;
-    QTest::newRow("gain 1.0") << 1;
-    QTest::newRow("gain 2.0") << 2;
 }
 
 void TestEcgData::realRecordingFindsEachRPeak()
@@ -249,11 +159,9 @@ void TestEcgData::realRecordingFindsEachRPeak()
     // 0 to 3 frames (up to 15 ms) before the R peak, earlier at higher gain. A frame of slack
     // on top gives +-4 frames (20 ms): well inside the QRS, so a detection on a P or T wave
     // or on a neighbouring beat still fails.
-    constexpr int kTolerance = 4;
     const Playback p = play(source, gainIndex, source.frameCount());
-    const QString problems = compareBeats(p.beats, listed, -kTolerance, kTolerance);
+    const QString problems = compareBeats(p.beats, listed, -4, 4);
     QVERIFY2(problems.isEmpty(), qPrintable(problems));
-    QCOMPARE(p.beats.size(), listed.size());
 }
 
 QTEST_APPLESS_MAIN(TestEcgData)

@@ -1,0 +1,408 @@
+// The main window's patient, protocol and stage-panel commands.
+#include "app/PieGaugeView.h"
+#include "app/TZuvudezidedFrm.h"
+#include "app/ZirodIni.h"
+#include "common/FileError.h"
+#include "common/FileNames.h"
+#include "common/NumberFormat.h"
+#include "common/Rounding.h"
+#include "display/PieGauge.h"
+#include "protocol/MaxHeartRate.h"
+#include "protocol/TAbrirProtDlg.h"
+#include "protocol/TNProtoFrm.h"
+#include "protocol/TVerProtoFrm.h"
+#include "records/TAbrirPacfrm.h"
+#include "records/TPacfrm.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+
+namespace esf {
+namespace {
+
+constexpr int kStageBoxHeight = 150;
+
+QLabel* stageLabel(QWidget* parent, const char* name, const QString& text)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setAccessibleName(text);
+    return l;
+}
+
+QLabel* stageValue(QWidget* parent, const char* name, const QString& accessible)
+{
+    auto* l = new QLabel(parent);
+    l->setObjectName(QLatin1String(name));
+    l->setAccessibleName(accessible);
+    l->setFrameShape(QFrame::Panel);
+    l->setFrameShadow(QFrame::Sunken);
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    l->setAutoFillBackground(true);
+    l->setStyleSheet(QStringLiteral("background: white;"));
+    l->resize(50, 20);
+    return l;
+}
+
+int roundShare(double factor, int value)
+{
+    return static_cast<int>(roundHalfEven(factor * value));
+}
+
+} // namespace
+
+void TZuvudezidedFrm::createWindows()
+{
+    // Created once, in the order the workstation always had, and hidden when closed.
+    Pacfrm = std::make_unique<TPacfrm>(m_services.today, this);
+    AbrirPacfrm = std::make_unique<TAbrirPacfrm>(this);
+    NProtoFrm = std::make_unique<TNProtoFrm>(*m_services.messages, this);
+    VerProtoFrm = std::make_unique<TVerProtoFrm>(this);
+    AbrirProtDlg = std::make_unique<TAbrirProtDlg>(*m_services.messages, *VerProtoFrm, this);
+}
+
+void TZuvudezidedFrm::buildStageBox(QWidget* parent)
+{
+    TpoEtapabrd = new QFrame(parent);
+    TpoEtapabrd->setObjectName(QStringLiteral("TpoEtapabrd"));
+    TpoEtapabrd->setFrameShape(QFrame::StyledPanel);
+    TpoEtapabrd->setFrameShadow(QFrame::Sunken);
+    TpoEtapabrd->setFixedHeight(kStageBoxHeight);
+    EtapaNLbl = stageLabel(TpoEtapabrd, "EtapaNLbl", QStringLiteral("Etapa nº"));
+    Gauge1 = new PieGaugeView(TpoEtapabrd);
+    Gauge1->setObjectName(QStringLiteral("Gauge1"));
+    Gauge1->setAccessibleName(QStringLiteral("Tiempo restante de la etapa"));
+    Gauge1->resize(28, 28);
+    CargaLbl = stageLabel(TpoEtapabrd, "CargaLbl", QStringLiteral("Carga"));
+    CargaEtapaTxt = stageValue(TpoEtapabrd, "CargaEtapaTxt", QStringLiteral("Carga"));
+    PendLbl = stageLabel(TpoEtapabrd, "PendLbl", QStringLiteral("Pendiente"));
+    PendTxt = stageValue(TpoEtapabrd, "PendTxt", QStringLiteral("Pendiente"));
+    TpoLbl = stageLabel(TpoEtapabrd, "TpoLbl", QStringLiteral("Tiempo"));
+    TiempoResTxt = stageValue(TpoEtapabrd, "TiempoResTxt", QStringLiteral("Tiempo"));
+    TipoTxt = stageLabel(TpoEtapabrd, "TipoTxt", QString());
+    TipoTxt->setAccessibleName(QStringLiteral("Tipo de etapa"));
+    TiempoResbar = new QProgressBar(TpoEtapabrd);
+    TiempoResbar->setObjectName(QStringLiteral("TiempoResbar"));
+    TiempoResbar->setAccessibleName(QStringLiteral("Progreso de la etapa"));
+    TiempoResbar->setRange(0, 100);
+    TiempoResbar->setValue(0);
+    TiempoResbar->setTextVisible(false);
+    CargaLbl->setBuddy(CargaEtapaTxt);
+    PendLbl->setBuddy(PendTxt);
+    TpoLbl->setBuddy(TiempoResTxt);
+}
+
+void TZuvudezidedFrm::placeStageBox()
+{
+    const int w = TpoEtapabrd->width();
+    const int h = TpoEtapabrd->height();
+    const int left = roundShare(0.1, w);
+    const int right = roundShare(0.95, w);
+    for (QLabel* l : {EtapaNLbl, CargaLbl, PendLbl, TpoLbl})
+        l->adjustSize();
+    const int fieldH = TiempoResTxt->height();
+    const int barH = fieldH / 2;
+    TiempoResbar->resize(TiempoResbar->width(), barH);
+    const int etapaTop = (h - EtapaNLbl->height() - fieldH - barH - 2 * fieldH) / 8;
+    EtapaNLbl->move(left, etapaTop);
+    Gauge1->move(w - 5 - Gauge1->width(), etapaTop + (EtapaNLbl->height() - Gauge1->height()) / 2);
+    const int cargaTop =
+        EtapaNLbl->height() + (h - EtapaNLbl->height() - fieldH - barH - fieldH) / 4;
+    const std::array<QLabel*, 3> fields = {CargaEtapaTxt, PendTxt, TiempoResTxt};
+    const std::array<QLabel*, 3> labels = {CargaLbl, PendLbl, TpoLbl};
+    int top = cargaTop;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        fields[i]->setGeometry(right - 50, top, 50, fieldH);
+        labels[i]->move(left, top + (fieldH - labels[i]->height()) / 2);
+        top += fieldH + 3;
+    }
+    const int wide = roundShare(0.8, w);
+    TipoTxt->setGeometry(left, TiempoResTxt->y() + fieldH + 8, wide, TipoTxt->sizeHint().height());
+    TiempoResbar->setGeometry(left, TipoTxt->y() + TipoTxt->height() + 5, wide, barH);
+}
+
+void TZuvudezidedFrm::reloadLastProtocol()
+{
+    // Older installations may have kept a Windows path: only the file name inside the
+    // working directory is looked for.
+    QString name = m_config.protocolFileName;
+    name = name.mid(name.lastIndexOf(QLatin1Char('\\')) + 1);
+    name = name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
+    if (!isPlainFileName(name))
+        return;
+    const QString path = resolveCaseInsensitive(QDir(m_workDir), name);
+    if (!QFileInfo::exists(path))
+        return;
+    try {
+        m_currentProtocol = loadProtocolFile(path);
+    } catch (const FileError& e) {
+        showError(e.message());
+        return;
+    }
+    StopProtocol();
+    UpdateStageDisplay();
+    RefreshHeader();
+}
+
+void TZuvudezidedFrm::StopProtocol()
+{
+    stopProtocol(m_run, m_currentProtocol);
+    TiempoResTxt->setText(formatStageTime(m_run.stageRemaining));
+    setCommandEnabled(EstudioExistmnu, true);
+    SetRunControls(false);
+    SetStudyButtons(true);
+    SetMainMenus(true);
+    m_etapaCrono->stop();
+}
+
+void TZuvudezidedFrm::UpdateStageDisplay()
+{
+    const StagePanel panel = stagePanel(m_run, m_currentProtocol, m_etapaCrono->isActive());
+    EtapaNLbl->setText(panel.stageLabel);
+    EtapaNLbl->adjustSize();
+    if (panel.typeText)
+        TipoTxt->setText(*panel.typeText);
+    if (panel.loadCaption) {
+        CargaLbl->setText(*panel.loadCaption);
+        CargaLbl->adjustSize();
+        CargaEtapaTxt->setText(panel.loadText.value_or(QString()));
+        PendTxt->setText(panel.slopeText.value_or(QString()));
+        PendTxt->setEnabled(panel.slopeEnabled.value_or(true));
+        PendLbl->setEnabled(panel.slopeEnabled.value_or(true));
+    }
+    TiempoResbar->setValue(panel.progress);
+    Gauge1->setProgress(panel.progress);
+    if (panel.gaugeToNavy)
+        Gauge1->setForeColor(kGaugeNavy);
+}
+
+void TZuvudezidedFrm::SetStudyButtons(bool enabled)
+{
+    for (QAction* a : {NuevoEstBut, AbrirBut, VerEstBut})
+        setCommandEnabled(a, enabled);
+}
+
+void TZuvudezidedFrm::SetMainMenus(bool enabled)
+{
+    for (QMenu* m : {Archivomnu, Configmnu, Protocolosmnu, Informemnu})
+        m->menuAction()->setEnabled(enabled);
+}
+
+void TZuvudezidedFrm::RefreshHeader()
+{
+    if (m_patientOpen) {
+        statusPanels[0]->setText(QStringLiteral("Paciente: ") + m_currentPatient.surname +
+                                 QStringLiteral(", ") + m_currentPatient.firstName);
+        const int age = patientAge(m_currentPatient.birthDate, m_services.today());
+        statusPanels[1]->setText(QStringLiteral("Edad: ") + QString::number(age));
+        const bool male = m_currentPatient.sex != 0;
+        statusPanels[2]->setText(male ? QStringLiteral("Masculino") : QStringLiteral("Femenino"));
+        const HeartRateLimits limits =
+            maxHeartRate(age, male ? 0 : 1, m_config.maxHRFormula, m_userMaxHR);
+        FrecMaxTxt->setText(QString::number(limits.maxHR));
+        FrecSMaxTxt->setText(QString::number(limits.subMaxHR));
+        placeHeartRateBox();
+    }
+    statusPanels[3]->setText(QStringLiteral("Protocolo:") + m_currentProtocol.name);
+    statusPanels[4]->setText(QStringLiteral("Fecha: ") + m_run.studyDate);
+    for (QLabel* panel : statusPanels)
+        panel->setAccessibleName(panel->text());
+}
+
+void TZuvudezidedFrm::UsuarioFMmnuClick()
+{
+    const QString text = runModal([&] {
+        return m_services.messages->input(this, QStringLiteral("Frecuencia Máxima"),
+                                          QStringLiteral("Ingrese Frec. máxima"),
+                                          FrecMaxTxt->text());
+    });
+    int value = 0;
+    if (parseInteger(text, value))
+        m_userMaxHR = value;
+    else
+        showError(QStringLiteral("'%1' no es un valor entero válido").arg(text));
+}
+
+// ---------------------------------------------------------------- patients
+
+void TZuvudezidedFrm::setPatientMenus(bool created)
+{
+    setCommandEnabled(PacNuevomnu, true);
+    setCommandEnabled(PacExistentemnu, true);
+    setCommandEnabled(Estudionuevomnu, true);
+    setCommandEnabled(EstudioExistmnu, !created);
+    setCommandEnabled(VerInformemnu, created);
+    setCommandEnabled(PlantInformemnu, true);
+    setCommandEnabled(Imprimirmnu, false);
+    if (!created) {
+        setCommandEnabled(Guardarmnu, false);
+        setCommandEnabled(GuardarBut, false);
+    }
+}
+
+void TZuvudezidedFrm::PacNuevomnuClick()
+{
+    const bool cancelled = runModal([&] { return Pacfrm->EditPatient(m_currentPatient, false); });
+    if (cancelled)
+        return;
+    resetStudyState(m_run);
+    m_patientOpen = true;
+    // Never reuse a number whose file is already there (an old Zirod.ini, a restored copy).
+    const QDir dir(m_workDir);
+    m_config.lastPatientNumber = nextFreePatientNumber(dir, m_config.lastPatientNumber);
+    m_patientFileName = esf::patientFileName(m_config.lastPatientNumber);
+    m_loadedVersion = kSoftwareVersion;
+    m_studyCount = 0;
+    RefreshHeader();
+    setPatientMenus(true);
+    try {
+        updateZirodPatientNumber(zirodPath(), m_config.lastPatientNumber);
+        writePatientHeader(dir.filePath(m_patientFileName), m_currentPatient, m_studyCount);
+    } catch (const FileError& e) {
+        showError(e.message());
+    }
+}
+
+bool TZuvudezidedFrm::choosePatient(const QString& caption, PatientListing& chosen)
+{
+    const bool ok =
+        runModal([&] { return AbrirPacfrm->ChoosePatient(caption, QDir(m_workDir), chosen); });
+    if (!ok && !AbrirPacfrm->listingError().isEmpty())
+        showError(AbrirPacfrm->listingError());
+    return ok;
+}
+
+void TZuvudezidedFrm::PacExistentemnuClick()
+{
+    PatientListing chosen;
+    if (!choosePatient(QStringLiteral("Elegir paciente"), chosen))
+        return;
+    m_currentPatient = chosen.header.data;
+    m_patientFileName = chosen.fileName;
+    m_studyCount = chosen.header.studyCount;
+    m_loadedVersion = chosen.header.version;
+    resetStudyState(m_run);
+    m_patientOpen = true;
+    RefreshHeader();
+    setPatientMenus(false);
+}
+
+void TZuvudezidedFrm::StatusBarPacDblClick()
+{
+    if (!m_patientOpen)
+        return;
+    const bool cancelled = runModal([&] { return Pacfrm->EditPatient(m_currentPatient, true); });
+    if (cancelled)
+        return;
+    RefreshHeader();
+    try {
+        writePatientHeader(QDir(m_workDir).filePath(m_patientFileName), m_currentPatient,
+                           m_studyCount);
+    } catch (const FileError& e) {
+        showError(e.message());
+    }
+}
+
+void TZuvudezidedFrm::CerrarpacmnuClick()
+{
+    m_patientFileName.clear();
+    m_currentPatient.firstName.clear();
+    m_currentPatient.surname.clear();
+    m_currentPatient.birthDate.clear();
+    m_currentPatient.height = 0;
+    m_studyCount = 0;
+    m_patientOpen = false;
+    statusPanels[0]->setText(QStringLiteral("Paciente: "));
+    statusPanels[1]->setText(QStringLiteral("Edad: "));
+    statusPanels[2]->clear();
+    statusPanels[4]->setText(QStringLiteral("Fecha: "));
+    FrecMaxTxt->clear();
+    FrecSMaxTxt->clear();
+    resetStudyState(m_run);
+    SetRunControls(false);
+}
+
+void TZuvudezidedFrm::BorrarPacmnuClick()
+{
+    PatientListing chosen;
+    if (!choosePatient(QStringLiteral("Elegir paciente a borrar"), chosen))
+        return;
+    if (m_patientOpen && chosen.fileName.compare(m_patientFileName, Qt::CaseInsensitive) == 0) {
+        runModal([&] {
+            m_services.messages->warning(
+                this, QStringLiteral("Los archivos del paciente selecionado están en uso, debe "
+                                     "cerrarlo para borrar"));
+        });
+        return;
+    }
+    const QString question = QStringLiteral("¿Desea borrar los estudios de ") +
+                             chosen.header.data.surname.left(60) + QStringLiteral(", ") +
+                             chosen.header.data.firstName + QLatin1Char('?');
+    const bool yes = runModal([&] {
+        return m_services.messages->confirmTitled(this, QStringLiteral("Atención"), question);
+    });
+    if (!yes)
+        return;
+    try {
+        deletePatientFiles(QDir(m_workDir), chosen.fileName);
+    } catch (const FileError& e) {
+        showError(e.message());
+    }
+}
+
+void TZuvudezidedFrm::PacexismnuClick()
+{
+    // The new-study step that follows in a full run arrives with the study commands.
+    PacExistentemnuClick();
+}
+
+void TZuvudezidedFrm::PacientenuevomnuClick()
+{
+    PacNuevomnuClick();
+}
+
+// ---------------------------------------------------------------- protocols
+
+void TZuvudezidedFrm::EditarProtomnuClick()
+{
+    runModal([&] { NProtoFrm->EditProtocol(m_currentProtocol, QDir(m_workDir)); });
+    // Cancelled or not, the run starts over on stage 1 of whatever is current.
+    m_run.currentStage = 1;
+    m_run.stageRemaining = m_currentProtocol.stage(1).duration;
+    UpdateStageDisplay();
+    RefreshHeader();
+}
+
+void TZuvudezidedFrm::AbrirProtocolomnuClick()
+{
+    QString chosen;
+    const bool ok = runModal(
+        [&] { return AbrirProtDlg->ChooseProtocol(QDir(m_workDir), chosen, m_units); });
+    if (!ok)
+        return;
+    try {
+        m_currentProtocol = loadProtocolFile(resolveCaseInsensitive(QDir(m_workDir), chosen));
+    } catch (const FileError& e) {
+        showError(e.message());
+        return;
+    }
+    m_config.protocolFileName = chosen.left(kProtocolFileNameChars);
+    StopProtocol();
+    UpdateStageDisplay();
+    RefreshHeader();
+    if (m_run.newStudyPending)
+        SetRunControls(true);
+}
+
+void TZuvudezidedFrm::MostrarProtmnuClick()
+{
+    runModal([&] { VerProtoFrm->ShowProtocol(m_currentProtocol, m_units); });
+}
+
+} // namespace esf

@@ -1,0 +1,141 @@
+#include "protocol/MaxHeartRate.h"
+#include "protocol/StageRun.h"
+
+#include <QTest>
+
+using namespace esf;
+
+class TestMaxHeartRate : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void formulas_data();
+    void formulas();
+    void robinsonTableAtItsBoundaries_data();
+    void robinsonTableAtItsBoundaries();
+    void idlePanelShowsTheFirstStage();
+    void panelKeepsTextsForUnknownTypeAndDevice();
+};
+
+void TestMaxHeartRate::formulas_data()
+{
+    QTest::addColumn<int>("formula");
+    QTest::addColumn<int>("age");
+    QTest::addColumn<int>("maxHR");
+    QTest::addColumn<int>("subMaxHR");
+    QTest::newRow("220 - 60") << 1 << 60 << 160 << 136;
+    QTest::newRow("0.9 x (220 - 45)") << 2 << 45 << 158 << 134;  // 157.5 to even
+    QTest::newRow("0.8 x (220 - 50)") << 3 << 50 << 136 << 116;  // 115.6
+    QTest::newRow("0.75 x (220 - 40)") << 4 << 40 << 135 << 115; // 114.75
+    QTest::newRow("200 - 30") << 5 << 30 << 170 << 144;          // 144.5 to even
+    QTest::newRow("205 - 45/2") << 6 << 45 << 182 << 155;        // 182.5 to even; 154.7
+    QTest::newRow("205 - 47/2") << 6 << 47 << 182 << 155;        // 181.5 to even
+    QTest::newRow("user, nothing typed") << 7 << 50 << 0 << 0;
+    QTest::newRow("unknown formula") << 9 << 50 << 0 << 0;
+}
+
+void TestMaxHeartRate::formulas()
+{
+    QFETCH(int, formula);
+    QFETCH(int, age);
+    QFETCH(int, maxHR);
+    QFETCH(int, subMaxHR);
+    const HeartRateLimits r = maxHeartRate(age, 0, formula, 0);
+    QCOMPARE(r.maxHR, maxHR);
+    QCOMPARE(r.subMaxHR, subMaxHR);
+    QCOMPARE(maxHeartRate(age, 1, 7, 190).maxHR, 190);
+    QCOMPARE(maxHeartRate(age, 1, 7, 190).subMaxHR, 162); // 161.5 to even
+}
+
+void TestMaxHeartRate::robinsonTableAtItsBoundaries_data()
+{
+    QTest::addColumn<int>("age");
+    QTest::addColumn<int>("male");
+    QTest::addColumn<int>("female");
+    QTest::newRow("4") << 4 << 182 << 182;
+    QTest::newRow("0") << 0 << 182 << 182;
+    QTest::newRow("5") << 5 << 182 << 182;
+    QTest::newRow("7") << 7 << 182 << 182;
+    QTest::newRow("8") << 8 << 199 << 199;
+    QTest::newRow("10") << 10 << 200 << 194;
+    QTest::newRow("26") << 26 << 192 << 186;
+    QTest::newRow("43") << 43 << 182 << 177;
+    QTest::newRow("56") << 56 << 175 << 171;
+    QTest::newRow("68") << 68 << 168 << 165;
+    QTest::newRow("69") << 69 << 166 << 166;
+    QTest::newRow("72") << 72 << 166 << 166;
+    QTest::newRow("73") << 73 << 147 << 147;
+    QTest::newRow("76") << 76 << 147 << 147;
+    QTest::newRow("77") << 77 << 147 << 147;
+    QTest::newRow("120") << 120 << 147 << 147;
+}
+
+void TestMaxHeartRate::robinsonTableAtItsBoundaries()
+{
+    QFETCH(int, age);
+    QFETCH(int, male);
+    QFETCH(int, female);
+    QCOMPARE(maxHeartRate(age, 0, 0, 0).maxHR, male);
+    QCOMPARE(maxHeartRate(age, 1, 0, 0).maxHR, female);
+}
+
+void TestMaxHeartRate::idlePanelShowsTheFirstStage()
+{
+    ProtocolRecord p;
+    p.name = QStringLiteral("BRUCE");
+    p.stageCount = 2;
+    p.device = Device::Cinta;
+    p.stages[0] = {1, StageType::Basal, 180, 0.0f, 10.0f, 2.7f};
+    p.stages[1] = {2, StageType::Ejercicio, 0, 0.0f, 12.0f, 4.0f};
+    RunState run;
+    run.currentStage = 2;
+    stopProtocol(run, p);
+    QCOMPARE(run.currentStage, 1);
+    QCOMPARE(run.stageRemaining, 180);
+    const StagePanel idle = stagePanel(run, p, false);
+    QCOMPARE(idle.stageLabel, QStringLiteral("Prot. detenido"));
+    QCOMPARE(idle.typeText.value(), QStringLiteral("Basal"));
+    QCOMPARE(idle.loadCaption.value(), QStringLiteral("Velocidad"));
+    QCOMPARE(idle.loadText.value(), QStringLiteral("2.7"));
+    QCOMPARE(idle.slopeText.value(), QStringLiteral("10.0"));
+    QCOMPARE(idle.progress, 100);
+
+    run.stageRemaining = 45; // a quarter left, 25.0 exactly
+    QCOMPARE(stagePanel(run, p, true).progress, 25);
+    QCOMPARE(stagePanel(run, p, true).stageLabel, QStringLiteral("Etapa nº 1"));
+    run.currentStage = 2; // no duration: empty bar, warning colour cleared
+    QCOMPARE(stagePanel(run, p, true).progress, 0);
+    QVERIFY(stagePanel(run, p, true).gaugeToNavy);
+
+    p.device = Device::Bicicleta;
+    p.stages[0].load = 25.0f;
+    run.currentStage = 1;
+    const StagePanel bike = stagePanel(run, p, false);
+    QCOMPARE(bike.loadCaption.value(), QStringLiteral("Carga"));
+    QCOMPARE(bike.loadText.value(), QStringLiteral("25.0"));
+    QCOMPARE(bike.slopeText.value(), QStringLiteral("----"));
+    QCOMPARE(bike.slopeEnabled.value(), false);
+}
+
+void TestMaxHeartRate::panelKeepsTextsForUnknownTypeAndDevice()
+{
+    ProtocolRecord p = ProtocolRecord::cleared();
+    p.stageCount = 1;
+    RunState run;
+    stopProtocol(run, p);
+    const StagePanel panel = stagePanel(run, p, false);
+    QVERIFY(!panel.typeText.has_value());
+    QVERIFY(!panel.loadText.has_value() && !panel.slopeEnabled.has_value());
+    // A damaged stage number never reads past the record.
+    run.currentStage = 200;
+    QCOMPARE(stagePanel(run, p, false).progress, 0);
+
+    run.printSelection.set(3);
+    run.newStudyPending = true;
+    run.studyFileName = QStringLiteral("0001_001.est");
+    resetStudyState(run);
+    QVERIFY(run.printSelection.none() && !run.newStudyPending && run.studyFileName.isEmpty());
+    QCOMPARE(run.currentStage, 1);
+}
+
+QTEST_GUILESS_MAIN(TestMaxHeartRate)
+#include "tst_maxheartrate.moc"

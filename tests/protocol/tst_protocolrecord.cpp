@@ -1,0 +1,235 @@
+#include "common/FileError.h"
+#include "protocol/ProtocolRecord.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <bit>
+#include <cstring>
+
+using namespace esf;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void putI32(QByteArray& b, int offset, std::int32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[offset + i] = static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
+}
+
+void putF32(QByteArray& b, int offset, float v)
+{
+    putI32(b, offset, static_cast<std::int32_t>(std::bit_cast<std::uint32_t>(v)));
+}
+
+// Laid out by hand from the file layout: name string[20] at 0, stage count at 21, device at
+// 24, stage i at 28 + 24 (i - 1) with number, type, duration, load, slope, speed at
+// 0, 4, 8, 12, 16, 20. Alignment bytes (22-23, and 1-3 of each stage) are left zero.
+QByteArray handBuiltTreadmill()
+{
+    QByteArray b(kProtocolRecordSize, '\0');
+    b[0] = 7;
+    std::memcpy(b.data() + 1, "RAMPA \xD1", 7); // "RAMPA Ñ", one byte per letter
+    b[21] = 2;
+    putI32(b, 24, Device::Cinta);
+    b[28] = 1;
+    putI32(b, 32, StageType::Basal);
+    putI32(b, 36, 180);
+    putF32(b, 40, 0.0f);
+    putF32(b, 44, 10.0f);
+    putF32(b, 48, 2.7f);
+    b[52] = 2;
+    putI32(b, 56, StageType::Recuperacion);
+    putI32(b, 60, 75);
+    putF32(b, 64, 125.5f);
+    putF32(b, 68, 0.5f);
+    putF32(b, 72, 1.5f);
+    putI32(b, 28 + 24 * 14 + 4, StageType::None); // last entry, never used
+    return b;
+}
+
+ProtocolRecord treadmillRecord()
+{
+    ProtocolRecord p;
+    p.name = u"RAMPA Ñ"_s;
+    p.stageCount = 2;
+    p.device = Device::Cinta;
+    p.stages[0] = {1, StageType::Basal, 180, 0.0f, 10.0f, 2.7f};
+    p.stages[1] = {2, StageType::Recuperacion, 75, 125.5f, 0.5f, 1.5f};
+    p.stages[14].type = StageType::None;
+    return p;
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+} // namespace
+
+class TestProtocolRecord : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void encodesByteForByteAndReadsBack();
+    void formatsStageTime_data();
+    void formatsStageTime();
+    void parsesStageTime_data();
+    void parsesStageTime();
+    void namesStageTypes();
+    void clearedRecordAndStageBounds();
+    void refusesHostileNames();
+    void savesUnderTheCutNameOverwritesAndRefuses();
+    void loadingFindsOtherCaseAndRejectsShortFiles();
+};
+
+void TestProtocolRecord::encodesByteForByteAndReadsBack()
+{
+    QByteArray bytes = handBuiltTreadmill();
+    QCOMPARE(encodeProtocol(treadmillRecord()), bytes);
+    QCOMPARE(decodeProtocol(bytes, u"x.pro"_s), treadmillRecord());
+
+    // Readers skip alignment bytes and anything after the record.
+    for (int offset : {22, 23, 29, 30, 31, 53, 54, 55, 28 + 24 * 14 + 3})
+        bytes[offset] = static_cast<char>(0xCC);
+    bytes += QByteArray(12, '\x7F');
+    QCOMPARE(decodeProtocol(bytes, u"x.pro"_s), treadmillRecord());
+    // A length byte above 20 reads the 20 characters there are, no more.
+    bytes[0] = static_cast<char>(200);
+    QCOMPARE(decodeProtocol(bytes, u"x.pro"_s).name.size(), kProtocolNameChars);
+}
+
+void TestProtocolRecord::formatsStageTime_data()
+{
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("zero") << 0 << u"00:00"_s;
+    QTest::newRow("75") << 75 << u"01:15"_s;
+    QTest::newRow("3599") << 3599 << u"59:59"_s;
+    QTest::newRow("an hour keeps counting minutes") << 6000 << u"100:00"_s;
+    QTest::newRow("negative") << -75 << u"-01:-15"_s;
+    QTest::newRow("lowest") << std::numeric_limits<int>::min() << u"-35791394:-08"_s;
+}
+
+void TestProtocolRecord::formatsStageTime()
+{
+    QFETCH(int, seconds);
+    QFETCH(QString, text);
+    QCOMPARE(formatStageTime(seconds), text);
+}
+
+void TestProtocolRecord::parsesStageTime_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("seconds");
+    QTest::newRow("05:30") << u"05:30"_s << 330;
+    QTest::newRow("minutes above 59") << u"75:10"_s << 10;
+    QTest::newRow("seconds above 59") << u"03:75"_s << 180;
+    QTest::newRow("seconds 60") << u"00:60"_s << 0;
+    QTest::newRow("blank mask") << u"  :  "_s << 0;
+    QTest::newRow("half typed") << u"2 : 4"_s << 124;
+    QTest::newRow("letters") << u"ab:1x"_s << 0;
+    QTest::newRow("negative part") << u"-5:10"_s << 10;
+    QTest::newRow("short") << u"7"_s << 420;
+}
+
+void TestProtocolRecord::parsesStageTime()
+{
+    QFETCH(QString, text);
+    QFETCH(int, seconds);
+    QCOMPARE(parseStageTime(text), seconds);
+}
+
+void TestProtocolRecord::namesStageTypes()
+{
+    QCOMPARE(stageTypeName(StageType::Basal), u"Basal"_s);
+    QCOMPARE(stageTypeName(StageType::Ejercicio), u"Ejercicio"_s);
+    QCOMPARE(stageTypeName(StageType::Recuperacion), u"Recuperación"_s);
+    QVERIFY(stageTypeName(StageType::None).isEmpty());
+    QVERIFY(stageTypeName(3).isEmpty());
+}
+
+void TestProtocolRecord::clearedRecordAndStageBounds()
+{
+    ProtocolRecord p = ProtocolRecord::cleared();
+    QVERIFY(p.name.isEmpty());
+    QCOMPARE(p.stageCount, 0);
+    QCOMPARE(p.device, Device::None);
+    for (int i = 1; i <= kMaxStages; ++i)
+        QCOMPARE(p.stage(i), (StageEntry{0, StageType::None, 0, 0.0f, 0.0f, 0.0f}));
+
+    const ProtocolRecord before = p;
+    for (int n : {0, -1, 16, 255}) {
+        p.stage(n).duration = 99; // lands nowhere in the record
+        QCOMPARE(p.stage(n), StageEntry{});
+        QCOMPARE(std::as_const(p).stage(n), StageEntry{});
+    }
+    QCOMPARE(p, before);
+
+    p.stageCount = 200;
+    QCOMPARE(p.usableStageCount(), kMaxStages);
+}
+
+void TestProtocolRecord::refusesHostileNames()
+{
+    for (const QString& fine : {u"BRUCE MODIFICADO"_s, u"AÑO 2º (B)"_s, u"V1.5"_s})
+        QVERIFY2(protocolNameProblem(fine).isEmpty(), qPrintable(fine));
+
+    const QString refused = u"El nombre del protocolo no puede contener "_s;
+    for (QChar c : u"/\\:*?\"<>|Ω"_s)
+        QCOMPARE(protocolNameProblem(u"A"_s + c + u"B"_s), refused + u"«%1»"_s.arg(c));
+    QCOMPARE(protocolNameProblem(u"../../etc"_s), refused + u"«..»"_s);
+    QCOMPARE(protocolNameProblem(u"A\tB"_s), refused + u"caracteres de control"_s);
+}
+
+void TestProtocolRecord::savesUnderTheCutNameOverwritesAndRefuses()
+{
+    QTemporaryDir tmp;
+    const QDir dir(tmp.path());
+    ProtocolRecord p = treadmillRecord();
+    p.name = u"PROTOCOLO DE RAMPA LENTA"_s;
+    const QString path = saveProtocolFile(dir, p);
+    QCOMPARE(path, dir.filePath(u"PROTOCOLO DE RAMPA L.pro"_s));
+    QCOMPARE(QFileInfo(path).size(), kProtocolRecordSize);
+    QCOMPARE(loadProtocolFile(path).name, u"PROTOCOLO DE RAMPA L"_s);
+
+    p.stageCount = 1;
+    p.device = Device::Bicicleta;
+    QCOMPARE(saveProtocolFile(dir, p), path);
+    p.name.truncate(kProtocolNameChars);
+    QCOMPARE(loadProtocolFile(path), p);
+
+    // Refused names write nothing, here or anywhere else.
+    for (const QString& name : {u"../FUERA"_s, u"A/B"_s, QString(), u"A|B"_s}) {
+        p.name = name;
+        QVERIFY_THROWS_EXCEPTION(FileError, saveProtocolFile(QDir(dir.filePath(u"sub"_s)), p));
+    }
+    QCOMPARE(dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QFileInfo(path).fileName()});
+    p.name = u"SIN CARPETA"_s;
+    QVERIFY_THROWS_EXCEPTION(FileError, saveProtocolFile(QDir(dir.filePath(u"sub"_s)), p));
+}
+
+void TestProtocolRecord::loadingFindsOtherCaseAndRejectsShortFiles()
+{
+    QTemporaryDir tmp;
+    const QDir dir(tmp.path());
+    writeBytes(dir.filePath(u"rampa.PRO"_s), handBuiltTreadmill());
+    QCOMPARE(loadProtocolFile(dir.filePath(u"RAMPA.pro"_s)), treadmillRecord());
+
+    writeBytes(dir.filePath(u"CORTO.pro"_s), handBuiltTreadmill().left(kProtocolRecordSize - 1));
+    try {
+        loadProtocolFile(dir.filePath(u"CORTO.pro"_s));
+        QFAIL("a short file must not load");
+    } catch (const FileError& e) {
+        QCOMPARE(QFileInfo(e.file()).fileName(), u"CORTO.pro"_s);
+        QVERIFY(e.reason().contains(u"387"_s));
+    }
+    QVERIFY_THROWS_EXCEPTION(FileError, loadProtocolFile(dir.filePath(u"NADA.pro"_s)));
+}
+
+QTEST_GUILESS_MAIN(TestProtocolRecord)
+#include "tst_protocolrecord.moc"

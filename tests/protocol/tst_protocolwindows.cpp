@@ -1,0 +1,484 @@
+#include "protocol/TAbrirProtDlg.h"
+#include "protocol/TNProtoFrm.h"
+#include "protocol/TVerProtoFrm.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+using namespace esf;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Every box as "kind: text"; confirm answers come from the queue, No when it is empty.
+class FakeMessages final : public MessageBoxes {
+public:
+    QStringList shown;
+    QList<bool> answers;
+    void warning(QWidget*, const QString& t) override { shown << u"warning: "_s + t; }
+    void information(QWidget*, const QString& t) override { shown << u"info: "_s + t; }
+    bool confirm(QWidget*, const QString& t) override
+    {
+        shown << u"confirm: "_s + t;
+        return !answers.isEmpty() && answers.takeFirst();
+    }
+    void error(QWidget*, const QString& t) override { shown << u"error: "_s + t; }
+};
+
+// Runs the steps once the modal dialog is up; a failed step must not leave it waiting.
+void whileShown(QDialog& dialog, std::function<void()> steps)
+{
+    QTimer::singleShot(0, &dialog, [&dialog, steps] {
+        if (QTest::qWaitForWindowActive(&dialog))
+            steps();
+        else
+            QTest::qFail("dialog never became active", __FILE__, __LINE__);
+        if (dialog.isVisible())
+            dialog.reject();
+    });
+}
+
+void click(QWidget* w)
+{
+    QTest::mouseClick(w, Qt::LeftButton);
+}
+
+void clickTab(QTabBar* tabs, int index)
+{
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
+}
+
+// Types over the whole field, as after tabbing into it, key by key with its text.
+void typeInto(QLineEdit* edit, const QString& text)
+{
+    edit->setFocus();
+    edit->selectAll();
+    for (QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, edit, Qt::Key(c.toUpper().unicode()), QString(c),
+                            Qt::NoModifier);
+}
+
+void typeCount(TNProtoFrm& f, const QString& text)
+{
+    typeInto(f.CantEtapaEd->lineEdit(), text);
+}
+
+// Load, slope, speed, type and time as the stage fields show them.
+QStringList stageFields(const TNProtoFrm& f)
+{
+    return {f.CargaEd->text(), f.PendEd->text(), f.VelEd->text(), f.TipoEtapaEd->currentText(),
+            f.TiempoEd->displayText()};
+}
+
+void putProtocolFile(const QDir& dir, const QString& file, const QString& name)
+{
+    ProtocolRecord p = ProtocolRecord::cleared();
+    p.name = name;
+    QFile f(dir.filePath(file));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(encodeProtocol(p));
+}
+
+int rowOf(const QListWidget* list, const QString& text)
+{
+    const auto found = list->findItems(text, Qt::MatchExactly);
+    return found.isEmpty() ? -1 : list->row(found.first());
+}
+
+// Row r of the grid, or its header row for r = -1.
+QStringList gridRow(const QTableWidget* grid, int r)
+{
+    QStringList out;
+    for (int c = 0; c < grid->columnCount(); ++c) {
+        const QTableWidgetItem* item = r < 0 ? grid->horizontalHeaderItem(c) : grid->item(r, c);
+        out << (item ? item->text() : QString());
+    }
+    return out;
+}
+
+} // namespace
+
+class TestProtocolWindows : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void editorStartsClearedAndEmptyNameKeepsItOpen();
+    void okWithNoReturnsTheEditedStagesAndWritesNothing();
+    void stageCountRebuildsTabsAndDropsUnstoredEdits();
+    void leavingValueFieldsCapsOrRefocuses();
+    void guardarWritesOrExplainsWhyNot();
+    void chooserListsByStoredNameAndRefusesCorruptFiles();
+    void borrarDeletesAtOnceAndNothingSelectedChoosesNothing();
+    void viewerColumnsFollowTheDevice_data();
+    void viewerColumnsFollowTheDevice();
+
+private:
+    QTemporaryDir m_tmp;
+    QDir m_dir;
+    FakeMessages m_messages;
+};
+
+void TestProtocolWindows::init()
+{
+    m_dir = QDir(m_tmp.path());
+    for (const QString& f : m_dir.entryList(QDir::Files))
+        m_dir.remove(f);
+    m_messages = FakeMessages();
+}
+
+void TestProtocolWindows::editorStartsClearedAndEmptyNameKeepsItOpen()
+{
+    TNProtoFrm editor(m_messages);
+    ProtocolRecord record;
+    record.name = u"PREVIO"_s;
+    record.stageCount = 4;
+    const ProtocolRecord before = record;
+    const QString noName = u"warning: Debe ingresar el nombre del protocolo"_s;
+
+    for (int round = 0; round < 2; ++round) { // every opening starts cleared
+        whileShown(editor, [&] {
+            QCOMPARE(editor.windowTitle(), u"Protocolo"_s);
+            QVERIFY(editor.NombreEd->text().isEmpty());
+            QCOMPARE(editor.CantEtapaEd->currentText(), u"0"_s);
+            QCOMPARE(editor.CantEtapaEd->itemText(editor.CantEtapaEd->count() - 1), u"15"_s);
+            QCOMPARE(stageFields(editor),
+                     (QStringList{u"0000.0"_s, u"00.0"_s, u"000.0"_s, QString(), u"  :  "_s}));
+            QCOMPARE(editor.SelEtapa->count(), 0);
+            QVERIFY(!editor.DispEdCinta->isChecked() && !editor.DispEdBicicleta->isChecked());
+            for (QWidget* w :
+                 std::initializer_list<QWidget*>{editor.CargaEd, editor.PendEd, editor.VelEd,
+                                                 editor.CargaLbl, editor.PendLbl, editor.VelLbl})
+                QVERIFY(!w->isEnabled());
+
+            typeCount(editor, u"3"_s);
+            click(editor.DispEdBicicleta);
+            click(editor.OKBut);
+            typeInto(editor.NombreEd, u"   "_s); // blanks are no name either
+            click(editor.OKBut);
+            QCOMPARE(m_messages.shown, (QStringList{noName, noName}));
+            QVERIFY(editor.isVisible());
+            QCOMPARE(editor.SelEtapa->count(), 3);
+            QVERIFY(editor.DispEdBicicleta->isChecked() && editor.CargaEd->isEnabled());
+            if (round == 0)
+                click(editor.CancelBut);
+            else
+                QTest::keyClick(editor.NombreEd, Qt::Key_Escape);
+        });
+        QVERIFY(!editor.EditProtocol(record, m_dir));
+        QCOMPARE(record, before);
+        m_messages.shown.clear();
+    }
+    QVERIFY(m_dir.isEmpty());
+}
+
+void TestProtocolWindows::okWithNoReturnsTheEditedStagesAndWritesNothing()
+{
+    TNProtoFrm editor(m_messages);
+    ProtocolRecord record;
+    whileShown(editor, [&] {
+        typeInto(editor.NombreEd, u"rampa ñ de prueba larga"_s);
+        QCOMPARE(editor.NombreEd->text(), u"RAMPA Ñ DE PRUEBA LARGA"_s);
+        typeCount(editor, u"3"_s);
+        click(editor.DispEdCinta);
+        QVERIFY(editor.PendEd->isEnabled() && editor.VelEd->isEnabled());
+        QVERIFY(!editor.CargaEd->isEnabled());
+
+        typeInto(editor.VelEd, u"0027"_s);
+        typeInto(editor.PendEd, u"100"_s);
+        typeInto(editor.TiempoEd, u"0300"_s);
+        editor.TipoEtapaEd->setCurrentIndex(StageType::Basal);
+        clickTab(editor.SelEtapa, 2);
+        QCOMPARE(editor.editedStage(), 3);
+        QCOMPARE(stageFields(editor),
+                 (QStringList{u"0000.0"_s, u"00.0"_s, u"000.0"_s, QString(), u"00:00"_s}));
+        typeInto(editor.TiempoEd, u"0130"_s);
+        editor.TipoEtapaEd->setCurrentIndex(StageType::Recuperacion);
+
+        clickTab(editor.SelEtapa, 0); // stage 1 comes back as stored
+        QCOMPARE(stageFields(editor),
+                 (QStringList{u"0000.0"_s, u"10.0"_s, u"002.7"_s, u"Basal"_s, u"03:00"_s}));
+        click(editor.OKBut);
+    });
+    QVERIFY(editor.EditProtocol(record, m_dir));
+
+    QCOMPARE(m_messages.shown, QStringList{u"confirm: Desea guardar el protocolo?"_s});
+    QVERIFY(m_dir.isEmpty());
+    QCOMPARE(record.name, u"RAMPA Ñ DE PRUEBA LA"_s);
+    QCOMPARE(record.stageCount, 3);
+    QCOMPARE(record.device, Device::Cinta);
+    QCOMPARE(record.stage(1), (StageEntry{1, StageType::Basal, 180, 0.0f, 10.0f, 2.7f}));
+    QCOMPARE(record.stage(3), (StageEntry{3, StageType::Recuperacion, 90, 0.0f, 0.0f, 0.0f}));
+    // Never selected: still as cleared.
+    QCOMPARE(record.stage(2), (StageEntry{0, StageType::None, 0, 0.0f, 0.0f, 0.0f}));
+}
+
+void TestProtocolWindows::stageCountRebuildsTabsAndDropsUnstoredEdits()
+{
+    TNProtoFrm editor(m_messages);
+    ProtocolRecord record;
+    whileShown(editor, [&] {
+        typeInto(editor.NombreEd, u"X"_s);
+        typeCount(editor, u"20"_s);
+        QCOMPARE(editor.CantEtapaEd->currentText(), u"15"_s);
+        QCOMPARE(editor.SelEtapa->count(), 15);
+        QCOMPARE(editor.SelEtapa->tabText(0), u"1º Etapa"_s);
+        QCOMPARE(editor.SelEtapa->tabText(14), u"15º Etapa"_s);
+
+        typeInto(editor.TiempoEd, u"0200"_s);
+        typeCount(editor, u"2"_s);
+        QCOMPARE(editor.SelEtapa->count(), 2);
+        QCOMPARE(editor.editedStage(), 1);
+        QCOMPARE(editor.TiempoEd->text(), u"00:00"_s); // the edit is lost
+
+        typeCount(editor, u"2a"_s);
+        QCOMPARE(editor.SelEtapa->count(), 0);
+        click(editor.OKBut); // the header cannot be read either
+        QVERIFY(editor.isVisible());
+
+        typeCount(editor, u"-3"_s); // the lone "-" on the way is not a number either
+        QCOMPARE(editor.SelEtapa->count(), 0);
+        QCOMPARE(editor.editedRecord().stageCount, 0);
+        typeCount(editor, u"0"_s);
+        QCOMPARE(editor.SelEtapa->count(), 0);
+        click(editor.OKBut);
+    });
+    QVERIFY(editor.EditProtocol(record, m_dir));
+    const QString notInteger = u"error: '2a' no es un valor entero válido"_s;
+    QCOMPARE(m_messages.shown,
+             (QStringList{notInteger, notInteger, u"error: '-' no es un valor entero válido"_s,
+                          u"confirm: Desea guardar el protocolo?"_s}));
+    QCOMPARE(record.stageCount, 0);
+    QCOMPARE(record.stage(1).duration, 0);
+}
+
+void TestProtocolWindows::leavingValueFieldsCapsOrRefocuses()
+{
+    TNProtoFrm editor(m_messages);
+    ProtocolRecord record;
+    whileShown(editor, [&] {
+        typeInto(editor.NombreEd, u"LIMITES"_s);
+        typeCount(editor, u"2"_s);
+        click(editor.DispEdCinta);
+        using Leave = std::pair<QString, QString>; // typed, then kept on leaving
+        for (const auto& [typed, kept] :
+             {Leave{u"450"_s, u"40.0"_s}, Leave{u"400"_s, u"40.0"_s}, Leave{u"399"_s, u"39.9"_s}}) {
+            typeInto(editor.PendEd, typed);
+            click(editor.VelEd);
+            QCOMPARE(editor.PendEd->text(), kept);
+        }
+
+        click(editor.DispEdBicicleta);
+        typeInto(editor.CargaEd, u"2500"_s);
+        clickTab(editor.SelEtapa, 1); // leaving for the tab caps before the stage is stored
+        QCOMPARE(editor.editedRecord().stage(1).load, 2000.0f);
+        QCOMPARE(editor.editedRecord().stage(1).slope, 39.9f);
+        typeInto(editor.CargaEd, u"20000"_s);
+        click(editor.TiempoEd);
+        QCOMPARE(editor.CargaEd->text(), u"2000.0"_s);
+
+        editor.CargaEd->setFocus();
+        editor.CargaEd->selectAll();
+        QTest::keyClick(editor.CargaEd, Qt::Key_Delete);
+        click(editor.TiempoEd);
+        QTRY_VERIFY(editor.CargaEd->hasFocus());
+        click(editor.OKBut); // storing the blank field is a conversion error
+        QCOMPARE(m_messages.shown,
+                 QStringList{u"error: '    . ' no es un valor numérico válido"_s});
+        QVERIFY(editor.isVisible());
+        QCOMPARE(editor.editedRecord().stage(2).number, 2); // stored before the bad field
+        typeInto(editor.CargaEd, u"0150"_s);
+        click(editor.OKBut);
+    });
+    QVERIFY(editor.EditProtocol(record, m_dir));
+    QCOMPARE(record.device, Device::Bicicleta);
+    QCOMPARE(record.stage(2).load, 150.0f);
+}
+
+void TestProtocolWindows::guardarWritesOrExplainsWhyNot()
+{
+    TNProtoFrm editor(m_messages);
+    ProtocolRecord record;
+    const QString path = m_dir.filePath(u"SUBIDA.pro"_s);
+    m_messages.answers = {true};
+    whileShown(editor, [&] {
+        typeInto(editor.NombreEd, u"A/B"_s);
+        click(editor.GuardaBut);
+        QCOMPARE(m_messages.shown,
+                 QStringList{u"warning: El nombre del protocolo no puede contener «/»"_s});
+        QTRY_VERIFY(editor.NombreEd->hasFocus());
+        QVERIFY(m_dir.isEmpty());
+
+        typeInto(editor.NombreEd, u"SUBIDA"_s);
+        typeCount(editor, u"1"_s);
+        typeInto(editor.TiempoEd, u"0100"_s);
+        click(editor.GuardaBut);
+        QVERIFY(editor.isVisible());
+        QCOMPARE(loadProtocolFile(path).stage(1).duration, 60);
+        typeInto(editor.TiempoEd, u"0200"_s);
+        click(editor.OKBut); // Yes: the same file, overwritten
+    });
+    QVERIFY(editor.EditProtocol(record, m_dir));
+    QCOMPARE(record.stage(1).duration, 120);
+    QCOMPARE(loadProtocolFile(path), record);
+    QCOMPARE(m_dir.entryList(QDir::Files), QStringList{u"SUBIDA.pro"_s});
+
+    // A folder that cannot take the file: the error is shown and the editor stays open.
+    m_messages.shown.clear();
+    m_messages.answers = {true};
+    whileShown(editor, [&] {
+        typeInto(editor.NombreEd, u"SUBIDA"_s);
+        click(editor.OKBut);
+        QCOMPARE(m_messages.shown.size(), 2);
+        QVERIFY(m_messages.shown[1].startsWith(u"error: "_s));
+        QVERIFY(m_messages.shown[1].contains(u"SUBIDA.pro"_s));
+        QVERIFY(editor.isVisible());
+        click(editor.CancelBut);
+    });
+    QVERIFY(!editor.EditProtocol(record, QDir(m_dir.filePath(u"no-existe"_s))));
+}
+
+void TestProtocolWindows::chooserListsByStoredNameAndRefusesCorruptFiles()
+{
+    putProtocolFile(m_dir, u"rampa.pro"_s, u"RAMPA Ñ"_s);
+    putProtocolFile(m_dir, u"OTRO.PRO"_s, u"RAMPA Ñ"_s);
+    putProtocolFile(m_dir, u"notas.txt"_s, u"NO"_s);
+    QFile shortFile(m_dir.filePath(u"corto.Pro"_s));
+    QVERIFY(shortFile.open(QIODevice::WriteOnly));
+    shortFile.write(QByteArray(100, 'x'));
+    shortFile.close();
+
+    TVerProtoFrm viewer;
+    TAbrirProtDlg chooser(m_messages, viewer);
+    QString chosen = u"previo.pro"_s;
+    QString viewerTitle;
+    whileShown(chooser, [&] {
+        QCOMPARE(chooser.windowTitle(), u"Abrir Protocolo"_s);
+        QVERIFY(!chooser.ListBox2->isVisible());
+        QCOMPARE(chooser.ListBox1->count(), 3);
+        const int corrupt = rowOf(chooser.ListBox1, u"[Archivo Corrupto] corto.Pro"_s);
+        QVERIFY(corrupt >= 0);
+        QCOMPARE(chooser.ListBox2->item(corrupt)->text(), u"corto.Pro"_s);
+        chooser.ListBox1->setCurrentRow(corrupt);
+        click(chooser.VerBut);
+        click(chooser.OKBut);
+        QCOMPARE(m_messages.shown.filter(u"corto.Pro"_s).filter(u"error: "_s).size(), 2);
+        QVERIFY(chooser.isVisible());
+
+        // Both files hold the same name; the hidden list tells them apart.
+        const int rampa = rowOf(chooser.ListBox2, u"rampa.pro"_s);
+        QCOMPARE(chooser.ListBox1->item(rampa)->text(), u"RAMPA Ñ"_s);
+        chooser.ListBox1->setCurrentRow(rampa);
+        whileShown(viewer, [&] {
+            viewerTitle = viewer.windowTitle();
+            click(viewer.OKBut);
+        });
+        click(chooser.VerBut);
+        QVERIFY(chooser.isVisible());
+        click(chooser.OKBut);
+    });
+    QVERIFY(chooser.ChooseProtocol(m_dir, chosen, UnitTexts{}));
+    QCOMPARE(chosen, u"rampa.pro"_s);
+    QCOMPARE(viewerTitle, u"RAMPA Ñ"_s);
+}
+
+void TestProtocolWindows::borrarDeletesAtOnceAndNothingSelectedChoosesNothing()
+{
+    putProtocolFile(m_dir, u"UNO.pro"_s, u"UNO"_s);
+    putProtocolFile(m_dir, u"DOS.pro"_s, u"DOS"_s);
+    TVerProtoFrm viewer;
+    TAbrirProtDlg chooser(m_messages, viewer);
+    QString chosen = u"previo.pro"_s;
+    whileShown(chooser, [&] {
+        chooser.ListBox1->setCurrentRow(rowOf(chooser.ListBox1, u"UNO"_s));
+        click(chooser.BorrarBut);
+        QVERIFY(!m_dir.exists(u"UNO.pro"_s));
+        QCOMPARE(chooser.ListBox2->count(), 1);
+        QCOMPARE(chooser.ListBox1->item(0)->text(), u"DOS"_s);
+        click(chooser.BorrarBut); // nothing is selected any more
+        click(chooser.OKBut);
+    });
+    QVERIFY(!chooser.ChooseProtocol(m_dir, chosen, UnitTexts{}));
+    QVERIFY(chosen.isEmpty());
+    QVERIFY(m_dir.exists(u"DOS.pro"_s));
+    QVERIFY(m_messages.shown.isEmpty());
+}
+
+void TestProtocolWindows::viewerColumnsFollowTheDevice_data()
+{
+    QTest::addColumn<int>("device");
+    QTest::addColumn<int>("stageCount");
+    QTest::addColumn<QStringList>("header");
+    QTest::addColumn<QStringList>("lastRow");
+    QTest::addColumn<QString>("deviceText");
+    const QString time = u"Tiempo [m:s]"_s;
+    QTest::newRow("treadmill") << 0 << 2
+                               << QStringList{u"Etapa"_s, u"Velocidad [Km/h]"_s, u"Pendiente [%]"_s,
+                                              time, u"Tipo"_s}
+                               << QStringList{u"2"_s, u"12.5"_s, u"0.5"_s, u"01:15"_s, QString()}
+                               << u"Cinta"_s;
+    QTest::newRow("bicycle") << 1 << 2
+                             << QStringList{u"Etapa"_s, u"Carga [Wats]"_s, time, u"Tipo"_s}
+                             << QStringList{u"2"_s, u"1250.0"_s, u"01:15"_s, QString()}
+                             << u"Bicicleta"_s;
+    QTest::newRow("no device, damaged count")
+        << -1 << 200 << QStringList{u"Etapa"_s, time, u"Tipo"_s}
+        << QStringList{u"15"_s, u"00:00"_s, u"Ejercicio"_s} << u"Sin dispositivo"_s;
+}
+
+void TestProtocolWindows::viewerColumnsFollowTheDevice()
+{
+    QFETCH(int, device);
+    QFETCH(int, stageCount);
+    QFETCH(QStringList, header);
+    QFETCH(QStringList, lastRow);
+    QFETCH(QString, deviceText);
+
+    // Shown first, so a grid reused without clearing would show through.
+    ProtocolRecord other = ProtocolRecord::cleared();
+    other.device = device == Device::Cinta ? Device::Bicicleta : Device::Cinta;
+    other.stageCount = 15;
+    ProtocolRecord p;
+    p.name = u"VISTA"_s;
+    p.device = device;
+    p.stageCount = static_cast<std::uint8_t>(stageCount);
+    p.stages[0] = {1, StageType::Basal, 180, 25.0f, 10.0f, 2.7f};
+    p.stages[1] = {2, StageType::None, 75, 1250.0f, 0.5f, 12.5f};
+    p.stages[14].type = StageType::Ejercicio;
+
+    TVerProtoFrm viewer;
+    whileShown(viewer, [&] { click(viewer.OKBut); });
+    viewer.ShowProtocol(other, UnitTexts{});
+    whileShown(viewer, [&] {
+        QCOMPARE(viewer.windowTitle(), u"VISTA"_s);
+        QCOMPARE(viewer.DispLbl->text(), deviceText);
+        QCOMPARE(gridRow(viewer.ProtoGrid, -1), header);
+        QCOMPARE(viewer.ProtoGrid->rowCount(), std::min(stageCount, kMaxStages));
+        QCOMPARE(gridRow(viewer.ProtoGrid, viewer.ProtoGrid->rowCount() - 1), lastRow);
+        QCOMPARE(gridRow(viewer.ProtoGrid, 0).first(), u"1"_s);
+        QCOMPARE(gridRow(viewer.ProtoGrid, 0).last(), u"Basal"_s);
+        QCOMPARE(viewer.ProtoGrid->columnWidth(0), 40);
+        QCOMPARE(viewer.ProtoGrid->columnWidth(header.size() - 1), 90);
+        for (int c = 1; c < header.size() - 1; ++c)
+            QCOMPARE(viewer.ProtoGrid->columnWidth(c),
+                     viewer.fontMetrics().horizontalAdvance(header[c]) + 5);
+        QCOMPARE(viewer.ProtoGrid->rowHeight(0), 24);
+        click(viewer.OKBut);
+        QVERIFY(!viewer.isVisible());
+    });
+    viewer.ShowProtocol(p, UnitTexts{});
+}
+
+QTEST_MAIN(TestProtocolWindows)
+#include "tst_protocolwindows.moc"
