@@ -375,6 +375,8 @@ void TZuvudezidedFrm::EditarProtomnuClick()
     // Cancelled or not, the run starts over on stage 1 of whatever is current.
     m_run.currentStage = 1;
     m_run.stageRemaining = m_currentProtocol.stage(1).duration;
+    // The time shown belongs to the protocol now current, not to the one before it.
+    TiempoResTxt->setText(formatStageTime(m_run.stageRemaining));
     UpdateStageDisplay();
     RefreshHeader();
 }

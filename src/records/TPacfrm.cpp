@@ -40,11 +40,15 @@ TPacfrm::TPacfrm(std::function<QDate()> today, QWidget* parent)
     setObjectName(QStringLiteral("TPacfrm"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setWindowTitle(QStringLiteral("Ingreso Paciente Nuevo"));
-    setFixedSize(393, 155);
+    // The classic 393 x 155 area, grown only as much as today's fonts need for 30-letter names.
+    resize(393, 155);
 
     NombreEd = makeEdit(this, "NombreEd", QStringLiteral("Nombre:"));
     ApellidoEd = makeEdit(this, "ApellidoEd", QStringLiteral("Apellido:"));
     FNacMsk = makeEdit(this, "FNacMsk", QStringLiteral("Fecha de Nacimiento:"));
+    NombreEd->setMinimumWidth(180);
+    ApellidoEd->setMinimumWidth(180);
+    FNacMsk->setMinimumWidth(90);
     FNacMsk->setInputMask(QStringLiteral("00/00/0000; "));
     AlturaMsk = makeEdit(this, "AlturaMsk", QStringLiteral("Altura:"));
     AlturaMsk->setInputMask(QStringLiteral("000;_"));
@@ -95,6 +99,7 @@ TPacfrm::TPacfrm(std::function<QDate()> today, QWidget* parent)
     auto* all = new QHBoxLayout(this);
     all->addLayout(fields, 1);
     all->addLayout(right);
+    all->setSizeConstraint(QLayout::SetFixedSize);
 
     setTabOrder(NombreEd, ApellidoEd);
     setTabOrder(ApellidoEd, FNacMsk);

@@ -1,4 +1,5 @@
 #include "app/TZuvudezidedFrm.h"
+#include "TestSupport.h"
 
 #include <QAction>
 #include <QDir>
@@ -18,98 +19,7 @@ using namespace esf;
 
 namespace {
 
-struct Box {
-    QString kind;
-    QString text;
-};
-
-class FakeMessages final : public MessageBoxes {
-public:
-    QList<Box> shown;
-    void warning(QWidget*, const QString& t) override { shown << Box{QStringLiteral("warning"), t}; }
-    void information(QWidget*, const QString& t) override { shown << Box{QStringLiteral("info"), t}; }
-    bool confirm(QWidget*, const QString& t) override
-    {
-        shown << Box{QStringLiteral("confirm"), t};
-        return true;
-    }
-    void error(QWidget*, const QString& t) override { shown << Box{QStringLiteral("error"), t}; }
-    qsizetype count(const QString& kind) const
-    {
-        return std::count_if(shown.begin(), shown.end(), [&](const Box& b) { return b.kind == kind; });
-    }
-};
-
-class FakeTimer final : public TickTimer {
-public:
-    int ms = 0;
-    bool active = false;
-    void setInterval(int v) override { ms = v; }
-    int interval() const override { return ms; }
-    void start() override { active = true; }
-    void stop() override { active = false; }
-    bool isActive() const override { return active; }
-};
-
-// A pseudo-terminal pair: the workstation opens one end, the test listens at the other.
-class PtyPair {
-public:
-    explicit PtyPair(const QString& dir, const QString& name)
-        : near(dir + QLatin1Char('/') + name + QStringLiteral("-near")),
-          far(dir + QLatin1Char('/') + name + QStringLiteral("-far"))
-    {
-        m_socat.start(QStringLiteral("socat"),
-                      {QStringLiteral("pty,raw,echo=0,link=") + near,
-                       QStringLiteral("pty,raw,echo=0,link=") + far});
-    }
-    ~PtyPair()
-    {
-        m_listener.reset();
-        m_socat.kill();
-        m_socat.waitForFinished(3000);
-    }
-    bool ready()
-    {
-        if (!QTest::qWaitFor([&] { return QFile::exists(near) && QFile::exists(far); }, 10000))
-            return false;
-        m_listener = std::make_unique<QSerialPort>();
-        m_listener->setPortName(far);
-        return m_listener->open(QIODevice::ReadOnly);
-    }
-    QByteArray received(qsizetype count)
-    {
-        QByteArray got;
-        // A short read shows up in the caller's comparison, with what did arrive.
-        (void)QTest::qWaitFor(
-            [&] {
-                got += m_listener->readAll();
-                return got.size() >= count;
-            },
-            5000);
-        QTest::qWait(50); // anything extra would show up here
-        return got + m_listener->readAll();
-    }
-
-    const QString near;
-    const QString far;
-
-private:
-    QProcess m_socat;
-    std::unique_ptr<QSerialPort> m_listener;
-};
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using namespace esf::test;
 
 int countColour(const QImage& img, QRgb colour)
 {
@@ -176,17 +86,7 @@ void TestMainWindow::cleanup()
 
 std::unique_ptr<TZuvudezidedFrm> TestMainWindow::makeWindow()
 {
-    Services s;
-    s.messages = m_messages;
-    s.makeTimer = [this] {
-        auto t = std::make_unique<FakeTimer>();
-        m_timers << t.get();
-        return t;
-    };
-    s.today = [] { return QDate(2026, 12, 6); };
-    s.beep = [] {};
-    s.quit = [this] { ++m_quits; };
-    auto w = std::make_unique<TZuvudezidedFrm>(s);
+    auto w = std::make_unique<TZuvudezidedFrm>(fakeServices(m_messages, &m_timers, &m_quits));
     w->resize(1200, 800);
     return w;
 }
