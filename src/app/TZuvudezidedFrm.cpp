@@ -8,7 +8,10 @@
 #include "common/Rounding.h"
 #include "display/QrsBox.h"
 #include "protocol/MaxHeartRate.h"
+#include "protocol/PressureEdit.h"
 #include "protocol/TAbrirProtDlg.h"
+#include "protocol/TVirezAde.h"
+#include "records/TAbrirEstfrm.h"
 #include "protocol/TNProtoFrm.h"
 #include "protocol/TVerProtoFrm.h"
 #include "records/TAbrirPacfrm.h"
@@ -85,6 +88,7 @@ TZuvudezidedFrm::TZuvudezidedFrm(Services services, QWidget* parent)
     m_demoTimer->setInterval(kSampleTickMs);
     m_demoTimer->onTimeout = [this] { DemoTimerTimer(); };
     m_etapaCrono = m_services.makeTimer();
+    m_etapaCrono->onTimeout = [this] { EtapaCronoTimer(); };
     m_comPort1 = std::make_unique<SerialLink>();
 
     buildMenus();
@@ -138,8 +142,8 @@ void TZuvudezidedFrm::buildMenus()
     PacNuevomnu = makeAction("PacNuevomnu", QStringLiteral("Paciente Nuevo..."), &TZuvudezidedFrm::PacNuevomnuClick);
     PacExistentemnu = makeAction("PacExistentemnu", QStringLiteral("Paciente Existente..."), &TZuvudezidedFrm::PacExistentemnuClick);
     Cerrarpacmnu = makeAction("Cerrarpacmnu", QStringLiteral("Cerrar paciente"), &TZuvudezidedFrm::CerrarpacmnuClick);
-    Estudionuevomnu = makeAction("Estudionuevomnu", QStringLiteral("Estudio nuevo"), nullptr);
-    EstudioExistmnu = makeAction("EstudioExistmnu", QStringLiteral("Estudio Existente..."), nullptr);
+    Estudionuevomnu = makeAction("Estudionuevomnu", QStringLiteral("Estudio nuevo"), &TZuvudezidedFrm::EstudionuevomnuClick);
+    EstudioExistmnu = makeAction("EstudioExistmnu", QStringLiteral("Estudio Existente..."), &TZuvudezidedFrm::EstudioExistmnuClick);
     Archivomnu->addActions({PacNuevomnu, PacExistentemnu, Cerrarpacmnu});
     Archivomnu->addSeparator();
     Archivomnu->addActions({Estudionuevomnu, EstudioExistmnu});
@@ -150,7 +154,7 @@ void TZuvudezidedFrm::buildMenus()
     Recuperarmnu = makeAction("Recuperarmnu", QStringLiteral("Recuperar..."), nullptr);
     CopiaArchivosmnu->addActions({Copiarmnu, AbrirCopiamnu, Recuperarmnu});
     BorrarPacmnu = makeAction("BorrarPacmnu", QStringLiteral("Borrar Paciente..."), &TZuvudezidedFrm::BorrarPacmnuClick);
-    Guardarmnu = makeAction("Guardarmnu", QStringLiteral("Guardar"), nullptr);
+    Guardarmnu = makeAction("Guardarmnu", QStringLiteral("Guardar"), &TZuvudezidedFrm::GuardarmnuClick);
     Archivomnu->addActions({BorrarPacmnu, Guardarmnu});
     Archivomnu->addSeparator();
     Salirmnu = makeAction("Salirmnu", QStringLiteral("&Salir"), &TZuvudezidedFrm::SalirmnuClick);
@@ -230,9 +234,9 @@ void TZuvudezidedFrm::buildToolBar()
     ToolBar1->setIconSize(QSize(28, 28));
 
     NuevoEstBut = makeToolButton("NuevoEstBut", QStringLiteral("Estudio nuevo"),
-                                 toolIcon(ToolGlyph::NewStudy), nullptr);
+                                 toolIcon(ToolGlyph::NewStudy), &TZuvudezidedFrm::NuevoEstButClick);
     AbrirBut = makeToolButton("AbrirBut", QStringLiteral("Abrir estudio existente"),
-                              toolIcon(ToolGlyph::OpenStudy), nullptr);
+                              toolIcon(ToolGlyph::OpenStudy), &TZuvudezidedFrm::AbrirButClick);
     VerEstBut = makeToolButton("VerEstBut", QStringLiteral("Ver estudio"),
                                toolIcon(ToolGlyph::ViewStudy), nullptr);
     ToolBar1->addSeparator();
@@ -246,24 +250,20 @@ void TZuvudezidedFrm::buildToolBar()
                             &TZuvudezidedFrm::GanButClick);
     ToolBar1->addSeparator();
     InicioBut = makeToolButton("InicioBut", QStringLiteral("Comienza el estudio"),
-                               toolIcon(ToolGlyph::Start), nullptr);
+                               toolIcon(ToolGlyph::Start), &TZuvudezidedFrm::InicioButClick);
     AvanzaBut = makeToolButton("AvanzaBut", QStringLiteral("Avanza a la siguiente etapa"),
-                               toolIcon(ToolGlyph::Next), nullptr);
-    DetenerBut = makeToolButton("DetenerBut", QStringLiteral("Detener"), toolIcon(ToolGlyph::Stop),
-                                nullptr);
+                               toolIcon(ToolGlyph::Next), &TZuvudezidedFrm::AvanzaButClick);
+    DetenerBut = makeToolButton("DetenerBut", QStringLiteral("Detener"), toolIcon(ToolGlyph::Stop), &TZuvudezidedFrm::DetenerButClick);
     SiguienteBut = makeToolButton("SiguienteBut", QStringLiteral("Ir a etapa de recuperación"),
-                                  toolIcon(ToolGlyph::Recovery), nullptr);
+                                  toolIcon(ToolGlyph::Recovery), &TZuvudezidedFrm::SiguienteButClick);
     GuardarBut = makeToolButton("GuardarBut", QStringLiteral("Grabar tira"),
-                                toolIcon(ToolGlyph::SaveStrip), nullptr);
+                                toolIcon(ToolGlyph::SaveStrip), &TZuvudezidedFrm::GuardarButClick);
     DerivBut->setEnabled(false); // no second set of leads to choose from
 
     // The study, protocol, report and backup windows arrive with later work.
-    m_notYetAvailable = {Estudionuevomnu, EstudioExistmnu, Copiarmnu,   AbrirCopiamnu,
-                         Recuperarmnu,    Guardarmnu,      Impresoramnu, Datosgenmnu,
-                         VerInformemnu,   PlantInformemnu, Imprimirmnu,  Ayuda1,
-                         NuevoEstBut,     AbrirBut,        VerEstBut,    InicioBut,
-                         AvanzaBut,       DetenerBut,      SiguienteBut, GuardarBut,
-                         CopiaArchivosmnu->menuAction()};
+    m_notYetAvailable = {Copiarmnu,   AbrirCopiamnu, Recuperarmnu,    Impresoramnu,
+                         Datosgenmnu, VerInformemnu, PlantInformemnu, Imprimirmnu,
+                         Ayuda1,      VerEstBut,     CopiaArchivosmnu->menuAction()};
     for (QAction* a : std::as_const(m_notYetAvailable))
         a->setEnabled(false);
 }
@@ -358,6 +358,8 @@ void TZuvudezidedFrm::buildCentral()
     qrsLayout->addWidget(QRSdisp, 1);
     qrsLayout->addWidget(ScrollQRS1);
     dataLayout->addWidget(QRSBrd, 1);
+    buildPressureBox(PanelDatos);
+    dataLayout->addWidget(PresBrd);
     buildStageBox(PanelDatos);
     dataLayout->addWidget(TpoEtapabrd);
     row->addWidget(PanelDatos);
@@ -411,7 +413,7 @@ void TZuvudezidedFrm::FormCreate()
 
     m_monitor = LiveMonitor();
     m_patientOpen = false;
-    m_studyCount = 0;
+    m_session.studyCount = 0;
     m_config = ZirodConfig();
 
     m_etapaCrono->stop();
@@ -538,6 +540,7 @@ void TZuvudezidedFrm::FormActivate()
     update();
     placeLeftColumn();
     placeHeartRateBox();
+    placePressureBox();
     placeStageBox();
     resizeSweep();
     DrawGrid(m_monitor.settings.speed());

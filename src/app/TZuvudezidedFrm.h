@@ -8,6 +8,7 @@
 #include "common/Version.h"
 #include "display/SweepDisplay.h"
 #include "protocol/ProtocolRecord.h"
+#include "protocol/StageRecord.h"
 #include "protocol/StageRun.h"
 #include "records/PatientFile.h"
 #include "report/UnitTexts.h"
@@ -17,11 +18,13 @@
 #include <QSet>
 #include <array>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QActionGroup;
 class QFrame;
 class QLabel;
+class QCheckBox;
 class QDialog;
 class QMenu;
 class QProgressBar;
@@ -37,8 +40,11 @@ class SerialLink;
 class TAbrirPacfrm;
 class TAbrirProtDlg;
 class TNProtoFrm;
+class PressureEdit;
+class TAbrirEstfrm;
 class TPacfrm;
 class TVerProtoFrm;
+class TVirezAde;
 
 inline const QString kSampleFileName = QStringLiteral("ECG-1.ecg");
 inline const QString kZirodMissingText = QStringLiteral(
@@ -98,6 +104,20 @@ public:
     void UpdateStageDisplay();
     void UsuarioFMmnuClick();
 
+    // The study run.
+    void EstudionuevomnuClick();
+    void NuevoEstButClick();
+    void InicioButClick();
+    void EtapaCronoTimer();
+    void AvanzaButClick();
+    void SiguienteButClick();
+    void GuardarButClick();
+    void GuardarmnuClick();
+    void DetenerButClick();
+    void EstudioExistmnuClick();
+    void AbrirButClick();
+    void ResetCurrentST();
+
     // Serial link.
     void OpenPort();
     void SendCommand(quint8 value);
@@ -115,10 +135,16 @@ public:
     int activationCount() const { return m_activationCount; }
     const ProtocolRecord& currentProtocol() const { return m_currentProtocol; }
     const RunState& run() const { return m_run; }
+    const StudySession& session() const { return m_session; }
+    const std::array<float, 3>& currentST() const { return m_currentST; }
+    void setCurrentST(const std::array<float, 3>& st) { m_currentST = st; }
+    int systolicPressure() const { return m_systolic; }
+    int diastolicPressure() const { return m_diastolic; }
+    std::uint8_t anginaFlag() const { return m_anginaFlag; }
     const PatientData& currentPatient() const { return m_currentPatient; }
-    const QString& patientFileName() const { return m_patientFileName; }
-    const QString& loadedVersion() const { return m_loadedVersion; }
-    int studyCount() const { return m_studyCount; }
+    const QString& patientFileName() const { return m_session.patientFile; }
+    const QString& loadedVersion() const { return m_session.patientVersion; }
+    int studyCount() const { return m_session.studyCount; }
     int userMaxHR() const { return m_userMaxHR; }
     bool exited() const { return m_exited; }
 
@@ -158,6 +184,12 @@ private:
     void SetStudyButtons(bool enabled);
     void SetMainMenus(bool enabled);
     bool choosePatient(const QString& caption, PatientListing& chosen);
+    void buildPressureBox(QWidget* parent);
+    void placePressureBox();
+    StageRecord CaptureStrip();
+    void SaveStageRecord(StageRecord record, std::uint8_t kind);
+    void stageEnded();
+    void openExistingStudy();
     void resizeSweep();
     void showError(const QString& text);
     void afterModal(int serialBefore);
@@ -194,10 +226,20 @@ private:
     ProtocolRecord m_currentProtocol;
     RunState m_run;
     PatientData m_currentPatient;
-    QString m_patientFileName;
-    QString m_loadedVersion;
-    std::uint8_t m_studyCount = 0;
+    StudySession m_session;
     int m_userMaxHR = 0;
+    int m_systolic = 0;
+    int m_diastolic = 0;
+    std::uint8_t m_anginaFlag = 0;
+    std::array<float, 3> m_currentST = {0.0f, 0.0f, 0.0f};
+    // A stage end whose pressures are still being asked for; a later stage end saves it
+    // first so records stay in the order the stages ended.
+    struct PendingStageEnd {
+        int id = 0;
+        StageRecord record;
+    };
+    std::optional<PendingStageEnd> m_pendingStageEnd;
+    int m_stageEndSerial = 0;
     UnitTexts m_units;
     int m_activationCount = 0;
     bool m_deactivated = true;
@@ -214,6 +256,8 @@ public:
     std::unique_ptr<TNProtoFrm> NProtoFrm;
     std::unique_ptr<TVerProtoFrm> VerProtoFrm;
     std::unique_ptr<TAbrirProtDlg> AbrirProtDlg;
+    std::unique_ptr<TAbrirEstfrm> AbrirEstfrm;
+    std::unique_ptr<TVirezAde> VirezAde;
 
     // Controls, named as the users' manuals and the tests know them.
     QMenu* Archivomnu = nullptr;
@@ -297,6 +341,12 @@ public:
     QFrame* QRSBrd = nullptr;
     ImageView* QRSdisp = nullptr;
     QScrollBar* ScrollQRS1 = nullptr;
+    QFrame* PresBrd = nullptr;
+    PressureEdit* SisPresEd = nullptr;
+    PressureEdit* DiastPresEd = nullptr;
+    QLabel* SisLbl = nullptr;
+    QLabel* DiastLbl = nullptr;
+    QCheckBox* AngorChk = nullptr;
     QFrame* TpoEtapabrd = nullptr;
     QLabel* EtapaNLbl = nullptr;
     PieGaugeView* Gauge1 = nullptr;

@@ -11,6 +11,8 @@
 #include "protocol/TAbrirProtDlg.h"
 #include "protocol/TNProtoFrm.h"
 #include "protocol/TVerProtoFrm.h"
+#include "protocol/TVirezAde.h"
+#include "records/TAbrirEstfrm.h"
 #include "records/TAbrirPacfrm.h"
 #include "records/TPacfrm.h"
 
@@ -63,6 +65,8 @@ void TZuvudezidedFrm::createWindows()
     Pacfrm = std::make_unique<TPacfrm>(m_services.today, this);
     AbrirPacfrm = std::make_unique<TAbrirPacfrm>(this);
     NProtoFrm = std::make_unique<TNProtoFrm>(*m_services.messages, this);
+    AbrirEstfrm = std::make_unique<TAbrirEstfrm>(this);
+    VirezAde = std::make_unique<TVirezAde>(this);
     VerProtoFrm = std::make_unique<TVerProtoFrm>(this);
     AbrirProtDlg = std::make_unique<TAbrirProtDlg>(*m_services.messages, *VerProtoFrm, this);
 }
@@ -210,7 +214,7 @@ void TZuvudezidedFrm::RefreshHeader()
         placeHeartRateBox();
     }
     statusPanels[3]->setText(QStringLiteral("Protocolo:") + m_currentProtocol.name);
-    statusPanels[4]->setText(QStringLiteral("Fecha: ") + m_run.studyDate);
+    statusPanels[4]->setText(QStringLiteral("Fecha: ") + m_session.studyDate);
     for (QLabel* panel : statusPanels)
         panel->setAccessibleName(panel->text());
 }
@@ -251,19 +255,19 @@ void TZuvudezidedFrm::PacNuevomnuClick()
     const bool cancelled = runModal([&] { return Pacfrm->EditPatient(m_currentPatient, false); });
     if (cancelled)
         return;
-    resetStudyState(m_run);
+    resetStudyState(m_run, m_session);
     m_patientOpen = true;
     // Never reuse a number whose file is already there (an old Zirod.ini, a restored copy).
     const QDir dir(m_workDir);
     m_config.lastPatientNumber = nextFreePatientNumber(dir, m_config.lastPatientNumber);
-    m_patientFileName = esf::patientFileName(m_config.lastPatientNumber);
-    m_loadedVersion = kSoftwareVersion;
-    m_studyCount = 0;
+    m_session.patientFile = esf::patientFileName(m_config.lastPatientNumber);
+    m_session.patientVersion = kSoftwareVersion;
+    m_session.studyCount = 0;
     RefreshHeader();
     setPatientMenus(true);
     try {
         updateZirodPatientNumber(zirodPath(), m_config.lastPatientNumber);
-        writePatientHeader(dir.filePath(m_patientFileName), m_currentPatient, m_studyCount);
+        writePatientHeader(dir.filePath(m_session.patientFile), m_currentPatient, m_session.studyCount);
     } catch (const FileError& e) {
         showError(e.message());
     }
@@ -284,10 +288,10 @@ void TZuvudezidedFrm::PacExistentemnuClick()
     if (!choosePatient(QStringLiteral("Elegir paciente"), chosen))
         return;
     m_currentPatient = chosen.header.data;
-    m_patientFileName = chosen.fileName;
-    m_studyCount = chosen.header.studyCount;
-    m_loadedVersion = chosen.header.version;
-    resetStudyState(m_run);
+    m_session.patientFile = chosen.fileName;
+    m_session.studyCount = chosen.header.studyCount;
+    m_session.patientVersion = chosen.header.version;
+    resetStudyState(m_run, m_session);
     m_patientOpen = true;
     RefreshHeader();
     setPatientMenus(false);
@@ -302,8 +306,8 @@ void TZuvudezidedFrm::StatusBarPacDblClick()
         return;
     RefreshHeader();
     try {
-        writePatientHeader(QDir(m_workDir).filePath(m_patientFileName), m_currentPatient,
-                           m_studyCount);
+        writePatientHeader(QDir(m_workDir).filePath(m_session.patientFile), m_currentPatient,
+                           m_session.studyCount);
     } catch (const FileError& e) {
         showError(e.message());
     }
@@ -311,12 +315,12 @@ void TZuvudezidedFrm::StatusBarPacDblClick()
 
 void TZuvudezidedFrm::CerrarpacmnuClick()
 {
-    m_patientFileName.clear();
+    m_session.patientFile.clear();
     m_currentPatient.firstName.clear();
     m_currentPatient.surname.clear();
     m_currentPatient.birthDate.clear();
     m_currentPatient.height = 0;
-    m_studyCount = 0;
+    m_session.studyCount = 0;
     m_patientOpen = false;
     statusPanels[0]->setText(QStringLiteral("Paciente: "));
     statusPanels[1]->setText(QStringLiteral("Edad: "));
@@ -324,7 +328,7 @@ void TZuvudezidedFrm::CerrarpacmnuClick()
     statusPanels[4]->setText(QStringLiteral("Fecha: "));
     FrecMaxTxt->clear();
     FrecSMaxTxt->clear();
-    resetStudyState(m_run);
+    resetStudyState(m_run, m_session);
     SetRunControls(false);
 }
 
@@ -333,7 +337,7 @@ void TZuvudezidedFrm::BorrarPacmnuClick()
     PatientListing chosen;
     if (!choosePatient(QStringLiteral("Elegir paciente a borrar"), chosen))
         return;
-    if (m_patientOpen && chosen.fileName.compare(m_patientFileName, Qt::CaseInsensitive) == 0) {
+    if (m_patientOpen && chosen.fileName.compare(m_session.patientFile, Qt::CaseInsensitive) == 0) {
         runModal([&] {
             m_services.messages->warning(
                 this, QStringLiteral("Los archivos del paciente selecionado están en uso, debe "
@@ -358,13 +362,14 @@ void TZuvudezidedFrm::BorrarPacmnuClick()
 
 void TZuvudezidedFrm::PacexismnuClick()
 {
-    // The new-study step that follows in a full run arrives with the study commands.
     PacExistentemnuClick();
+    EstudionuevomnuClick();
 }
 
 void TZuvudezidedFrm::PacientenuevomnuClick()
 {
     PacNuevomnuClick();
+    EstudionuevomnuClick();
 }
 
 // ---------------------------------------------------------------- protocols
@@ -398,7 +403,7 @@ void TZuvudezidedFrm::AbrirProtocolomnuClick()
     StopProtocol();
     UpdateStageDisplay();
     RefreshHeader();
-    if (m_run.newStudyPending)
+    if (m_session.newStudyPending)
         SetRunControls(true);
 }
 

@@ -11,11 +11,11 @@ void stopProtocol(RunState& run, const ProtocolRecord& protocol)
     run.stageRemaining = protocol.stage(1).duration;
 }
 
-void resetStudyState(RunState& run)
+void resetStudyState(RunState& run, StudySession& session)
 {
-    run.studyFileName.clear();
-    run.studyDate.clear();
-    run.newStudyPending = false;
+    session.studyFileName.clear();
+    session.studyDate.clear();
+    session.newStudyPending = false;
     run.printSelection.reset();
     run.currentStage = 1;
 }

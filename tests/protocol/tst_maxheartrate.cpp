@@ -129,11 +129,15 @@ void TestMaxHeartRate::panelKeepsTextsForUnknownTypeAndDevice()
     run.currentStage = 200;
     QCOMPARE(stagePanel(run, p, false).progress, 0);
 
+    StudySession session;
     run.printSelection.set(3);
-    run.newStudyPending = true;
-    run.studyFileName = QStringLiteral("0001_001.est");
-    resetStudyState(run);
-    QVERIFY(run.printSelection.none() && !run.newStudyPending && run.studyFileName.isEmpty());
+    session.newStudyPending = true;
+    session.studyFileName = QStringLiteral("0001_001.est");
+    session.patientFile = QStringLiteral("00000001.DAT");
+    resetStudyState(run, session);
+    QVERIFY(run.printSelection.none() && !session.newStudyPending);
+    QVERIFY(session.studyFileName.isEmpty());
+    QCOMPARE(session.patientFile, QStringLiteral("00000001.DAT")); // the patient stays
     QCOMPARE(run.currentStage, 1);
 }
 

@@ -1,0 +1,316 @@
+// The main window's study run: the stage clock, the run buttons and the stage records.
+#include "app/PieGaugeView.h"
+#include "app/TZuvudezidedFrm.h"
+#include "common/FileError.h"
+#include "display/PieGauge.h"
+#include "protocol/PressureEdit.h"
+#include "protocol/TVirezAde.h"
+#include "records/StudyFile.h"
+#include "records/TAbrirEstfrm.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCursor>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <algorithm>
+#include <cmath>
+
+namespace esf {
+namespace {
+
+const QString kOldVersionText = QStringLiteral(
+    "El paciente seleccionado fué cargado con una versión anterior de software. Debe volver a "
+    "ingresarlo");
+const QString kStudyLimitText = QStringLiteral(
+    "El paciente ya tiene 255 estudios, el máximo que admite su archivo. Para un estudio nuevo "
+    "ingréselo como paciente nuevo.");
+constexpr int kRedZoneSeconds = 30;
+
+} // namespace
+
+void TZuvudezidedFrm::ResetCurrentST()
+{
+    m_currentST = {kStNotMeasured, kStNotMeasured, kStNotMeasured};
+}
+
+void TZuvudezidedFrm::EstudionuevomnuClick()
+{
+    if (!m_patientOpen || m_session.newStudyPending)
+        return;
+    if (!versionAllowsNewStudy(m_session.patientVersion)) {
+        runModal([&] { m_services.messages->information(this, kOldVersionText); });
+        return;
+    }
+    // The count is one byte in the patient file: a 256th study would wrap it to 0.
+    if (m_session.studyCount >= kMaxStudies) {
+        runModal([&] { m_services.messages->information(this, kStudyLimitText); });
+        return;
+    }
+    ++m_session.studyCount;
+    m_session.newStudyPending = true;
+    m_session.studyDate = m_services.today().toString(QStringLiteral("dd/MM/yyyy")).left(10);
+    m_run.studyElapsed = 0;
+    if (!m_currentProtocol.name.isEmpty())
+        SetRunControls(true);
+    setCommandEnabled(PlantInformemnu, true);
+    setCommandEnabled(Imprimirmnu, true);
+    setCommandEnabled(VerInformemnu, true);
+    RefreshHeader();
+}
+
+void TZuvudezidedFrm::NuevoEstButClick()
+{
+    if (!m_patientOpen) {
+        PacPopupmnu->popup(QCursor::pos());
+        return;
+    }
+    EstudionuevomnuClick();
+}
+
+void TZuvudezidedFrm::InicioButClick()
+{
+    if (m_currentProtocol.name.isEmpty() || !m_patientOpen || m_run.stageRemaining < 1 ||
+        m_etapaCrono->isActive())
+        return;
+    ResetCurrentST();
+    m_etapaCrono->start();
+    setCommandEnabled(InicioBut, false);
+    SetMainMenus(false);
+    SetStudyButtons(false);
+    UpdateStageDisplay();
+}
+
+void TZuvudezidedFrm::EtapaCronoTimer()
+{
+    // Runs from the clock inside the event loop: a failure must never escape it.
+    try {
+        if (m_run.stageRemaining > 0) {
+            --m_run.stageRemaining;
+            ++m_run.studyElapsed;
+            TiempoResTxt->setText(formatStageTime(m_run.stageRemaining));
+            if (m_run.stageRemaining < kRedZoneSeconds) {
+                if (Gauge1->foreColor() != kGaugeRed) {
+                    Gauge1->setForeColor(kGaugeRed);
+                    m_services.beep();
+                }
+            } else {
+                Gauge1->setForeColor(kGaugeNavy);
+            }
+        }
+        if (m_run.stageRemaining <= 0)
+            stageEnded();
+        UpdateStageDisplay();
+    } catch (const std::exception& e) {
+        qWarning("Stage clock tick failed: %s", e.what());
+    }
+}
+
+void TZuvudezidedFrm::stageEnded()
+{
+    m_services.beep();
+    if (m_pendingStageEnd) {
+        // The previous stage end still waits in "Presiones": save it now with what the
+        // dialog holds, so its record goes before this one.
+        PendingStageEnd earlier = std::move(*m_pendingStageEnd);
+        m_pendingStageEnd.reset();
+        SisPresEd->setValue(VirezAde->SisPresEd->value());
+        DiastPresEd->setValue(VirezAde->DiastPresEd->value());
+        AngorChk->setChecked(VirezAde->AngorChk->isChecked());
+        SaveStageRecord(std::move(earlier.record), RecordKind::Automatic);
+        ResetCurrentST();
+    }
+
+    StageRecord captured = CaptureStrip();
+    if (m_run.currentStage < m_currentProtocol.usableStageCount()) {
+        ++m_run.currentStage;
+        m_run.stageRemaining = m_currentProtocol.stage(m_run.currentStage).duration;
+    } else {
+        StopProtocol();
+    }
+
+    const int id = ++m_stageEndSerial;
+    m_pendingStageEnd = PendingStageEnd{id, std::move(captured)};
+    int systolic = m_systolic;
+    int diastolic = m_diastolic;
+    std::uint8_t angina = m_anginaFlag;
+    runModal([&] { VirezAde->AskPressures(systolic, diastolic, angina); });
+    if (!m_pendingStageEnd || m_pendingStageEnd->id != id)
+        return; // a later stage end has saved it already
+    StageRecord record = std::move(m_pendingStageEnd->record);
+    m_pendingStageEnd.reset();
+    SisPresEd->setValue(systolic);
+    DiastPresEd->setValue(diastolic);
+    AngorChk->setChecked(angina != 0);
+    SaveStageRecord(std::move(record), RecordKind::Automatic);
+    ResetCurrentST();
+}
+
+StageRecord TZuvudezidedFrm::CaptureStrip()
+{
+    StageRecord r;
+    r.stage = m_run.currentStage;
+    r.elapsed = m_run.studyElapsed;
+    r.strip = m_monitor.ring.captureStrip();
+    return r;
+}
+
+void TZuvudezidedFrm::SaveStageRecord(StageRecord record, std::uint8_t kind)
+{
+    if (!m_patientOpen || (m_session.studyFileName.isEmpty() && !m_session.newStudyPending))
+        return;
+    // What the operator sees when the record is written goes into it.
+    const DisplaySettings& display = m_monitor.settings;
+    record.kind = kind;
+    record.leadSet = display.leadSetIndex;
+    record.gain = display.gainIndex;
+    record.speed = display.speedIndex;
+    record.filter = display.filterOn ? 1 : 0;
+    record.diastolic = m_diastolic;
+    record.systolic = m_systolic;
+    record.heartRate = m_monitor.beats.heartRate;
+    record.angina = AngorChk->isChecked() ? 1 : 0;
+    record.st = m_currentST;
+    m_anginaFlag = record.angina;
+    try {
+        saveStageRecord(QDir(m_workDir), m_session, m_currentProtocol, record,
+                        m_services.today());
+    } catch (const FileError& e) {
+        showError(e.message());
+    }
+}
+
+void TZuvudezidedFrm::AvanzaButClick()
+{
+    if (m_run.currentStage >= m_currentProtocol.usableStageCount())
+        return;
+    ResetCurrentST();
+    ++m_run.currentStage;
+    m_run.stageRemaining = m_currentProtocol.stage(m_run.currentStage).duration;
+}
+
+void TZuvudezidedFrm::SiguienteButClick()
+{
+    const int last = m_currentProtocol.usableStageCount();
+    if (m_run.currentStage >= last)
+        return;
+    SaveStageRecord(CaptureStrip(), RecordKind::Manual);
+    // Without a recovery stage ahead the run stays where it is; the record is kept.
+    for (int s = m_run.currentStage; s <= last; ++s) {
+        if (m_currentProtocol.stage(s).type == StageType::Recuperacion) {
+            m_run.currentStage = static_cast<std::uint8_t>(s);
+            m_run.stageRemaining = m_currentProtocol.stage(s).duration;
+            break;
+        }
+    }
+    setCommandEnabled(SiguienteBut, false);
+}
+
+void TZuvudezidedFrm::GuardarButClick()
+{
+    if (Guardarmnu->isEnabled())
+        GuardarmnuClick();
+}
+
+void TZuvudezidedFrm::GuardarmnuClick()
+{
+    if (!m_patientOpen)
+        return;
+    SaveStageRecord(CaptureStrip(), RecordKind::Manual);
+}
+
+void TZuvudezidedFrm::DetenerButClick()
+{
+    StopProtocol();
+    UpdateStageDisplay();
+}
+
+void TZuvudezidedFrm::EstudioExistmnuClick()
+{
+    openExistingStudy();
+}
+
+void TZuvudezidedFrm::AbrirButClick()
+{
+    openExistingStudy();
+}
+
+void TZuvudezidedFrm::openExistingStudy()
+{
+    if (!m_patientOpen) {
+        PatientListing chosen;
+        if (!choosePatient(QStringLiteral("Elegir paciente"), chosen))
+            return;
+        // The patient is looked at, not opened: no new study can start from here.
+        m_currentPatient = chosen.header.data;
+        m_session.patientFile = chosen.fileName;
+        m_session.studyCount = chosen.header.studyCount;
+        m_session.patientVersion = chosen.header.version;
+    }
+    QString file;
+    QString date;
+    const QString patientPath = QDir(m_workDir).filePath(m_session.patientFile);
+    const bool chosen =
+        runModal([&] { return AbrirEstfrm->ChooseStudy(patientPath, file, date); });
+    if (!chosen)
+        return;
+    m_session.studyFileName = file;
+    // The review of the chosen study opens here once it exists.
+    setCommandEnabled(Guardarmnu, false);
+    setCommandEnabled(GuardarBut, false);
+    m_session.studyDate = date;
+    RefreshHeader();
+}
+
+} // namespace esf
+
+namespace esf {
+
+void TZuvudezidedFrm::buildPressureBox(QWidget* parent)
+{
+    PresBrd = new QFrame(parent);
+    PresBrd->setObjectName(QStringLiteral("PresBrd"));
+    PresBrd->setFrameShape(QFrame::StyledPanel);
+    PresBrd->setFrameShadow(QFrame::Sunken);
+    PresBrd->setFixedHeight(100);
+    SisPresEd = new PressureEdit(QStringLiteral("SisPresEd"), QStringLiteral("SisPresUpDw"),
+                                 QStringLiteral("Sistólica"), PresBrd);
+    DiastPresEd = new PressureEdit(QStringLiteral("DiastPresEd"), QStringLiteral("DiastPresUpDw"),
+                                   QStringLiteral("Diastólica"), PresBrd);
+    SisLbl = new QLabel(QStringLiteral("Sistólica"), PresBrd);
+    SisLbl->setObjectName(QStringLiteral("SisLbl"));
+    DiastLbl = new QLabel(QStringLiteral("Diastólica"), PresBrd);
+    DiastLbl->setObjectName(QStringLiteral("DiastLbl"));
+    SisLbl->setBuddy(SisPresEd->edit());
+    DiastLbl->setBuddy(DiastPresEd->edit());
+    AngorChk = new QCheckBox(QStringLiteral("Angor?"), PresBrd);
+    AngorChk->setObjectName(QStringLiteral("AngorChk"));
+    AngorChk->setAccessibleName(QStringLiteral("Angor?"));
+    connect(SisPresEd, &PressureEdit::valueChanged, this, [this](int v) { m_systolic = v; });
+    connect(DiastPresEd, &PressureEdit::valueChanged, this, [this](int v) { m_diastolic = v; });
+}
+
+void TZuvudezidedFrm::placePressureBox()
+{
+    const int w = PresBrd->width();
+    const int h = PresBrd->height();
+    for (PressureEdit* e : {SisPresEd, DiastPresEd})
+        e->resize(std::min(e->sizeHint().width(), (w - 9) / 2), e->sizeHint().height());
+    const int gap = (w - 2 * SisPresEd->width()) / 3;
+    const int top = static_cast<int>(std::lround(0.1 * h));
+    SisPresEd->move(gap, top);
+    DiastPresEd->move(SisPresEd->x() + SisPresEd->width() + gap, top);
+    for (QLabel* l : {SisLbl, DiastLbl})
+        l->adjustSize();
+    SisLbl->move(SisPresEd->x() + (SisPresEd->width() - SisLbl->width()) / 2,
+                 top + SisPresEd->height() + 5);
+    DiastLbl->move(DiastPresEd->x() + (DiastPresEd->width() - DiastLbl->width()) / 2,
+                   top + DiastPresEd->height() + 5);
+    AngorChk->adjustSize();
+    AngorChk->move((w - AngorChk->width()) / 2,
+                   static_cast<int>(std::lround(0.9 * h)) - AngorChk->height());
+}
+
+} // namespace esf

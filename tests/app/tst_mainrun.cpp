@@ -1,0 +1,308 @@
+#include "TestSupport.h"
+#include "app/PieGaugeView.h"
+#include "app/TZuvudezidedFrm.h"
+#include "app/ZirodIni.h"
+#include "common/BinaryIO.h"
+#include "display/PieGauge.h"
+#include "protocol/PressureEdit.h"
+#include "protocol/TVirezAde.h"
+#include "records/StudyFile.h"
+#include "records/TAbrirEstfrm.h"
+#include "records/TAbrirPacfrm.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+using namespace esf;
+using namespace esf::test;
+
+// Whole study runs driven through the stage clock and the sample timer.
+class TestMainRun : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void threeStageStudyWritesOneRecordPerStageEnd();
+    void manualRecordsAndJumps();
+    void refusedStarts();
+    void secondStageEndClosesTheWaitingDialog();
+    void existingStudyOfAPatientNotOpen();
+
+private:
+    void makeWindow(const QString& version = kSoftwareVersion, int studies = 0);
+    void tick(int seconds);
+    void answerPressures(int systolic, int diastolic, bool angina);
+    QString path(const QString& name) const { return m_dir->filePath(name); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_oldCwd;
+    std::shared_ptr<FakeMessages> m_messages;
+    QList<FakeTimer*> m_timers;
+    int m_beeps = 0;
+    std::unique_ptr<TZuvudezidedFrm> m_w;
+};
+
+void TestMainRun::init()
+{
+    m_oldCwd = QDir::currentPath();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QDir::setCurrent(m_dir->path());
+    writeFile(path(QStringLiteral("Puertos.txt")), "COM1=/nonexistent/tty-a\n");
+    QVERIFY(QFile::copy(QStringLiteral(ESF_TEST_DATA "/rest-12lead-II-V2-V5.ecg"),
+                        path(QStringLiteral("ECG-1.ecg"))));
+    // Three 20-second stages on the bicycle: basal, exercise, recovery.
+    ProtocolRecord p = ProtocolRecord::cleared();
+    p.name = QStringLiteral("CORTO");
+    p.device = Device::Bicicleta;
+    p.stageCount = 3;
+    p.stages[0] = {1, StageType::Basal, 20, 0.0f, 0.0f, 0.0f};
+    p.stages[1] = {2, StageType::Ejercicio, 20, 50.0f, 0.0f, 0.0f};
+    p.stages[2] = {3, StageType::Recuperacion, 20, 0.0f, 0.0f, 0.0f};
+    saveProtocolFile(QDir(m_dir->path()), p);
+    ZirodConfig c;
+    c.lastPatientNumber = 12;
+    c.protocolFileName = QStringLiteral("CORTO.pro");
+    createZirod(path(QStringLiteral("Zirod.ini")), c);
+    m_messages = std::make_shared<FakeMessages>();
+    m_timers.clear();
+    m_beeps = 0;
+}
+
+void TestMainRun::cleanup()
+{
+    m_w.reset();
+    QDir::setCurrent(m_oldCwd);
+    m_dir.reset();
+}
+
+void TestMainRun::makeWindow(const QString& version, int studies)
+{
+    const PatientData d{QStringLiteral("Ana"), QStringLiteral("Peña"), 160,
+                        QStringLiteral("01/01/1970"), 0};
+    writePatientHeader(path(QStringLiteral("00000012.DAT")), d, static_cast<std::uint8_t>(studies));
+    if (version != kSoftwareVersion) {
+        QFile f(path(QStringLiteral("00000012.DAT")));
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        f.seek(75);
+        f.write(encodeString(version, 100));
+    }
+    Services s = fakeServices(m_messages, &m_timers, nullptr);
+    s.beep = [this] { ++m_beeps; };
+    m_w = std::make_unique<TZuvudezidedFrm>(s);
+    m_w->resize(1200, 800);
+    m_w->FormActivate();
+    for (int t = 0; t < 200; ++t) // ten seconds of ECG in the rings
+        m_w->demoTimer().onTimeout();
+    whenShown([this] {
+        m_w->AbrirPacfrm->ListPac->setCurrentRow(0);
+        m_w->AbrirPacfrm->OKBtn->click();
+    });
+    m_w->PacExistentemnu->trigger();
+    QVERIFY(m_w->patientOpen());
+}
+
+void TestMainRun::tick(int seconds)
+{
+    for (int i = 0; i < seconds; ++i) {
+        m_w->demoTimer().onTimeout(); // the ECG runs on meanwhile
+        m_w->stageClock().onTimeout();
+    }
+}
+
+void TestMainRun::answerPressures(int systolic, int diastolic, bool angina)
+{
+    whenShown([=, this] {
+        TVirezAde* d = m_w->VirezAde.get();
+        d->SisPresEd->setValue(systolic);
+        d->DiastPresEd->setValue(diastolic);
+        d->AngorChk->setChecked(angina);
+        d->OKBtn->click();
+    });
+}
+
+void TestMainRun::threeStageStudyWritesOneRecordPerStageEnd()
+{
+    makeWindow();
+    QCOMPARE(m_w->currentProtocol().name, QStringLiteral("CORTO"));
+    QVERIFY(!m_w->InicioBut->isEnabled());
+    m_w->Estudionuevomnu->trigger();
+    QCOMPARE(m_w->session().studyCount, 1);
+    QCOMPARE(m_w->session().studyDate, QStringLiteral("06/12/2026"));
+    QCOMPARE(m_w->statusPanels[4]->text(), QStringLiteral("Fecha: 06/12/2026"));
+    QVERIFY(m_w->InicioBut->isEnabled() && m_w->Guardarmnu->isEnabled());
+
+    m_w->InicioBut->trigger();
+    QVERIFY(m_w->stageClock().isActive());
+    QVERIFY(!m_w->InicioBut->isEnabled());
+    QVERIFY(!m_w->Protocolosmnu->menuAction()->isEnabled());
+    tick(1);
+    QCOMPARE(m_w->TiempoResTxt->text(), QStringLiteral("00:19"));
+    QCOMPARE(m_w->EtapaNLbl->text(), QStringLiteral("Etapa nº 1"));
+    QCOMPARE(m_w->Gauge1->foreColor(), kGaugeRed); // 19 s left: the last 30 seconds
+    QCOMPARE(m_w->Gauge1->progress(), 95);
+    QCOMPARE(m_beeps, 1);
+
+    m_w->setCurrentST({0.1f, -0.2f, 0.05f});
+    answerPressures(130, 80, false);
+    tick(19); // stage 1 ends
+    QCOMPARE(m_beeps, 2); // the stage-end alert; stage 2 starts red, so no second warning
+    QCOMPARE(m_w->run().currentStage, 2);
+    QCOMPARE(m_w->SisPresEd->value(), 130);
+    QCOMPARE(m_w->currentST()[0], kStNotMeasured);
+    const QString study = path(QStringLiteral("0012_001.est"));
+    QCOMPARE(QFileInfo(study).size(), 388 + 24051);
+    QCOMPARE(readStudyEntries(path(QStringLiteral("00000012.DAT"))).size(), 1);
+
+    answerPressures(160, 85, true);
+    tick(20);
+    answerPressures(120, 75, false);
+    tick(20); // the last stage ends the run
+    QVERIFY(!m_w->stageClock().isActive());
+    QCOMPARE(m_w->EtapaNLbl->text(), QStringLiteral("Prot. detenido"));
+    QCOMPARE(m_w->TiempoResTxt->text(), QStringLiteral("00:20"));
+    QVERIFY(m_w->Protocolosmnu->menuAction()->isEnabled());
+    QVERIFY(!m_w->InicioBut->isEnabled());
+    QCOMPARE(QFileInfo(study).size(), 388 + 3 * 24051);
+    QCOMPARE(readStudyEntries(path(QStringLiteral("00000012.DAT"))).size(), 1);
+    QCOMPARE(readPatientHeader(path(QStringLiteral("00000012.DAT"))).studyCount, 1);
+
+    const StudyRead first = readStudyRecord(study, 1, kSoftwareVersion);
+    QCOMPARE(first.record.kind, RecordKind::Automatic);
+    QCOMPARE(first.record.stage, 1);
+    QCOMPARE(first.record.elapsed, 20);
+    QCOMPARE(first.record.systolic, 130);
+    QCOMPARE(first.record.st[1], -0.2f); // measured during the stage, stored at its end
+    QCOMPARE(first.record.strip[0].size(), std::size_t(2001));
+    QCOMPARE(first.record.strip[0][2000], first.record.strip[0][0]);
+    QVERIFY(first.record.heartRate > 40);
+    const StudyRead second = readStudyRecord(study, 2, kSoftwareVersion);
+    QCOMPARE(second.record.angina, 1);
+    QCOMPARE(second.record.st[0], kStNotMeasured);
+    const StudyRead third = readStudyRecord(study, 3, kSoftwareVersion);
+    QCOMPARE(third.record.stage, 3);
+    QCOMPARE(third.record.elapsed, 60);
+    QVERIFY(third.atEnd);
+    QCOMPARE(m_w->anginaFlag(), 0);
+}
+
+void TestMainRun::manualRecordsAndJumps()
+{
+    makeWindow();
+    m_w->Estudionuevomnu->trigger();
+    // Jumps and saves work before the clock starts.
+    m_w->GuardarBut->trigger();
+    const QString study = path(QStringLiteral("0012_001.est"));
+    QCOMPARE(QFileInfo(study).size(), 388 + 24051);
+    m_w->AvanzaBut->trigger();
+    QCOMPARE(m_w->run().currentStage, 2);
+    m_w->SiguienteBut->trigger(); // manual record, then the recovery stage
+    QCOMPARE(m_w->run().currentStage, 3);
+    QCOMPARE(m_w->run().stageRemaining, 20);
+    QVERIFY(!m_w->SiguienteBut->isEnabled());
+    m_w->AvanzaBut->trigger(); // already on the last stage
+    QCOMPARE(m_w->run().currentStage, 3);
+    QCOMPARE(QFileInfo(study).size(), 388 + 2 * 24051);
+    const StudyRead r = readStudyRecord(study, 2, kSoftwareVersion);
+    QCOMPARE(r.record.kind, RecordKind::Manual);
+    QCOMPARE(r.record.stage, 2);
+
+    m_w->DetenerBut->trigger();
+    QCOMPARE(m_w->run().currentStage, 1);
+    QVERIFY(!m_w->GuardarBut->isEnabled());
+    // A second study of the same patient goes to a file of its own.
+    m_w->Estudionuevomnu->trigger();
+    m_w->Guardarmnu->trigger();
+    QCOMPARE(QFileInfo(path(QStringLiteral("0012_002.est"))).size(), 388 + 24051);
+    QCOMPARE(readStudyEntries(path(QStringLiteral("00000012.DAT"))).size(), 2);
+}
+
+void TestMainRun::refusedStarts()
+{
+    makeWindow(QStringLiteral("2007.1.0"));
+    m_w->Estudionuevomnu->trigger();
+    QCOMPARE(m_messages->shown.back().text,
+             QStringLiteral("El paciente seleccionado fué cargado con una versión anterior de "
+                            "software. Debe volver a ingresarlo"));
+    QVERIFY(!m_w->session().newStudyPending);
+    QVERIFY(!m_w->InicioBut->isEnabled());
+
+    makeWindow(kSoftwareVersion, 255);
+    m_w->Estudionuevomnu->trigger();
+    QVERIFY(m_messages->shown.back().text.contains(QStringLiteral("255")));
+    QCOMPARE(m_w->session().studyCount, 255);
+
+    // Stage 1 without time: the start button does nothing.
+    ProtocolRecord p = m_w->currentProtocol();
+    p.stages[0].duration = 0;
+    saveProtocolFile(QDir(m_dir->path()), p);
+    makeWindow();
+    m_w->Estudionuevomnu->trigger();
+    m_w->InicioBut->trigger();
+    QVERIFY(!m_w->stageClock().isActive());
+}
+
+void TestMainRun::secondStageEndClosesTheWaitingDialog()
+{
+    ProtocolRecord p = ProtocolRecord::cleared();
+    p.name = QStringLiteral("CORTO");
+    p.device = Device::Bicicleta;
+    p.stageCount = 3;
+    p.stages[0] = {1, StageType::Basal, 2, 0.0f, 0.0f, 0.0f};
+    p.stages[1] = {2, StageType::Ejercicio, 0, 25.0f, 0.0f, 0.0f};
+    p.stages[2] = {3, StageType::Recuperacion, 30, 0.0f, 0.0f, 0.0f};
+    saveProtocolFile(QDir(m_dir->path()), p);
+    makeWindow();
+    m_w->Estudionuevomnu->trigger();
+    m_w->InicioBut->trigger();
+    tick(1);
+    // Stage 1 ends; while its "Presiones" waits, the clock ticks on and the empty stage 2
+    // ends too: the first dialog is closed with what it held and both records are kept.
+    whenShown([this] {
+        m_w->VirezAde->SisPresEd->setValue(140);
+        answerPressures(150, 90, false);
+        m_w->stageClock().onTimeout();
+    });
+    tick(1);
+    const QString study = path(QStringLiteral("0012_001.est"));
+    QCOMPARE(QFileInfo(study).size(), 388 + 2 * 24051);
+    const StudyRead first = readStudyRecord(study, 1, kSoftwareVersion);
+    const StudyRead second = readStudyRecord(study, 2, kSoftwareVersion);
+    QCOMPARE(first.record.stage, 1);
+    QCOMPARE(first.record.systolic, 140);
+    QCOMPARE(second.record.stage, 2);
+    QCOMPARE(second.record.systolic, 150);
+    QCOMPARE(m_w->run().currentStage, 3);
+    QVERIFY(!m_w->VirezAde->isVisible());
+}
+
+void TestMainRun::existingStudyOfAPatientNotOpen()
+{
+    makeWindow();
+    m_w->Estudionuevomnu->trigger();
+    m_w->Guardarmnu->trigger();
+    m_w->Cerrarpacmnu->trigger();
+    whenShown([this] {
+        m_w->AbrirPacfrm->ListPac->setCurrentRow(0);
+        m_w->AbrirPacfrm->OKBtn->click();
+        QTimer::singleShot(0, m_w.get(), [this] {
+            QCOMPARE(m_w->AbrirEstfrm->ListEst->item(0)->text(), QStringLiteral("1)-06/12/2026"));
+            m_w->AbrirEstfrm->ListEst->setCurrentRow(0);
+            m_w->AbrirEstfrm->OKBtn->click();
+        });
+    });
+    m_w->AbrirBut->trigger();
+    QVERIFY(!m_w->patientOpen());
+    QCOMPARE(m_w->session().studyFileName, QStringLiteral("0012_001.est"));
+    QCOMPARE(m_w->statusPanels[4]->text(), QStringLiteral("Fecha: 06/12/2026"));
+    QVERIFY(!m_w->Guardarmnu->isEnabled());
+}
+
+QTEST_MAIN(TestMainRun)
+#include "tst_mainrun.moc"
