@@ -328,7 +328,7 @@ void TZuvudezidedFrm::buildCentral()
     QFont rateFont(QStringLiteral("Arial"), 26, QFont::Bold);
     FrecTxt->setFont(rateFont);
     FrecTxt->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    FrecUnLbl = makeLabel(FrecBrd, "FrecUnLbl", QStringLiteral("Lpm"));
+    FrecUnLbl = makeLabel(FrecBrd, "FrecUnLbl", m_units.rate);
     FrecMaxLbl = makeLabel(FrecBrd, "FrecMaxLbl", QStringLiteral("Max."));
     FrecMaxTxt = makeLabel(FrecBrd, "FrecMaxTxt", QString());
     FrecSMaxLbl = makeLabel(FrecBrd, "FrecSMaxLbl", QStringLiteral("SubMax."));
@@ -539,6 +539,7 @@ void TZuvudezidedFrm::FormActivate()
     ++m_activationCount;
     update();
     placeLeftColumn();
+    FrecUnLbl->setText(m_units.rate);
     placeHeartRateBox();
     placePressureBox();
     placeStageBox();

@@ -185,6 +185,7 @@ private:
     void SetMainMenus(bool enabled);
     bool choosePatient(const QString& caption, PatientListing& chosen);
     void buildPressureBox(QWidget* parent);
+    void setPanelText(int panel, const QString& text);
     void placePressureBox();
     StageRecord CaptureStrip();
     void SaveStageRecord(StageRecord record, std::uint8_t kind);

@@ -52,11 +52,6 @@ QLabel* stageValue(QWidget* parent, const char* name, const QString& accessible)
     return l;
 }
 
-int roundShare(double factor, int value)
-{
-    return static_cast<int>(roundHalfEven(factor * value));
-}
-
 } // namespace
 
 void TZuvudezidedFrm::createWindows()
@@ -201,22 +196,27 @@ void TZuvudezidedFrm::SetMainMenus(bool enabled)
 void TZuvudezidedFrm::RefreshHeader()
 {
     if (m_patientOpen) {
-        statusPanels[0]->setText(QStringLiteral("Paciente: ") + m_currentPatient.surname +
-                                 QStringLiteral(", ") + m_currentPatient.firstName);
+        setPanelText(0, QStringLiteral("Paciente: ") + m_currentPatient.surname +
+                            QStringLiteral(", ") + m_currentPatient.firstName);
         const int age = patientAge(m_currentPatient.birthDate, m_services.today());
-        statusPanels[1]->setText(QStringLiteral("Edad: ") + QString::number(age));
+        setPanelText(1, QStringLiteral("Edad: ") + QString::number(age));
         const bool male = m_currentPatient.sex != 0;
-        statusPanels[2]->setText(male ? QStringLiteral("Masculino") : QStringLiteral("Femenino"));
+        setPanelText(2, male ? QStringLiteral("Masculino") : QStringLiteral("Femenino"));
         const HeartRateLimits limits =
             maxHeartRate(age, male ? 0 : 1, m_config.maxHRFormula, m_userMaxHR);
         FrecMaxTxt->setText(QString::number(limits.maxHR));
         FrecSMaxTxt->setText(QString::number(limits.subMaxHR));
         placeHeartRateBox();
     }
-    statusPanels[3]->setText(QStringLiteral("Protocolo:") + m_currentProtocol.name);
-    statusPanels[4]->setText(QStringLiteral("Fecha: ") + m_session.studyDate);
-    for (QLabel* panel : statusPanels)
-        panel->setAccessibleName(panel->text());
+    setPanelText(3, QStringLiteral("Protocolo:") + m_currentProtocol.name);
+    setPanelText(4, QStringLiteral("Fecha: ") + m_session.studyDate);
+}
+
+void TZuvudezidedFrm::setPanelText(int panel, const QString& text)
+{
+    QLabel* label = statusPanels[static_cast<std::size_t>(panel)];
+    label->setText(text);
+    label->setAccessibleName(text); // screen readers follow what is shown
 }
 
 void TZuvudezidedFrm::UsuarioFMmnuClick()
@@ -266,7 +266,11 @@ void TZuvudezidedFrm::PacNuevomnuClick()
     RefreshHeader();
     setPatientMenus(true);
     try {
-        updateZirodPatientNumber(zirodPath(), m_config.lastPatientNumber);
+        // A vanished configuration is written whole rather than as a 4-byte stub.
+        if (QFileInfo::exists(zirodPath()))
+            updateZirodPatientNumber(zirodPath(), m_config.lastPatientNumber);
+        else
+            createZirod(zirodPath(), m_config);
         writePatientHeader(dir.filePath(m_session.patientFile), m_currentPatient, m_session.studyCount);
     } catch (const FileError& e) {
         showError(e.message());
@@ -322,10 +326,10 @@ void TZuvudezidedFrm::CerrarpacmnuClick()
     m_currentPatient.height = 0;
     m_session.studyCount = 0;
     m_patientOpen = false;
-    statusPanels[0]->setText(QStringLiteral("Paciente: "));
-    statusPanels[1]->setText(QStringLiteral("Edad: "));
-    statusPanels[2]->clear();
-    statusPanels[4]->setText(QStringLiteral("Fecha: "));
+    setPanelText(0, QStringLiteral("Paciente: "));
+    setPanelText(1, QStringLiteral("Edad: "));
+    setPanelText(2, QString());
+    setPanelText(4, QStringLiteral("Fecha: "));
     FrecMaxTxt->clear();
     FrecSMaxTxt->clear();
     resetStudyState(m_run, m_session);
@@ -378,8 +382,7 @@ void TZuvudezidedFrm::EditarProtomnuClick()
 {
     runModal([&] { NProtoFrm->EditProtocol(m_currentProtocol, QDir(m_workDir)); });
     // Cancelled or not, the run starts over on stage 1 of whatever is current.
-    m_run.currentStage = 1;
-    m_run.stageRemaining = m_currentProtocol.stage(1).duration;
+    stopProtocol(m_run, m_currentProtocol);
     // The time shown belongs to the protocol now current, not to the one before it.
     TiempoResTxt->setText(formatStageTime(m_run.stageRemaining));
     UpdateStageDisplay();

@@ -63,7 +63,11 @@ namespace {
 void overwriteHead(const QString& path, const QByteArray& head)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite))
+    // A missing file is created only when the whole record is written.
+    const QIODevice::OpenMode mode = head.size() < kZirodSize
+                                         ? QIODevice::ReadWrite | QIODevice::ExistingOnly
+                                         : QIODevice::ReadWrite;
+    if (!file.open(mode))
         throw FileError(path, QStringLiteral("apertura"), file.errorString());
     LeWriter(file, path).bytes(head);
     if (!file.flush())

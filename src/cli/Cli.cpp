@@ -5,7 +5,11 @@
 #include "common/FileError.h"
 #include "protocol/ProtocolRecord.h"
 #include "records/PatientFile.h"
+#include "records/StudyFile.h"
+#include "common/BinaryIO.h"
+#include "common/Version.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -22,7 +26,8 @@ constexpr int kUsage = 2;
 const QString kUsageText = QStringLiteral(
     "uso: esfuerzo-cli play ARCHIVO [--gain 0|1|2] [--filter] [--frames N]\n"
     "     esfuerzo-cli qrs ARCHIVO [--gain 0|1|2] [--frames N]\n"
-    "     esfuerzo-cli dump Zirod.ini|ARCHIVO.pro|ARCHIVO.DAT");
+    "     esfuerzo-cli dump Zirod.ini|ARCHIVO.pro|ARCHIVO.DAT\n"
+    "     esfuerzo-cli dump ARCHIVO.est [--strips] [--version V | --patient ARCHIVO.DAT]");
 
 struct UsageError {
     QString text;
@@ -173,8 +178,97 @@ QJsonObject patientJson(const QString& path)
     return o;
 }
 
-int dump(const QStringList& args, QTextStream& out)
+QJsonArray samples(const std::vector<std::int32_t>& v, qsizetype from, qsizetype to)
 {
+    QJsonArray a;
+    for (qsizetype k = std::max<qsizetype>(from, 0); k < to && k < qsizetype(v.size()); ++k)
+        a.append(v[static_cast<std::size_t>(k)]);
+    return a;
+}
+
+QJsonObject recordJson(const StageRecord& r, bool allSamples)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("kind"), r.kind);
+    o.insert(QStringLiteral("elapsed"), r.elapsed);
+    o.insert(QStringLiteral("stage"), r.stage);
+    o.insert(QStringLiteral("leadSet"), r.leadSet);
+    o.insert(QStringLiteral("gain"), r.gain);
+    o.insert(QStringLiteral("speed"), r.speed);
+    o.insert(QStringLiteral("filter"), r.filter);
+    o.insert(QStringLiteral("diastolic"), r.diastolic);
+    o.insert(QStringLiteral("systolic"), r.systolic);
+    o.insert(QStringLiteral("heartRate"), r.heartRate);
+    o.insert(QStringLiteral("angina"), r.angina);
+    QJsonArray st;
+    for (float v : r.st)
+        st.append(shortest(v));
+    o.insert(QStringLiteral("st"), st);
+    o.insert(QStringLiteral("itt"), r.itt());
+    QJsonArray strip;
+    for (const auto& lead : r.strip) {
+        const auto n = static_cast<qsizetype>(lead.size());
+        if (allSamples) {
+            strip.append(samples(lead, 0, n));
+        } else {
+            QJsonArray ends = samples(lead, 0, 3);
+            for (const QJsonValue& v : samples(lead, n - 3, n))
+                ends.append(v);
+            strip.append(ends);
+        }
+    }
+    o.insert(QStringLiteral("strip"), strip);
+    return o;
+}
+
+// The whole study, record after record; a torn tail is reported after the whole records.
+int dumpStudy(const QStringList& args, QTextStream& out, QTextStream& err)
+{
+    QString path;
+    QString version = kSoftwareVersion;
+    bool allSamples = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--strips")) {
+            allSamples = true;
+        } else if (a == QLatin1String("--version") || a == QLatin1String("--patient")) {
+            if (i + 1 >= args.size())
+                throw UsageError{QStringLiteral("falta el valor de %1").arg(a)};
+            const QString value = args[++i];
+            version = a == QLatin1String("--version") ? value : readPatientHeader(value).version;
+        } else if (a.startsWith(QLatin1String("--")) || !path.isEmpty()) {
+            throw UsageError{QStringLiteral("argumento desconocido '%1'").arg(a)};
+        } else {
+            path = a;
+        }
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw FileError(path, QStringLiteral("apertura"), file.errorString());
+    LeReader reader(file, path);
+    QJsonObject o;
+    o.insert(QStringLiteral("protocol"),
+             protocolJson(readStudyHeader(reader, usesOldProtocolHeader(version))));
+    const bool withST = recordsHaveST(version);
+    const qint64 size = withST ? kStageRecordSize : kOldStageRecordSize;
+    QJsonArray records;
+    while (file.bytesAvailable() >= size)
+        records.append(recordJson(readStageRecord(reader, withST), allSamples));
+    o.insert(QStringLiteral("records"), records);
+    out << QJsonDocument(o).toJson(QJsonDocument::Indented);
+    if (file.bytesAvailable() > 0) {
+        err << "esfuerzo-cli: " << QFileInfo(path).fileName() << ": el archivo termina dentro del "
+            << "registro " << records.size() + 1 << " (" << file.bytesAvailable()
+            << " bytes sobrantes)\n";
+        return kBadFile;
+    }
+    return kOk;
+}
+
+int dump(const QStringList& args, QTextStream& out, QTextStream& err)
+{
+    if (!args.isEmpty() && args.front().endsWith(QLatin1String(".est"), Qt::CaseInsensitive))
+        return dumpStudy(args, out, err);
     if (args.size() != 1)
         throw UsageError{QStringLiteral("dump necesita exactamente un archivo")};
     const QString& path = args.front();
@@ -218,7 +312,7 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err)
         if (command == QLatin1String("qrs"))
             return qrs(rest, out);
         if (command == QLatin1String("dump"))
-            return dump(rest, out);
+            return dump(rest, out, err);
         if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
             out << kUsageText << '\n';
             return kOk;

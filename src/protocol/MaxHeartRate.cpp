@@ -30,11 +30,6 @@ constexpr std::array<RobinsonRow, 50> kRobinson = {{
     {69, 72, 166, 166}, {73, 76, 147, 147},
 }};
 
-int roundedShare(double factor, int value)
-{
-    return static_cast<int>(roundHalfEven(factor * value));
-}
-
 } // namespace
 
 int robinsonMaxHR(int age, int sex)
@@ -54,15 +49,15 @@ HeartRateLimits maxHeartRate(int age, int sex, int formula, int userMaxHR)
     switch (formula) {
     case 0: maxHR = robinsonMaxHR(age, sex); break;
     case 1: maxHR = 220 - age; break;
-    case 2: maxHR = roundedShare(0.9, 220 - age); break;
-    case 3: maxHR = roundedShare(0.8, 220 - age); break;
-    case 4: maxHR = roundedShare(0.75, 220 - age); break;
+    case 2: maxHR = roundShare(0.9, 220 - age); break;
+    case 3: maxHR = roundShare(0.8, 220 - age); break;
+    case 4: maxHR = roundShare(0.75, 220 - age); break;
     case 5: maxHR = 200 - age; break;
     case 6: maxHR = static_cast<int>(roundHalfEven(205.0 - age / 2.0)); break;
     case kUserFormula: maxHR = userMaxHR; break;
     default: return {};
     }
-    return {maxHR, roundedShare(0.85, maxHR)};
+    return {maxHR, roundShare(0.85, maxHR)};
 }
 
 } // namespace esf

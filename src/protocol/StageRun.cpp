@@ -45,7 +45,7 @@ StagePanel stagePanel(const RunState& run, const ProtocolRecord& protocol, bool 
         panel.gaugeToNavy = true;
     } else {
         panel.progress = static_cast<int>(
-            roundHalfEven(static_cast<double>(run.stageRemaining) / stage.duration * 100.0));
+            roundHalfEvenRatio(std::int64_t(run.stageRemaining) * 100, stage.duration));
     }
     return panel;
 }

@@ -8,10 +8,11 @@ namespace esf {
 
 std::int32_t smoothHeartRate(std::int32_t old, std::int32_t beatInterval)
 {
-    // Plain double on purpose: 65 × 0.7 must land on 45.5 and round to 46,
-    // which extended precision would not give.
-    const double inst = static_cast<double>(roundHalfEven(1.0 / (beatInterval * 5.0) * 1000.0 * 60.0));
-    return static_cast<std::int32_t>(roundHalfEven(old * 0.7) + roundHalfEven(inst * 0.3));
+    // Exact ratios: binary fractions would turn true halves such as 85 × 0.7 = 59.5 or
+    // 12000 / 192 = 62.5 into 59.4999... or 62.5000...1 and round them the wrong way.
+    const std::int64_t inst = roundHalfEvenRatio(12000, beatInterval);
+    return static_cast<std::int32_t>(roundHalfEvenRatio(std::int64_t(old) * 7, 10) +
+                                     roundHalfEvenRatio(inst * 3, 10));
 }
 
 bool BeatDetector::detect(const EcgRing& ring, int index)

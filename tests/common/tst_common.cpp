@@ -17,6 +17,7 @@ private Q_SLOTS:
     void roundsHalfToEven_data();
     void roundsHalfToEven();
     void workedExamplesRoundAsTheLabExpects();
+    void exactRatiosRoundHalfToEven();
     void saturatesToInt16();
     void cp1252KeepsAccentsAsSingleBytes();
     void cp1252RoundTripsEveryByte();
@@ -63,6 +64,17 @@ void TestCommon::workedExamplesRoundAsTheLabExpects()
     QCOMPARE(roundHalfEven(0.3L * 5), qint64(2));
     QCOMPARE(roundHalfEven(3 * 0.5), qint64(2));
     QCOMPARE(roundHalfEven(5 * 0.5), qint64(2));
+}
+
+void TestCommon::exactRatiosRoundHalfToEven()
+{
+    QCOMPARE(roundHalfEvenRatio(595, 10), 60);  // 59.5
+    QCOMPARE(roundHalfEvenRatio(585, 10), 58);  // 58.5
+    QCOMPARE(roundHalfEvenRatio(12000, 192), 62);
+    QCOMPARE(roundHalfEvenRatio(-25, 10), -2);
+    QCOMPARE(roundHalfEvenRatio(-35, 10), -4);
+    QCOMPARE(roundHalfEvenRatio(7, -2), -4);     // -3.5
+    QCOMPARE(roundHalfEvenRatio(12000, 31), 387);
 }
 
 void TestCommon::saturatesToInt16()

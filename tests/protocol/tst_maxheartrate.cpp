@@ -101,6 +101,12 @@ void TestMaxHeartRate::idlePanelShowsTheFirstStage()
 
     run.stageRemaining = 45; // a quarter left, 25.0 exactly
     QCOMPARE(stagePanel(run, p, true).progress, 25);
+    p.stages[0].duration = 40;
+    run.stageRemaining = 23; // 57.5 exactly: halves go to even
+    QCOMPARE(stagePanel(run, p, true).progress, 58);
+    run.stageRemaining = 7; // 17.5
+    QCOMPARE(stagePanel(run, p, true).progress, 18);
+    p.stages[0].duration = 180;
     QCOMPARE(stagePanel(run, p, true).stageLabel, QStringLiteral("Etapa nº 1"));
     run.currentStage = 2; // no duration: empty bar, warning colour cleared
     QCOMPARE(stagePanel(run, p, true).progress, 0);

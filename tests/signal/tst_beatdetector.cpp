@@ -71,6 +71,8 @@ void TestBeatDetector::steadyRates_data()
     QTest::newRow("120/min") << 100 << 119;
     QTest::newRow("200/min") << 60 << 199;
     QTest::newRow("shortest interval") << 31 << 386;
+    // 85 × 0.7 is exactly 59.5 on the way up: it must round to 60, not fall short to 59.
+    QTest::newRow("85/min through a true half") << 141 << 86;
 }
 
 void TestBeatDetector::steadyRates()
