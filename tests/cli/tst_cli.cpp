@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 #include "protocol/ProtocolRecord.h"
 #include "records/PatientFile.h"
+#include "records/StudyFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -53,6 +54,7 @@ private Q_SLOTS:
     void dumpShowsTheConfiguration();
     void dumpShowsAProtocolUpToItsStageCount();
     void dumpShowsAPatientWithItsStudies();
+    void dumpShowsAStudyAndReportsATornTail();
     void badFilesExitWithOne_data();
     void badFilesExitWithOne();
     void badUsageExitsWithTwo_data();
@@ -212,6 +214,65 @@ void TestCli::dumpShowsAPatientWithItsStudies()
              QStringLiteral("0012_001.est"));
     QCOMPARE(studies[0].toObject().value(QStringLiteral("date")).toString(),
              QStringLiteral("12/03/2007"));
+}
+
+void TestCli::dumpShowsAStudyAndReportsATornTail()
+{
+    QTemporaryDir dir;
+    esf::writePatientHeader(dir.filePath(QStringLiteral("00000012.DAT")), esf::PatientData(), 1);
+    esf::StudySession session;
+    session.patientFile = QStringLiteral("00000012.DAT");
+    session.studyCount = 1;
+    session.patientVersion = QStringLiteral("2007.1.1");
+    session.newStudyPending = true;
+    esf::ProtocolRecord p;
+    p.name = QStringLiteral("PRUEBA");
+    p.stageCount = 1;
+    esf::StageRecord r;
+    r.systolic = 150;
+    r.heartRate = 100;
+    r.st = {0.5f, -1000.0f, -0.25f};
+    for (auto& lead : r.strip)
+        for (int k = 0; k < 2001; ++k)
+            lead.push_back(k);
+    for (int i = 0; i < 2; ++i)
+        esf::saveStageRecord(QDir(dir.path()), session, p, r, QDate(2026, 12, 6));
+    const QString study = dir.filePath(QStringLiteral("0012_001.est"));
+
+    Result res = runCli({QStringLiteral("dump"), study});
+    QCOMPARE(res.status, 0);
+    QJsonObject o = QJsonDocument::fromJson(res.out.toUtf8()).object();
+    QCOMPARE(o.value(QStringLiteral("protocol")).toObject().value(QStringLiteral("name")).toString(),
+             QStringLiteral("PRUEBA"));
+    QJsonArray records = o.value(QStringLiteral("records")).toArray();
+    QCOMPARE(records.size(), 2);
+    const QJsonObject first = records[0].toObject();
+    QCOMPARE(first.value(QStringLiteral("itt")).toInt(), 15000);
+    QCOMPARE(first.value(QStringLiteral("st")).toArray()[1].toDouble(), -1000.0);
+    QCOMPARE(first.value(QStringLiteral("strip")).toArray()[2].toArray(),
+             QJsonArray({0, 1, 2, 1998, 1999, 2000}));
+
+    res = runCli({QStringLiteral("dump"), study, QStringLiteral("--strips")});
+    o = QJsonDocument::fromJson(res.out.toUtf8()).object();
+    QCOMPARE(o.value(QStringLiteral("records")).toArray()[0].toObject()
+                 .value(QStringLiteral("strip")).toArray()[0].toArray().size(), 2001);
+
+    // As an old patient's file the same bytes hold 24039-byte records without ST.
+    res = runCli({QStringLiteral("dump"), study, QStringLiteral("--version"),
+                  QStringLiteral("2007.1.0")});
+    QCOMPARE(res.status, 1); // 2 × 24051 bytes are two old records and a torn third
+    records = QJsonDocument::fromJson(res.out.toUtf8()).object().value(QStringLiteral("records")).toArray();
+    QCOMPARE(records.size(), 2);
+    QCOMPARE(records[0].toObject().value(QStringLiteral("st")).toArray()[0].toDouble(), -1000.0);
+
+    QFile f(study);
+    QVERIFY(f.resize(f.size() - 100)); // power cut inside the second record
+    res = runCli({QStringLiteral("dump"), study, QStringLiteral("--patient"),
+                  dir.filePath(QStringLiteral("00000012.DAT"))});
+    QCOMPARE(res.status, 1);
+    QCOMPARE(QJsonDocument::fromJson(res.out.toUtf8()).object().value(QStringLiteral("records"))
+                 .toArray().size(), 1);
+    QVERIFY(res.err.contains(QStringLiteral("registro 2")));
 }
 
 void TestCli::badFilesExitWithOne_data()
