@@ -190,6 +190,7 @@ private:
     StageRecord CaptureStrip();
     void SaveStageRecord(StageRecord record, std::uint8_t kind);
     void stageEnded();
+    void askPressuresAndSave(int id);
     void openExistingStudy();
     void resizeSweep();
     void showError(const QString& text);

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -112,13 +113,15 @@ void TZuvudezidedFrm::stageEnded()
 {
     m_services.beep();
     if (m_pendingStageEnd) {
-        // The previous stage end still waits in "Presiones": save it now with what the
-        // dialog holds, so its record goes before this one.
+        // The previous stage end still waits for its pressures: save it now with what the
+        // operator has entered so far, so its record goes before this one.
         PendingStageEnd earlier = std::move(*m_pendingStageEnd);
         m_pendingStageEnd.reset();
-        SisPresEd->setValue(VirezAde->SisPresEd->value());
-        DiastPresEd->setValue(VirezAde->DiastPresEd->value());
-        AngorChk->setChecked(VirezAde->AngorChk->isChecked());
+        if (VirezAde->isVisible()) {
+            SisPresEd->setValue(VirezAde->SisPresEd->value());
+            DiastPresEd->setValue(VirezAde->DiastPresEd->value());
+            AngorChk->setChecked(VirezAde->AngorChk->isChecked());
+        }
         SaveStageRecord(std::move(earlier.record), RecordKind::Automatic);
         ResetCurrentST();
     }
@@ -131,14 +134,23 @@ void TZuvudezidedFrm::stageEnded()
         StopProtocol();
     }
 
+    // The pressures are asked for outside the clock's tick: a timer is not called again
+    // while its own handler runs, and the next stage must count down during the dialog.
     const int id = ++m_stageEndSerial;
     m_pendingStageEnd = PendingStageEnd{id, std::move(captured)};
+    QTimer::singleShot(0, this, [this, id] { askPressuresAndSave(id); });
+}
+
+void TZuvudezidedFrm::askPressuresAndSave(int id)
+{
+    if (!m_pendingStageEnd || m_pendingStageEnd->id != id)
+        return; // a later stage end has saved it already
     int systolic = m_systolic;
     int diastolic = m_diastolic;
     std::uint8_t angina = m_anginaFlag;
     runModal([&] { VirezAde->AskPressures(systolic, diastolic, angina); });
     if (!m_pendingStageEnd || m_pendingStageEnd->id != id)
-        return; // a later stage end has saved it already
+        return;
     StageRecord record = std::move(m_pendingStageEnd->record);
     m_pendingStageEnd.reset();
     SisPresEd->setValue(systolic);

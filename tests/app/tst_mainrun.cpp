@@ -113,18 +113,27 @@ void TestMainRun::tick(int seconds)
     for (int i = 0; i < seconds; ++i) {
         m_w->demoTimer().onTimeout(); // the ECG runs on meanwhile
         m_w->stageClock().onTimeout();
+        QCoreApplication::processEvents(); // a stage end asks for the pressures from here
     }
 }
 
 void TestMainRun::answerPressures(int systolic, int diastolic, bool angina)
 {
-    whenShown([=, this] {
+    // Waits for "Presiones" to be on screen, then confirms these values.
+    auto* poll = new QTimer(m_w.get());
+    poll->setInterval(1);
+    connect(poll, &QTimer::timeout, poll, [=, this] {
         TVirezAde* d = m_w->VirezAde.get();
+        if (!d->isVisible())
+            return;
+        poll->deleteLater();
+        poll->stop();
         d->SisPresEd->setValue(systolic);
         d->DiastPresEd->setValue(diastolic);
         d->AngorChk->setChecked(angina);
         d->OKBtn->click();
     });
+    poll->start();
 }
 
 void TestMainRun::threeStageStudyWritesOneRecordPerStageEnd()
@@ -264,12 +273,21 @@ void TestMainRun::secondStageEndClosesTheWaitingDialog()
     tick(1);
     // Stage 1 ends; while its "Presiones" waits, the clock ticks on and the empty stage 2
     // ends too: the first dialog is closed with what it held and both records are kept.
-    whenShown([this] {
+    auto* poll = new QTimer(m_w.get());
+    poll->setInterval(1);
+    connect(poll, &QTimer::timeout, poll, [this, poll] {
+        if (!m_w->VirezAde->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
         m_w->VirezAde->SisPresEd->setValue(140);
+        QCOMPARE(m_w->run().currentStage, 2); // the next stage already counts
         answerPressures(150, 90, false);
         m_w->stageClock().onTimeout();
     });
+    poll->start();
     tick(1);
+    QTRY_VERIFY(!m_w->VirezAde->isVisible());
     const QString study = path(QStringLiteral("0012_001.est"));
     QCOMPARE(QFileInfo(study).size(), 388 + 2 * 24051);
     const StudyRead first = readStudyRecord(study, 1, kSoftwareVersion);
