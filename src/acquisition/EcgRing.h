@@ -19,8 +19,8 @@ struct EcgRing {
 
     std::int32_t at(int lead, int index) const
     {
-        return samples[static_cast<std::size_t>(lead)]
-                      [static_cast<std::size_t>(((index % kRingLength) + kRingLength) % kRingLength)];
+        return samples[static_cast<std::size_t>(lead)][static_cast<std::size_t>(
+            ((index % kRingLength) + kRingLength) % kRingLength)];
     }
 
     // The three leads oldest first, 2001 values each (value 2000 repeats value 0).

@@ -34,7 +34,7 @@ struct FrameReport {
 // the running QRS average. One instance, owned by the main window (or the command line).
 class LiveMonitor {
 public:
-    static constexpr int kFramesPerTick = 10;   // 50 ms of signal per 50 ms tick
+    static constexpr int kFramesPerTick = 10; // 50 ms of signal per 50 ms tick
     static constexpr int kRateRefreshFrames = 200;
 
     DisplaySettings settings;

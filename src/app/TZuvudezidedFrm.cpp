@@ -10,10 +10,10 @@
 #include "protocol/MaxHeartRate.h"
 #include "protocol/PressureEdit.h"
 #include "protocol/TAbrirProtDlg.h"
-#include "protocol/TVirezAde.h"
-#include "records/TAbrirEstfrm.h"
 #include "protocol/TNProtoFrm.h"
 #include "protocol/TVerProtoFrm.h"
+#include "protocol/TVirezAde.h"
+#include "records/TAbrirEstfrm.h"
 #include "records/TAbrirPacfrm.h"
 #include "records/TPacfrm.h"
 
@@ -46,15 +46,17 @@ constexpr int kFrecBrdHeight = 90;
 constexpr int kSampleTickMs = 50;
 constexpr int kStageClockMs = 1000;
 
-const std::array<QString, 8> kFormulaCaptions = {
-    QStringLiteral("Robinson"),           QStringLiteral("220 - Edad"),
-    QStringLiteral("0.9 x (220 - Edad)"), QStringLiteral("0.8 x (220 - Edad)"),
-    QStringLiteral("0.75 x (220 - Edad)"), QStringLiteral("200 - Edad"),
-    QStringLiteral("205 - Edad/2"),       QStringLiteral("Usuario...")};
-const std::array<const char*, 8> kFormulaNames = {"Robinsmnu",      "N220Edadmnu",
-                                                  "N9x220Edadmnu",  "N8x220Edadmnu",
-                                                  "N75x220Edadmnu", "N200Edadmnu",
-                                                  "N205Edadmnu",    "UsuarioFMmnu"};
+const std::array<QString, 8> kFormulaCaptions = {QStringLiteral("Robinson"),
+                                                 QStringLiteral("220 - Edad"),
+                                                 QStringLiteral("0.9 x (220 - Edad)"),
+                                                 QStringLiteral("0.8 x (220 - Edad)"),
+                                                 QStringLiteral("0.75 x (220 - Edad)"),
+                                                 QStringLiteral("200 - Edad"),
+                                                 QStringLiteral("205 - Edad/2"),
+                                                 QStringLiteral("Usuario...")};
+const std::array<const char*, 8> kFormulaNames = {
+    "Robinsmnu",      "N220Edadmnu", "N9x220Edadmnu", "N8x220Edadmnu",
+    "N75x220Edadmnu", "N200Edadmnu", "N205Edadmnu",   "UsuarioFMmnu"};
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text)
 {
@@ -139,11 +141,16 @@ void TZuvudezidedFrm::buildMenus()
     };
 
     Archivomnu = menu(nullptr, "Archivomnu", QStringLiteral("&Archivo"));
-    PacNuevomnu = makeAction("PacNuevomnu", QStringLiteral("Paciente Nuevo..."), &TZuvudezidedFrm::PacNuevomnuClick);
-    PacExistentemnu = makeAction("PacExistentemnu", QStringLiteral("Paciente Existente..."), &TZuvudezidedFrm::PacExistentemnuClick);
-    Cerrarpacmnu = makeAction("Cerrarpacmnu", QStringLiteral("Cerrar paciente"), &TZuvudezidedFrm::CerrarpacmnuClick);
-    Estudionuevomnu = makeAction("Estudionuevomnu", QStringLiteral("Estudio nuevo"), &TZuvudezidedFrm::EstudionuevomnuClick);
-    EstudioExistmnu = makeAction("EstudioExistmnu", QStringLiteral("Estudio Existente..."), &TZuvudezidedFrm::EstudioExistmnuClick);
+    PacNuevomnu = makeAction("PacNuevomnu", QStringLiteral("Paciente Nuevo..."),
+                             &TZuvudezidedFrm::PacNuevomnuClick);
+    PacExistentemnu = makeAction("PacExistentemnu", QStringLiteral("Paciente Existente..."),
+                                 &TZuvudezidedFrm::PacExistentemnuClick);
+    Cerrarpacmnu = makeAction("Cerrarpacmnu", QStringLiteral("Cerrar paciente"),
+                              &TZuvudezidedFrm::CerrarpacmnuClick);
+    Estudionuevomnu = makeAction("Estudionuevomnu", QStringLiteral("Estudio nuevo"),
+                                 &TZuvudezidedFrm::EstudionuevomnuClick);
+    EstudioExistmnu = makeAction("EstudioExistmnu", QStringLiteral("Estudio Existente..."),
+                                 &TZuvudezidedFrm::EstudioExistmnuClick);
     Archivomnu->addActions({PacNuevomnu, PacExistentemnu, Cerrarpacmnu});
     Archivomnu->addSeparator();
     Archivomnu->addActions({Estudionuevomnu, EstudioExistmnu});
@@ -153,8 +160,10 @@ void TZuvudezidedFrm::buildMenus()
     AbrirCopiamnu = makeAction("AbrirCopiamnu", QStringLiteral("Abrir..."), nullptr);
     Recuperarmnu = makeAction("Recuperarmnu", QStringLiteral("Recuperar..."), nullptr);
     CopiaArchivosmnu->addActions({Copiarmnu, AbrirCopiamnu, Recuperarmnu});
-    BorrarPacmnu = makeAction("BorrarPacmnu", QStringLiteral("Borrar Paciente..."), &TZuvudezidedFrm::BorrarPacmnuClick);
-    Guardarmnu = makeAction("Guardarmnu", QStringLiteral("Guardar"), &TZuvudezidedFrm::GuardarmnuClick);
+    BorrarPacmnu = makeAction("BorrarPacmnu", QStringLiteral("Borrar Paciente..."),
+                              &TZuvudezidedFrm::BorrarPacmnuClick);
+    Guardarmnu =
+        makeAction("Guardarmnu", QStringLiteral("Guardar"), &TZuvudezidedFrm::GuardarmnuClick);
     Archivomnu->addActions({BorrarPacmnu, Guardarmnu});
     Archivomnu->addSeparator();
     Salirmnu = makeAction("Salirmnu", QStringLiteral("&Salir"), &TZuvudezidedFrm::SalirmnuClick);
@@ -203,9 +212,12 @@ void TZuvudezidedFrm::buildMenus()
     DeteccionQRSmnu->addActions({D2mnu, V2mnu, V5mnu});
 
     Protocolosmnu = menu(nullptr, "Protocolosmnu", QStringLiteral("&Protocolos"));
-    EditarProtomnu = makeAction("EditarProtomnu", QStringLiteral("Protocolo nuevo"), &TZuvudezidedFrm::EditarProtomnuClick);
-    AbrirProtocolomnu = makeAction("AbrirProtocolomnu", QStringLiteral("Abrir Protocolo"), &TZuvudezidedFrm::AbrirProtocolomnuClick);
-    MostrarProtmnu = makeAction("MostrarProtmnu", QStringLiteral("Mostrar Protocolo"), &TZuvudezidedFrm::MostrarProtmnuClick);
+    EditarProtomnu = makeAction("EditarProtomnu", QStringLiteral("Protocolo nuevo"),
+                                &TZuvudezidedFrm::EditarProtomnuClick);
+    AbrirProtocolomnu = makeAction("AbrirProtocolomnu", QStringLiteral("Abrir Protocolo"),
+                                   &TZuvudezidedFrm::AbrirProtocolomnuClick);
+    MostrarProtmnu = makeAction("MostrarProtmnu", QStringLiteral("Mostrar Protocolo"),
+                                &TZuvudezidedFrm::MostrarProtmnuClick);
     Protocolosmnu->addActions({EditarProtomnu, AbrirProtocolomnu, MostrarProtmnu});
 
     Informemnu = menu(nullptr, "Informemnu", QStringLiteral("&Informe"));
@@ -216,13 +228,16 @@ void TZuvudezidedFrm::buildMenus()
 
     Ayudamnu = menu(nullptr, "Ayudamnu", QStringLiteral("A&yuda"));
     Ayuda1 = makeAction("Ayuda1", QStringLiteral("Ayuda..."), nullptr);
-    Acercamnu = makeAction("Acercamnu", QStringLiteral("Acerca..."), &TZuvudezidedFrm::AcercamnuClick);
+    Acercamnu =
+        makeAction("Acercamnu", QStringLiteral("Acerca..."), &TZuvudezidedFrm::AcercamnuClick);
     Ayudamnu->addActions({Ayuda1, Acercamnu});
 
     PacPopupmnu = new QMenu(this);
     PacPopupmnu->setObjectName(QStringLiteral("PacPopupmnu"));
-    Pacexismnu = makeAction("Pacexismnu", QStringLiteral("Paciente existente..."), &TZuvudezidedFrm::PacexismnuClick);
-    Pacientenuevomnu = makeAction("Pacientenuevomnu", QStringLiteral("Paciente nuevo..."), &TZuvudezidedFrm::PacientenuevomnuClick);
+    Pacexismnu = makeAction("Pacexismnu", QStringLiteral("Paciente existente..."),
+                            &TZuvudezidedFrm::PacexismnuClick);
+    Pacientenuevomnu = makeAction("Pacientenuevomnu", QStringLiteral("Paciente nuevo..."),
+                                  &TZuvudezidedFrm::PacientenuevomnuClick);
     PacPopupmnu->addActions({Pacexismnu, Pacientenuevomnu});
 }
 
@@ -253,17 +268,27 @@ void TZuvudezidedFrm::buildToolBar()
                                toolIcon(ToolGlyph::Start), &TZuvudezidedFrm::InicioButClick);
     AvanzaBut = makeToolButton("AvanzaBut", QStringLiteral("Avanza a la siguiente etapa"),
                                toolIcon(ToolGlyph::Next), &TZuvudezidedFrm::AvanzaButClick);
-    DetenerBut = makeToolButton("DetenerBut", QStringLiteral("Detener"), toolIcon(ToolGlyph::Stop), &TZuvudezidedFrm::DetenerButClick);
-    SiguienteBut = makeToolButton("SiguienteBut", QStringLiteral("Ir a etapa de recuperación"),
-                                  toolIcon(ToolGlyph::Recovery), &TZuvudezidedFrm::SiguienteButClick);
+    DetenerBut = makeToolButton("DetenerBut", QStringLiteral("Detener"), toolIcon(ToolGlyph::Stop),
+                                &TZuvudezidedFrm::DetenerButClick);
+    SiguienteBut =
+        makeToolButton("SiguienteBut", QStringLiteral("Ir a etapa de recuperación"),
+                       toolIcon(ToolGlyph::Recovery), &TZuvudezidedFrm::SiguienteButClick);
     GuardarBut = makeToolButton("GuardarBut", QStringLiteral("Grabar tira"),
                                 toolIcon(ToolGlyph::SaveStrip), &TZuvudezidedFrm::GuardarButClick);
     DerivBut->setEnabled(false); // no second set of leads to choose from
 
     // The study, protocol, report and backup windows arrive with later work.
-    m_notYetAvailable = {Copiarmnu,   AbrirCopiamnu, Recuperarmnu,    Impresoramnu,
-                         Datosgenmnu, VerInformemnu, PlantInformemnu, Imprimirmnu,
-                         Ayuda1,      VerEstBut,     CopiaArchivosmnu->menuAction()};
+    m_notYetAvailable = {Copiarmnu,
+                         AbrirCopiamnu,
+                         Recuperarmnu,
+                         Impresoramnu,
+                         Datosgenmnu,
+                         VerInformemnu,
+                         PlantInformemnu,
+                         Imprimirmnu,
+                         Ayuda1,
+                         VerEstBut,
+                         CopiaArchivosmnu->menuAction()};
     for (QAction* a : std::as_const(m_notYetAvailable))
         a->setEnabled(false);
 }
@@ -295,7 +320,8 @@ void TZuvudezidedFrm::buildCentral()
     heartlbl->setVisible(false);
     ECGEst = makeFrame(ECGBar, "ECGEst");
     FiltroEst = makeLabel(ECGEst, "FiltroEst", QStringLiteral("F 50 Hz"));
-    FiltroEst->setStyleSheet(QStringLiteral("QLabel { color: green; } QLabel:disabled { color: gray; }"));
+    FiltroEst->setStyleSheet(
+        QStringLiteral("QLabel { color: green; } QLabel:disabled { color: gray; }"));
     VelEst = makeLabel(ECGEst, "VelEst", QStringLiteral("25 mm/s"));
     VelEst->setStyleSheet(QStringLiteral("color: red;"));
     GanEst = makeLabel(ECGEst, "GanEst", QStringLiteral("1.0cm/mV"));
@@ -572,7 +598,9 @@ void TZuvudezidedFrm::placeLeftColumn()
     DerivLbl3->move(20, quarter * 3);
     for (QLabel* l : {DerivLbl1, DerivLbl2, DerivLbl3})
         l->adjustSize();
-    QLabel* leadOfHeart = V2mnu->isChecked() ? DerivLbl2 : V5mnu->isChecked() ? DerivLbl3 : DerivLbl1;
+    QLabel* leadOfHeart = V2mnu->isChecked()   ? DerivLbl2
+                          : V5mnu->isChecked() ? DerivLbl3
+                                               : DerivLbl1;
     heartlbl->move(2, leadOfHeart->y());
 
     for (QLabel* l : {FiltroEst, VelEst, GanEst})
@@ -598,8 +626,8 @@ void TZuvudezidedFrm::placeHeartRateBox()
     for (QLabel* l : {FrecMaxTxt, FrecSMaxTxt, FrecMaxLbl, FrecSMaxLbl})
         l->adjustSize();
     const int fieldWidth = qMax(FrecMaxTxt->width(), 30);
-    FrecMaxTxt->setGeometry(right - fieldWidth, static_cast<int>(roundHalfEven(0.1 * h)), fieldWidth,
-                            FrecMaxTxt->height());
+    FrecMaxTxt->setGeometry(right - fieldWidth, static_cast<int>(roundHalfEven(0.1 * h)),
+                            fieldWidth, FrecMaxTxt->height());
     FrecSMaxTxt->setGeometry(right - fieldWidth,
                              static_cast<int>(roundHalfEven(0.9 * h)) - FrecSMaxTxt->height(),
                              fieldWidth, FrecSMaxTxt->height());
@@ -714,14 +742,16 @@ void TZuvudezidedFrm::FiltroButClick()
 
 void TZuvudezidedFrm::VelButClick()
 {
-    m_monitor.settings.speedIndex = static_cast<std::uint8_t>((m_monitor.settings.speedIndex + 1) % 3);
+    m_monitor.settings.speedIndex =
+        static_cast<std::uint8_t>((m_monitor.settings.speedIndex + 1) % 3);
     UpdateLabels();
     DrawGrid(m_monitor.settings.speed());
 }
 
 void TZuvudezidedFrm::GanButClick()
 {
-    m_monitor.settings.gainIndex = static_cast<std::uint8_t>((m_monitor.settings.gainIndex + 1) % 3);
+    m_monitor.settings.gainIndex =
+        static_cast<std::uint8_t>((m_monitor.settings.gainIndex + 1) % 3);
     // The new factor applies at once, so the label follows it even if the unit missed the byte.
     UpdateLabels();
     try {
@@ -740,9 +770,18 @@ void TZuvudezidedFrm::chooseDetectionLead(int lead)
     heartlbl->move(heartlbl->x(), labels[static_cast<std::size_t>(lead)]->y());
 }
 
-void TZuvudezidedFrm::D2mnuClick() { chooseDetectionLead(0); }
-void TZuvudezidedFrm::V2mnuClick() { chooseDetectionLead(1); }
-void TZuvudezidedFrm::V5mnuClick() { chooseDetectionLead(2); }
+void TZuvudezidedFrm::D2mnuClick()
+{
+    chooseDetectionLead(0);
+}
+void TZuvudezidedFrm::V2mnuClick()
+{
+    chooseDetectionLead(1);
+}
+void TZuvudezidedFrm::V5mnuClick()
+{
+    chooseDetectionLead(2);
+}
 
 void TZuvudezidedFrm::PromQRSmnuClick()
 {
@@ -843,9 +882,18 @@ void TZuvudezidedFrm::choosePort(int index)
     }
 }
 
-void TZuvudezidedFrm::COM1mnuClick() { choosePort(0); }
-void TZuvudezidedFrm::COM2mnuClick() { choosePort(1); }
-void TZuvudezidedFrm::COM3mnuClick() { choosePort(2); }
+void TZuvudezidedFrm::COM1mnuClick()
+{
+    choosePort(0);
+}
+void TZuvudezidedFrm::COM2mnuClick()
+{
+    choosePort(1);
+}
+void TZuvudezidedFrm::COM3mnuClick()
+{
+    choosePort(2);
+}
 
 void TZuvudezidedFrm::ComunicmnuClick()
 {

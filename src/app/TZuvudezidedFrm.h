@@ -164,7 +164,8 @@ private:
     void buildToolBar();
     void buildCentral();
     void buildStatusBar();
-    QAction* makeAction(const char* name, const QString& caption, void (TZuvudezidedFrm::*handler)());
+    QAction* makeAction(const char* name, const QString& caption,
+                        void (TZuvudezidedFrm::*handler)());
     QAction* makeToolButton(const char* name, const QString& hint, const QIcon& icon,
                             void (TZuvudezidedFrm::*handler)());
     void setCommandEnabled(QAction* action, bool enabled);
@@ -197,8 +198,7 @@ private:
     void afterModal(int serialBefore);
     int modalSerial() const { return m_activationCount; }
     // Runs a modal dialog or box and gives the window the activation it gets when one closes.
-    template <class F>
-    auto runModal(F&& show)
+    template <class F> auto runModal(F&& show)
     {
         const int serial = modalSerial();
         if constexpr (std::is_void_v<decltype(show())>) {

@@ -271,7 +271,8 @@ void TZuvudezidedFrm::PacNuevomnuClick()
             updateZirodPatientNumber(zirodPath(), m_config.lastPatientNumber);
         else
             createZirod(zirodPath(), m_config);
-        writePatientHeader(dir.filePath(m_session.patientFile), m_currentPatient, m_session.studyCount);
+        writePatientHeader(dir.filePath(m_session.patientFile), m_currentPatient,
+                           m_session.studyCount);
     } catch (const FileError& e) {
         showError(e.message());
     }
@@ -392,8 +393,8 @@ void TZuvudezidedFrm::EditarProtomnuClick()
 void TZuvudezidedFrm::AbrirProtocolomnuClick()
 {
     QString chosen;
-    const bool ok = runModal(
-        [&] { return AbrirProtDlg->ChooseProtocol(QDir(m_workDir), chosen, m_units); });
+    const bool ok =
+        runModal([&] { return AbrirProtDlg->ChooseProtocol(QDir(m_workDir), chosen, m_units); });
     if (!ok)
         return;
     try {

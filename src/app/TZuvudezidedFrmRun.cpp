@@ -187,8 +187,7 @@ void TZuvudezidedFrm::SaveStageRecord(StageRecord record, std::uint8_t kind)
     record.st = m_currentST;
     m_anginaFlag = record.angina;
     try {
-        saveStageRecord(QDir(m_workDir), m_session, m_currentProtocol, record,
-                        m_services.today());
+        saveStageRecord(QDir(m_workDir), m_session, m_currentProtocol, record, m_services.today());
     } catch (const FileError& e) {
         showError(e.message());
     }
@@ -264,8 +263,7 @@ void TZuvudezidedFrm::openExistingStudy()
     QString file;
     QString date;
     const QString patientPath = QDir(m_workDir).filePath(m_session.patientFile);
-    const bool chosen =
-        runModal([&] { return AbrirEstfrm->ChooseStudy(patientPath, file, date); });
+    const bool chosen = runModal([&] { return AbrirEstfrm->ChooseStudy(patientPath, file, date); });
     if (!chosen)
         return;
     m_session.studyFileName = file;

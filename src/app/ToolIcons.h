@@ -5,8 +5,18 @@
 namespace esf {
 
 enum class ToolGlyph {
-    NewStudy, OpenStudy, ViewStudy, Leads, Filter, Speed, Gain,
-    Start, Next, Stop, Recovery, SaveStrip
+    NewStudy,
+    OpenStudy,
+    ViewStudy,
+    Leads,
+    Filter,
+    Speed,
+    Gain,
+    Start,
+    Next,
+    Stop,
+    Recovery,
+    SaveStrip
 };
 
 // Tool bar pictures drawn in code, so no image files need installing.

@@ -15,9 +15,9 @@ inline const QString kZirodFileName = QStringLiteral("Zirod.ini");
 // whatever follows them in the file is left untouched.
 struct ZirodConfig {
     std::int32_t lastPatientNumber = 0;
-    std::uint8_t portIndex = 0;     // 0 = COM1
-    QString protocolFileName;       // last protocol chosen, empty when none
-    std::uint8_t maxHRFormula = 0;  // 0..7, item of "Frecuencia máxima"
+    std::uint8_t portIndex = 0;    // 0 = COM1
+    QString protocolFileName;      // last protocol chosen, empty when none
+    std::uint8_t maxHRFormula = 0; // 0..7, item of "Frecuencia máxima"
 
     bool operator==(const ZirodConfig&) const = default;
 };

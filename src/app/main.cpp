@@ -16,8 +16,7 @@ int main(int argc, char** argv)
     // Standard buttons read "Aceptar", "Sí", "No", "Cancelar" whatever the desktop's language.
     QTranslator qtTranslator;
     if (qtTranslator.load(QLocale(QLocale::Spanish, QLocale::Spain), QStringLiteral("qtbase"),
-                          QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslator);
 
     esf::TZuvudezidedFrm mainWindow(esf::Services::standard());

@@ -2,12 +2,12 @@
 
 #include "acquisition/LiveMonitor.h"
 #include "app/ZirodIni.h"
+#include "common/BinaryIO.h"
 #include "common/FileError.h"
+#include "common/Version.h"
 #include "protocol/ProtocolRecord.h"
 #include "records/PatientFile.h"
 #include "records/StudyFile.h"
-#include "common/BinaryIO.h"
-#include "common/Version.h"
 
 #include <QFile>
 #include <QFileInfo>

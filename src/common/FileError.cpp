@@ -12,8 +12,8 @@ FileError::FileError(QString file, QString operation, QString reason)
 
 QString FileError::message() const
 {
-    const QString name = QFileInfo(m_file).fileName().isEmpty() ? m_file
-                                                                 : QFileInfo(m_file).fileName();
+    const QString name =
+        QFileInfo(m_file).fileName().isEmpty() ? m_file : QFileInfo(m_file).fileName();
     return QStringLiteral("Error de %1 en el archivo \"%2\": %3").arg(m_operation, name, m_reason);
 }
 

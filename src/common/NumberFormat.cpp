@@ -12,8 +12,8 @@ QString formatPicture(double value, const QString& picture)
     const QString intPart = point < 0 ? picture : picture.left(point);
     const QString fracPart = point < 0 ? QString() : picture.mid(point + 1);
     const int minIntDigits = static_cast<int>(intPart.count(QLatin1Char('0')));
-    const int decimals = static_cast<int>(fracPart.count(QLatin1Char('0')) +
-                                          fracPart.count(QLatin1Char('#')));
+    const int decimals =
+        static_cast<int>(fracPart.count(QLatin1Char('0')) + fracPart.count(QLatin1Char('#')));
 
     QString text = QLocale::c().toString(std::fabs(value), 'f', decimals);
     QString digits = point < 0 || decimals == 0 ? text : text.left(text.indexOf(QLatin1Char('.')));

@@ -53,6 +53,9 @@ inline int roundShare(double factor, int value)
 }
 
 // Integer division truncating towards zero, as "div" in the original arithmetic.
-constexpr int divTrunc(int a, int b) { return a / b; }
+constexpr int divTrunc(int a, int b)
+{
+    return a / b;
+}
 
 } // namespace esf

@@ -47,15 +47,32 @@ HeartRateLimits maxHeartRate(int age, int sex, int formula, int userMaxHR)
 {
     int maxHR = 0;
     switch (formula) {
-    case 0: maxHR = robinsonMaxHR(age, sex); break;
-    case 1: maxHR = 220 - age; break;
-    case 2: maxHR = roundShare(0.9, 220 - age); break;
-    case 3: maxHR = roundShare(0.8, 220 - age); break;
-    case 4: maxHR = roundShare(0.75, 220 - age); break;
-    case 5: maxHR = 200 - age; break;
-    case 6: maxHR = static_cast<int>(roundHalfEven(205.0 - age / 2.0)); break;
-    case kUserFormula: maxHR = userMaxHR; break;
-    default: return {};
+    case 0:
+        maxHR = robinsonMaxHR(age, sex);
+        break;
+    case 1:
+        maxHR = 220 - age;
+        break;
+    case 2:
+        maxHR = roundShare(0.9, 220 - age);
+        break;
+    case 3:
+        maxHR = roundShare(0.8, 220 - age);
+        break;
+    case 4:
+        maxHR = roundShare(0.75, 220 - age);
+        break;
+    case 5:
+        maxHR = 200 - age;
+        break;
+    case 6:
+        maxHR = static_cast<int>(roundHalfEven(205.0 - age / 2.0));
+        break;
+    case kUserFormula:
+        maxHR = userMaxHR;
+        break;
+    default:
+        return {};
     }
     return {maxHR, roundShare(0.85, maxHR)};
 }

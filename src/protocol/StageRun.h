@@ -21,7 +21,7 @@ struct RunState {
 
 // The patient and study that records go to, owned by the main window.
 struct StudySession {
-    QString patientFile;          // e.g. 00000012.DAT; empty when no patient is open
+    QString patientFile; // e.g. 00000012.DAT; empty when no patient is open
     std::uint8_t studyCount = 0;
     QString patientVersion;
     bool newStudyPending = false;
@@ -43,8 +43,8 @@ struct StagePanel {
     std::optional<QString> loadText;
     std::optional<QString> slopeText;
     std::optional<bool> slopeEnabled;
-    int progress = 0;          // bar and gauge, 0..100
-    bool gaugeToNavy = false;  // a stage without duration resets the warning colour
+    int progress = 0;         // bar and gauge, 0..100
+    bool gaugeToNavy = false; // a stage without duration resets the warning colour
 };
 
 StagePanel stagePanel(const RunState& run, const ProtocolRecord& protocol, bool clockRunning);

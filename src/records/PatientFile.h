@@ -17,11 +17,11 @@ inline constexpr int kStudyEntrySize = 24;
 inline constexpr int kMaxStudies = 255;
 
 struct PatientData {
-    QString firstName;     // string[30]
-    QString surname;       // string[30]
+    QString firstName;       // string[30]
+    QString surname;         // string[30]
     std::uint8_t height = 0; // cm
-    QString birthDate;     // string[10], dd/mm/yyyy as typed
-    std::uint8_t sex = 0;  // 1 male, 0 female
+    QString birthDate;       // string[10], dd/mm/yyyy as typed
+    std::uint8_t sex = 0;    // 1 male, 0 female
 
     bool operator==(const PatientData&) const = default;
 };
@@ -35,7 +35,7 @@ struct StudyEntry {
 
 struct PatientHeader {
     PatientData data;
-    QString version;           // string[100]
+    QString version; // string[100]
     std::uint8_t studyCount = 0;
 
     bool operator==(const PatientHeader&) const = default;
@@ -43,9 +43,9 @@ struct PatientHeader {
 
 // One line of the patient chooser.
 struct PatientListing {
-    QString fileName;      // e.g. 00000012.DAT
-    PatientHeader header;  // whatever could be read
-    bool corrupt = false;  // header not readable whole: listed, never chosen
+    QString fileName;     // e.g. 00000012.DAT
+    PatientHeader header; // whatever could be read
+    bool corrupt = false; // header not readable whole: listed, never chosen
 };
 
 // "00000012.DAT"

@@ -29,21 +29,21 @@ struct StudyRead {
     bool atEnd = false;
     bool error = false;
     ProtocolRecord protocol;
-    StageRecord record;         // the last record read
+    StageRecord record; // the last record read
     std::int32_t previousElapsed = 0;
 };
 StudyRead readStudyRecord(const QString& path, int n, const QString& patientVersion);
 
 // Writes corrected pressures, heart rate and angina into record n in place
 // (24051-byte records only). Throws FileError.
-void rewriteStageValues(const QString& path, int n, std::int32_t diastolic,
-                        std::int32_t systolic, std::int32_t heartRate, std::uint8_t angina);
+void rewriteStageValues(const QString& path, int n, std::int32_t diastolic, std::int32_t systolic,
+                        std::int32_t heartRate, std::uint8_t angina);
 
 // What the study chooser lists for a patient file.
 struct StudyListing {
-    QString caption;      // "Estudio: " + surname (39) + ", " + first name
-    QStringList lines;    // "1)-12/03/2007", or "N)-Archivo corrupto" where the list breaks
-    QStringList files;    // parallel: the study file name, empty for a corrupt line
+    QString caption;   // "Estudio: " + surname (39) + ", " + first name
+    QStringList lines; // "1)-12/03/2007", or "N)-Archivo corrupto" where the list breaks
+    QStringList files; // parallel: the study file name, empty for a corrupt line
     QStringList dates;
 };
 StudyListing listStudies(const QString& patientPath);

@@ -22,8 +22,9 @@ bool BeatDetector::detect(const EcgRing& ring, int index)
     if (beatCounter > kFlagFrames)
         beatFlag = false;
 
-    const std::int64_t d = std::llabs(std::int64_t(ring.at(kDetectionLead, index + kRingLength - kSlopeSpan)) -
-                                      ring.at(kDetectionLead, index));
+    const std::int64_t d =
+        std::llabs(std::int64_t(ring.at(kDetectionLead, index + kRingLength - kSlopeSpan)) -
+                   ring.at(kDetectionLead, index));
     bool beat = false;
     if (beatCounter > kRefractory && d > kSlopeThreshold) {
         beatFlag = true;

@@ -8,11 +8,11 @@ namespace esf {
 
 // Slope detector on lead 1 ("V2") with a smoothed heart rate.
 struct BeatDetector {
-    static constexpr int kSlopeSpan = 3;        // frames (15 ms)
-    static constexpr int kSlopeThreshold = 50;  // sample units, strictly greater
-    static constexpr int kRefractory = 30;      // a beat needs BeatCounter above this
-    static constexpr int kFlagFrames = 35;      // heart symbol off above this
-    static constexpr int kTimeout = 1200;       // six seconds without a beat
+    static constexpr int kSlopeSpan = 3;       // frames (15 ms)
+    static constexpr int kSlopeThreshold = 50; // sample units, strictly greater
+    static constexpr int kRefractory = 30;     // a beat needs BeatCounter above this
+    static constexpr int kFlagFrames = 35;     // heart symbol off above this
+    static constexpr int kTimeout = 1200;      // six seconds without a beat
     static constexpr int kDetectionLead = 1;
 
     std::int32_t heartRate = 0;   // beats per minute, 0 = no rate

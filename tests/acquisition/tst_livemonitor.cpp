@@ -222,8 +222,8 @@ void TestLiveMonitor::stripStartsAtTheOldestFrame()
     QCOMPARE(strip[0].size(), std::size_t(2001));
     QCOMPARE(strip[0].front(), m.ring.at(0, 6)); // oldest frame: 6
     QCOMPARE(strip[0].front(), 6);
-    QCOMPARE(strip[0][1999], 2005);               // newest, at entry 5
-    QCOMPARE(strip[0][2000], strip[0][0]);        // entry 6 again
+    QCOMPARE(strip[0][1999], 2005);        // newest, at entry 5
+    QCOMPARE(strip[0][2000], strip[0][0]); // entry 6 again
     QCOMPARE(strip[2][1999], -2005);
 }
 

@@ -23,8 +23,14 @@ struct Box {
 class FakeMessages final : public MessageBoxes {
 public:
     QList<Box> shown;
-    void warning(QWidget*, const QString& t) override { shown << Box{QStringLiteral("warning"), t}; }
-    void information(QWidget*, const QString& t) override { shown << Box{QStringLiteral("info"), t}; }
+    void warning(QWidget*, const QString& t) override
+    {
+        shown << Box{QStringLiteral("warning"), t};
+    }
+    void information(QWidget*, const QString& t) override
+    {
+        shown << Box{QStringLiteral("info"), t};
+    }
     bool confirm(QWidget*, const QString& t) override
     {
         shown << Box{QStringLiteral("confirm"), t};
@@ -40,13 +46,14 @@ public:
         shown << Box{QStringLiteral("input"), title + QLatin1Char('|') + text};
         return inputs.isEmpty() ? text : inputs.takeFirst();
     }
-    QList<bool> answers;   // Yes/No, in order; Yes when none left
-    QStringList inputs;    // what the input boxes hold when they close
+    QList<bool> answers; // Yes/No, in order; Yes when none left
+    QStringList inputs;  // what the input boxes hold when they close
     QStringList titles;
     void error(QWidget*, const QString& t) override { shown << Box{QStringLiteral("error"), t}; }
     qsizetype count(const QString& kind) const
     {
-        return std::count_if(shown.begin(), shown.end(), [&](const Box& b) { return b.kind == kind; });
+        return std::count_if(shown.begin(), shown.end(),
+                             [&](const Box& b) { return b.kind == kind; });
     }
 };
 
@@ -68,9 +75,8 @@ public:
         : near(dir + QLatin1Char('/') + name + QStringLiteral("-near")),
           far(dir + QLatin1Char('/') + name + QStringLiteral("-far"))
     {
-        m_socat.start(QStringLiteral("socat"),
-                      {QStringLiteral("pty,raw,echo=0,link=") + near,
-                       QStringLiteral("pty,raw,echo=0,link=") + far});
+        m_socat.start(QStringLiteral("socat"), {QStringLiteral("pty,raw,echo=0,link=") + near,
+                                                QStringLiteral("pty,raw,echo=0,link=") + far});
     }
     ~PtyPair()
     {
@@ -143,8 +149,7 @@ inline Services fakeServices(std::shared_ptr<FakeMessages> messages, QList<FakeT
 }
 
 // Acts on a modal dialog once its event loop runs.
-template <class F>
-void whenShown(F&& act)
+template <class F> void whenShown(F&& act)
 {
     QTimer::singleShot(0, std::forward<F>(act));
 }

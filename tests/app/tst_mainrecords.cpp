@@ -38,8 +38,7 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<TZuvudezidedFrm> makeWindow();
-    void fillPatient(const QString& first, const QString& surname, const QString& birth,
-                     bool male);
+    void fillPatient(const QString& first, const QString& surname, const QString& birth, bool male);
     void choosePatientRow(int row);
     QString path(const QString& name) const { return m_dir->filePath(name); }
 
@@ -125,7 +124,8 @@ void TestMainRecords::newPatientGetsTheNextFreeNumber()
 
 void TestMainRecords::existingPatientIsCorrectedFromTheStatusBar()
 {
-    PatientData d{QStringLiteral("Luis"), QStringLiteral("Gómez"), 180, QStringLiteral("15/06/1980"), 1};
+    PatientData d{QStringLiteral("Luis"), QStringLiteral("Gómez"), 180,
+                  QStringLiteral("15/06/1980"), 1};
     writePatientHeader(path(QStringLiteral("00000007.DAT")), d, 2);
     QFile f(path(QStringLiteral("00000007.DAT")));
     QVERIFY(f.open(QIODevice::Append));
@@ -174,13 +174,19 @@ void TestMainRecords::closingThePatientClearsTheHeader()
 
 void TestMainRecords::deletingRefusesTheOpenPatientAndAsksFirst()
 {
-    const PatientData a{QStringLiteral("Ana"), QStringLiteral("Alba"), 160, QStringLiteral("01/01/1970"), 0};
-    const PatientData b{QStringLiteral("Beto"), QStringLiteral("Bravo"), 170, QStringLiteral("01/01/1971"), 1};
+    const PatientData a{QStringLiteral("Ana"), QStringLiteral("Alba"), 160,
+                        QStringLiteral("01/01/1970"), 0};
+    const PatientData b{QStringLiteral("Beto"), QStringLiteral("Bravo"), 170,
+                        QStringLiteral("01/01/1971"), 1};
     writePatientHeader(path(QStringLiteral("00000001.DAT")), a, 0);
     writePatientHeader(path(QStringLiteral("00000002.DAT")), b, 1);
     QFile f(path(QStringLiteral("00000002.DAT")));
     QVERIFY(f.open(QIODevice::Append));
-    f.write(QByteArray("\x0c" "0002_001.est" "\x0a" "01/02/2026", 24));
+    f.write(QByteArray("\x0c"
+                       "0002_001.est"
+                       "\x0a"
+                       "01/02/2026",
+                       24));
     f.close();
     writeFile(path(QStringLiteral("0002_001.est")), "study");
     writeFile(path(QStringLiteral("0002_001.INF")), "report");
@@ -199,7 +205,8 @@ void TestMainRecords::deletingRefusesTheOpenPatientAndAsksFirst()
     choosePatientRow(1); // Bravo, Beto
     w->BorrarPacmnu->trigger();
     QCOMPARE(m_messages->titles.back(), QStringLiteral("Atención"));
-    QCOMPARE(m_messages->shown.back().text, QStringLiteral("¿Desea borrar los estudios de Bravo, Beto?"));
+    QCOMPARE(m_messages->shown.back().text,
+             QStringLiteral("¿Desea borrar los estudios de Bravo, Beto?"));
     QVERIFY(QFile::exists(path(QStringLiteral("00000002.DAT"))));
 
     choosePatientRow(1);

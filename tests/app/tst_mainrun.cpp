@@ -160,7 +160,7 @@ void TestMainRun::threeStageStudyWritesOneRecordPerStageEnd()
 
     m_w->setCurrentST({0.1f, -0.2f, 0.05f});
     answerPressures(130, 80, false);
-    tick(19); // stage 1 ends
+    tick(19);             // stage 1 ends
     QCOMPARE(m_beeps, 2); // the stage-end alert; stage 2 starts red, so no second warning
     QCOMPARE(m_w->run().currentStage, 2);
     QCOMPARE(m_w->SisPresEd->value(), 130);

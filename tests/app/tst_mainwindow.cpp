@@ -1,5 +1,5 @@
-#include "app/TZuvudezidedFrm.h"
 #include "TestSupport.h"
+#include "app/TZuvudezidedFrm.h"
 
 #include <QAction>
 #include <QDir>
@@ -102,16 +102,17 @@ void TestMainWindow::firstStartInAnEmptyFolder()
     QCOMPARE(w->formulaItems[0]->text(), QStringLiteral("Robinson"));
     QVERIFY(w->D2mnu->isChecked());
     QVERIFY(w->PromQRSmnu->isChecked());
-    for (QAction* a : {w->InicioBut, w->AvanzaBut, w->DetenerBut, w->SiguienteBut, w->GuardarBut,
-                       w->Guardarmnu, w->Estudionuevomnu, w->EstudioExistmnu, w->VerInformemnu,
-                       w->Imprimirmnu, w->DerivBut})
+    for (QAction* a :
+         {w->InicioBut, w->AvanzaBut, w->DetenerBut, w->SiguienteBut, w->GuardarBut, w->Guardarmnu,
+          w->Estudionuevomnu, w->EstudioExistmnu, w->VerInformemnu, w->Imprimirmnu, w->DerivBut})
         QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
     for (QAction* a : {w->FiltroBut, w->VelBut, w->GanBut, w->Salirmnu, w->COM1mnu, w->PromQRSmnu,
                        w->D2mnu, w->Acercamnu})
         QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
     // The absent port is reported once; nothing else complains.
     QCOMPARE(m_messages->shown.size(), 1);
-    QVERIFY(m_messages->shown[0].text.startsWith(QStringLiteral("Unable to open com port (error code: ")));
+    QVERIFY(m_messages->shown[0].text.startsWith(
+        QStringLiteral("Unable to open com port (error code: ")));
     QCOMPARE(w->stageClock().interval(), 1000);
     QVERIFY(!w->stageClock().isActive());
     QCOMPARE(w->workDir(), QDir::currentPath() + QLatin1Char('/'));
@@ -197,15 +198,45 @@ void TestMainWindow::everyCommandIsNamedAndReachable()
                                  QStringLiteral("Protocolos"), QStringLiteral("Informe"),
                                  QStringLiteral("Ayuda")}));
     const QList<QAction*> all = w->findChildren<QAction*>();
-    for (const char* name :
-         {"PacNuevomnu", "PacExistentemnu", "Cerrarpacmnu", "Estudionuevomnu", "EstudioExistmnu",
-          "Copiarmnu", "AbrirCopiamnu", "Recuperarmnu", "BorrarPacmnu", "Guardarmnu", "Salirmnu",
-          "COM1mnu", "COM2mnu", "COM3mnu", "Impresoramnu", "Datosgenmnu", "Comunicmnu",
-          "PromQRSmnu", "Robinsmnu", "N220Edadmnu", "N9x220Edadmnu", "N8x220Edadmnu",
-          "N75x220Edadmnu", "N200Edadmnu", "N205Edadmnu", "UsuarioFMmnu", "D2mnu", "V2mnu",
-          "V5mnu", "EditarProtomnu", "AbrirProtocolomnu", "MostrarProtmnu", "VerInformemnu",
-          "PlantInformemnu", "Imprimirmnu", "Ayuda1", "Acercamnu", "Pacexismnu",
-          "Pacientenuevomnu"}) {
+    for (const char* name : {"PacNuevomnu",
+                             "PacExistentemnu",
+                             "Cerrarpacmnu",
+                             "Estudionuevomnu",
+                             "EstudioExistmnu",
+                             "Copiarmnu",
+                             "AbrirCopiamnu",
+                             "Recuperarmnu",
+                             "BorrarPacmnu",
+                             "Guardarmnu",
+                             "Salirmnu",
+                             "COM1mnu",
+                             "COM2mnu",
+                             "COM3mnu",
+                             "Impresoramnu",
+                             "Datosgenmnu",
+                             "Comunicmnu",
+                             "PromQRSmnu",
+                             "Robinsmnu",
+                             "N220Edadmnu",
+                             "N9x220Edadmnu",
+                             "N8x220Edadmnu",
+                             "N75x220Edadmnu",
+                             "N200Edadmnu",
+                             "N205Edadmnu",
+                             "UsuarioFMmnu",
+                             "D2mnu",
+                             "V2mnu",
+                             "V5mnu",
+                             "EditarProtomnu",
+                             "AbrirProtocolomnu",
+                             "MostrarProtmnu",
+                             "VerInformemnu",
+                             "PlantInformemnu",
+                             "Imprimirmnu",
+                             "Ayuda1",
+                             "Acercamnu",
+                             "Pacexismnu",
+                             "Pacientenuevomnu"}) {
         auto* a = w->findChild<QAction*>(QLatin1String(name));
         QVERIFY2(a, name);
         QVERIFY2(!a->text().isEmpty(), name);
@@ -259,7 +290,8 @@ void TestMainWindow::playbackDrivesTraceRateHeartAndAverage()
     QCOMPARE(w->monitor().ring.writeIndex, 0); // exactly ten frames a tick
     QVERIFY(heartSeen && heartHidden);
     const int rate = w->FrecTxt->text().toInt();
-    QVERIFY2(rate > 40 && rate < 70, qPrintable(w->FrecTxt->text())); // about 61/min, still settling
+    QVERIFY2(rate > 40 && rate < 70,
+             qPrintable(w->FrecTxt->text())); // about 61/min, still settling
     QVERIFY(countColour(w->sweep().image(), qRgb(255, 255, 0)) > 500);
     QVERIFY(countColour(w->qrsImage(), qRgb(255, 0, 0)) > 50);
 }
@@ -369,8 +401,8 @@ void TestMainWindow::gainBytesReachTheAcquisitionUnit()
     QVERIFY(com1.ready());
     QVERIFY(com3.ready());
     writeFile(m_dir->filePath(QStringLiteral("Puertos.txt")),
-              (QStringLiteral("COM1=") + com1.near + QStringLiteral("\nCOM2=/nonexistent/b\nCOM3=") +
-               com3.near + QLatin1Char('\n'))
+              (QStringLiteral("COM1=") + com1.near +
+               QStringLiteral("\nCOM2=/nonexistent/b\nCOM3=") + com3.near + QLatin1Char('\n'))
                   .toUtf8());
     auto w = makeWindow();
     QCOMPARE(m_messages->shown.size(), 0);

@@ -142,8 +142,8 @@ void TestZirodIni::scanFindsTheHighestPatientNumber()
 void TestZirodIni::scanIgnoresNamesThatAreNotPatientFiles()
 {
     QTemporaryDir dir;
-    for (const char* n : {"ABCDEFGH.DAT", "12.DAT", "0000002X.DAT", "-0000009.DAT", "00000099.txt",
-                          "00000005.DAT"})
+    for (const char* n :
+         {"ABCDEFGH.DAT", "12.DAT", "0000002X.DAT", "-0000009.DAT", "00000099.txt", "00000005.DAT"})
         writeFile(dir.filePath(QLatin1String(n)), QByteArray());
     QCOMPARE(scanLastPatientNumber(QDir(dir.path())), 5);
 }

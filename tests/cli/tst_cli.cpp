@@ -94,8 +94,8 @@ void TestCli::playPrintsOneLinePerFrame()
     QCOMPARE(lines[1], QStringLiteral("1,1,100,-3,3,100,-3,3,0,1,0,0"));
     QCOMPARE(lines[10], QStringLiteral("10,10,100,-3,3,100,-3,3,0,10,0,0"));
 
-    const Result many = runCli({QStringLiteral("play"), m_constant, QStringLiteral("--frames"),
-                                QStringLiteral("2001")});
+    const Result many = runCli(
+        {QStringLiteral("play"), m_constant, QStringLiteral("--frames"), QStringLiteral("2001")});
     const QStringList manyLines = many.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(manyLines.size(), 2002);
     QVERIFY(manyLines[2000].startsWith(QStringLiteral("2000,0,")));
@@ -104,9 +104,9 @@ void TestCli::playPrintsOneLinePerFrame()
 
 void TestCli::playAppliesGainAndFilter()
 {
-    const Result r = runCli({QStringLiteral("play"), m_constant, QStringLiteral("--gain"),
-                             QStringLiteral("0"), QStringLiteral("--filter"),
-                             QStringLiteral("--frames"), QStringLiteral("3")});
+    const Result r =
+        runCli({QStringLiteral("play"), m_constant, QStringLiteral("--gain"), QStringLiteral("0"),
+                QStringLiteral("--filter"), QStringLiteral("--frames"), QStringLiteral("3")});
     QCOMPARE(r.status, 0);
     const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     // 100 × 0.5 = 50 in the ring, drawn through the filter; -3 × 0.5 = -1.5 → -2.
@@ -116,8 +116,8 @@ void TestCli::playAppliesGainAndFilter()
 
 void TestCli::playLoopsAndIgnoresATornLastFrame()
 {
-    const Result r = runCli({QStringLiteral("play"), m_torn, QStringLiteral("--frames"),
-                             QStringLiteral("5")});
+    const Result r =
+        runCli({QStringLiteral("play"), m_torn, QStringLiteral("--frames"), QStringLiteral("5")});
     QCOMPARE(r.status, 0);
     QStringList ring0;
     for (const QString& l : r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(1))
@@ -129,8 +129,8 @@ void TestCli::playLoopsAndIgnoresATornLastFrame()
 
 void TestCli::qrsPrintsTheAverageAfterNFrames()
 {
-    const Result r = runCli({QStringLiteral("qrs"), m_constant, QStringLiteral("--frames"),
-                             QStringLiteral("100")});
+    const Result r = runCli(
+        {QStringLiteral("qrs"), m_constant, QStringLiteral("--frames"), QStringLiteral("100")});
     QCOMPARE(r.status, 0);
     const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 4);
@@ -140,8 +140,8 @@ void TestCli::qrsPrintsTheAverageAfterNFrames()
     QCOMPARE(d2[200], QStringLiteral("30")); // 0.3 × 100
     QCOMPARE(d2[0], QStringLiteral("0"));    // before the recording started
     QCOMPARE(lines[2].split(QLatin1Char(','))[200], QStringLiteral("-1")); // 0.3 × -3 = -0.9
-    const Result none = runCli({QStringLiteral("qrs"), m_constant, QStringLiteral("--frames"),
-                                QStringLiteral("99")});
+    const Result none = runCli(
+        {QStringLiteral("qrs"), m_constant, QStringLiteral("--frames"), QStringLiteral("99")});
     QCOMPARE(none.out.section(QLatin1Char('\n'), 0, 0), QStringLiteral("fid_idx=0"));
 }
 
@@ -200,7 +200,11 @@ void TestCli::dumpShowsAPatientWithItsStudies()
     esf::writePatientHeader(path, d, 1);
     QFile f(path);
     QVERIFY(f.open(QIODevice::Append));
-    f.write(QByteArray("\x0c" "0012_001.est" "\x0a" "12/03/2007", 24));
+    f.write(QByteArray("\x0c"
+                       "0012_001.est"
+                       "\x0a"
+                       "12/03/2007",
+                       24));
     f.close();
     const Result r = runCli({QStringLiteral("dump"), path});
     QCOMPARE(r.status, 0);
@@ -242,8 +246,9 @@ void TestCli::dumpShowsAStudyAndReportsATornTail()
     Result res = runCli({QStringLiteral("dump"), study});
     QCOMPARE(res.status, 0);
     QJsonObject o = QJsonDocument::fromJson(res.out.toUtf8()).object();
-    QCOMPARE(o.value(QStringLiteral("protocol")).toObject().value(QStringLiteral("name")).toString(),
-             QStringLiteral("PRUEBA"));
+    QCOMPARE(
+        o.value(QStringLiteral("protocol")).toObject().value(QStringLiteral("name")).toString(),
+        QStringLiteral("PRUEBA"));
     QJsonArray records = o.value(QStringLiteral("records")).toArray();
     QCOMPARE(records.size(), 2);
     const QJsonObject first = records[0].toObject();
@@ -254,14 +259,23 @@ void TestCli::dumpShowsAStudyAndReportsATornTail()
 
     res = runCli({QStringLiteral("dump"), study, QStringLiteral("--strips")});
     o = QJsonDocument::fromJson(res.out.toUtf8()).object();
-    QCOMPARE(o.value(QStringLiteral("records")).toArray()[0].toObject()
-                 .value(QStringLiteral("strip")).toArray()[0].toArray().size(), 2001);
+    QCOMPARE(o.value(QStringLiteral("records"))
+                 .toArray()[0]
+                 .toObject()
+                 .value(QStringLiteral("strip"))
+                 .toArray()[0]
+                 .toArray()
+                 .size(),
+             2001);
 
     // As an old patient's file the same bytes hold 24039-byte records without ST.
-    res = runCli({QStringLiteral("dump"), study, QStringLiteral("--version"),
-                  QStringLiteral("2007.1.0")});
+    res = runCli(
+        {QStringLiteral("dump"), study, QStringLiteral("--version"), QStringLiteral("2007.1.0")});
     QCOMPARE(res.status, 1); // 2 × 24051 bytes are two old records and a torn third
-    records = QJsonDocument::fromJson(res.out.toUtf8()).object().value(QStringLiteral("records")).toArray();
+    records = QJsonDocument::fromJson(res.out.toUtf8())
+                  .object()
+                  .value(QStringLiteral("records"))
+                  .toArray();
     QCOMPARE(records.size(), 2);
     QCOMPARE(records[0].toObject().value(QStringLiteral("st")).toArray()[0].toDouble(), -1000.0);
 
@@ -270,8 +284,12 @@ void TestCli::dumpShowsAStudyAndReportsATornTail()
     res = runCli({QStringLiteral("dump"), study, QStringLiteral("--patient"),
                   dir.filePath(QStringLiteral("00000012.DAT"))});
     QCOMPARE(res.status, 1);
-    QCOMPARE(QJsonDocument::fromJson(res.out.toUtf8()).object().value(QStringLiteral("records"))
-                 .toArray().size(), 1);
+    QCOMPARE(QJsonDocument::fromJson(res.out.toUtf8())
+                 .object()
+                 .value(QStringLiteral("records"))
+                 .toArray()
+                 .size(),
+             1);
     QVERIFY(res.err.contains(QStringLiteral("registro 2")));
 }
 
@@ -279,13 +297,23 @@ void TestCli::badFilesExitWithOne_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QByteArray>("content");
-    QTest::newRow("missing recording") << QStringList({QStringLiteral("play"), QStringLiteral("@missing")}) << QByteArray();
-    QTest::newRow("recording without a frame") << QStringList({QStringLiteral("play"), QStringLiteral("@file")}) << QByteArray("\x01\x02\x03", 3);
-    QTest::newRow("qrs on empty") << QStringList({QStringLiteral("qrs"), QStringLiteral("@file")}) << QByteArray();
-    QTest::newRow("short Zirod.ini") << QStringList({QStringLiteral("dump"), QStringLiteral("@Zirod.ini")}) << QByteArray(106, '\0');
-    QTest::newRow("short protocol") << QStringList({QStringLiteral("dump"), QStringLiteral("@X.pro")}) << QByteArray(387, '\0');
-    QTest::newRow("short patient") << QStringList({QStringLiteral("dump"), QStringLiteral("@00000001.DAT")}) << QByteArray(176, '\0');
-    QTest::newRow("missing Zirod.ini") << QStringList({QStringLiteral("dump"), QStringLiteral("@missing.ini")}) << QByteArray();
+    QTest::newRow("missing recording")
+        << QStringList({QStringLiteral("play"), QStringLiteral("@missing")}) << QByteArray();
+    QTest::newRow("recording without a frame")
+        << QStringList({QStringLiteral("play"), QStringLiteral("@file")})
+        << QByteArray("\x01\x02\x03", 3);
+    QTest::newRow("qrs on empty") << QStringList({QStringLiteral("qrs"), QStringLiteral("@file")})
+                                  << QByteArray();
+    QTest::newRow("short Zirod.ini")
+        << QStringList({QStringLiteral("dump"), QStringLiteral("@Zirod.ini")})
+        << QByteArray(106, '\0');
+    QTest::newRow("short protocol")
+        << QStringList({QStringLiteral("dump"), QStringLiteral("@X.pro")}) << QByteArray(387, '\0');
+    QTest::newRow("short patient")
+        << QStringList({QStringLiteral("dump"), QStringLiteral("@00000001.DAT")})
+        << QByteArray(176, '\0');
+    QTest::newRow("missing Zirod.ini")
+        << QStringList({QStringLiteral("dump"), QStringLiteral("@missing.ini")}) << QByteArray();
 }
 
 void TestCli::badFilesExitWithOne()
@@ -316,13 +344,20 @@ void TestCli::badUsageExitsWithTwo_data()
     QTest::addColumn<QStringList>("args");
     QTest::newRow("nothing") << QStringList();
     QTest::newRow("unknown command") << QStringList({QStringLiteral("record")});
-    QTest::newRow("gain 3") << QStringList({QStringLiteral("play"), QStringLiteral("x"), QStringLiteral("--gain"), QStringLiteral("3")});
-    QTest::newRow("gain without value") << QStringList({QStringLiteral("play"), QStringLiteral("x"), QStringLiteral("--gain")});
-    QTest::newRow("negative frames") << QStringList({QStringLiteral("qrs"), QStringLiteral("x"), QStringLiteral("--frames"), QStringLiteral("-1")});
-    QTest::newRow("filter on qrs") << QStringList({QStringLiteral("qrs"), QStringLiteral("x"), QStringLiteral("--filter")});
+    QTest::newRow("gain 3") << QStringList({QStringLiteral("play"), QStringLiteral("x"),
+                                            QStringLiteral("--gain"), QStringLiteral("3")});
+    QTest::newRow("gain without value")
+        << QStringList({QStringLiteral("play"), QStringLiteral("x"), QStringLiteral("--gain")});
+    QTest::newRow("negative frames")
+        << QStringList({QStringLiteral("qrs"), QStringLiteral("x"), QStringLiteral("--frames"),
+                        QStringLiteral("-1")});
+    QTest::newRow("filter on qrs")
+        << QStringList({QStringLiteral("qrs"), QStringLiteral("x"), QStringLiteral("--filter")});
     QTest::newRow("no file") << QStringList({QStringLiteral("play")});
-    QTest::newRow("two files") << QStringList({QStringLiteral("play"), QStringLiteral("a"), QStringLiteral("b")});
-    QTest::newRow("dump unknown kind") << QStringList({QStringLiteral("dump"), QStringLiteral("notes.txt")});
+    QTest::newRow("two files") << QStringList(
+        {QStringLiteral("play"), QStringLiteral("a"), QStringLiteral("b")});
+    QTest::newRow("dump unknown kind")
+        << QStringList({QStringLiteral("dump"), QStringLiteral("notes.txt")});
 }
 
 void TestCli::badUsageExitsWithTwo()
@@ -337,12 +372,13 @@ void TestCli::badUsageExitsWithTwo()
 void TestCli::theExecutableReportsItsStatus()
 {
     QProcess p;
-    p.start(QStringLiteral(ESF_CLI_PATH), {QStringLiteral("play"), m_constant,
-                                            QStringLiteral("--frames"), QStringLiteral("1")});
+    p.start(QStringLiteral(ESF_CLI_PATH),
+            {QStringLiteral("play"), m_constant, QStringLiteral("--frames"), QStringLiteral("1")});
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 0);
     QCOMPARE(p.readAllStandardOutput().count('\n'), 2);
-    p.start(QStringLiteral(ESF_CLI_PATH), {QStringLiteral("play"), m_dir.filePath(QStringLiteral("nope.ecg"))});
+    p.start(QStringLiteral(ESF_CLI_PATH),
+            {QStringLiteral("play"), m_dir.filePath(QStringLiteral("nope.ecg"))});
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 1);
     QVERIFY(p.readAllStandardError().contains("nope.ecg"));

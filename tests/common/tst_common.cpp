@@ -68,12 +68,12 @@ void TestCommon::workedExamplesRoundAsTheLabExpects()
 
 void TestCommon::exactRatiosRoundHalfToEven()
 {
-    QCOMPARE(roundHalfEvenRatio(595, 10), 60);  // 59.5
-    QCOMPARE(roundHalfEvenRatio(585, 10), 58);  // 58.5
+    QCOMPARE(roundHalfEvenRatio(595, 10), 60); // 59.5
+    QCOMPARE(roundHalfEvenRatio(585, 10), 58); // 58.5
     QCOMPARE(roundHalfEvenRatio(12000, 192), 62);
     QCOMPARE(roundHalfEvenRatio(-25, 10), -2);
     QCOMPARE(roundHalfEvenRatio(-35, 10), -4);
-    QCOMPARE(roundHalfEvenRatio(7, -2), -4);     // -3.5
+    QCOMPARE(roundHalfEvenRatio(7, -2), -4); // -3.5
     QCOMPARE(roundHalfEvenRatio(12000, 31), 387);
 }
 
@@ -112,7 +112,8 @@ void TestCommon::stringFieldIsLengthPlusFixedBytes()
     LeWriter(buf, QStringLiteral("x")).str(QStringLiteral("Peña"), 10);
     QCOMPARE(data.size(), 11);
     QCOMPARE(data.at(0), char(4));
-    QCOMPARE(data.mid(1, 4), QByteArray("Pe\xf1" "a"));
+    QCOMPARE(data.mid(1, 4), QByteArray("Pe\xf1"
+                                        "a"));
     QCOMPARE(data.mid(5), QByteArray(6, '\0'));
 
     buf.close();
@@ -122,9 +123,12 @@ void TestCommon::stringFieldIsLengthPlusFixedBytes()
 
 void TestCommon::stringFieldClipsLongTextAndBadLengths()
 {
-    QCOMPARE(encodeString(QStringLiteral("ABCDEFGHIJKL"), 5), QByteArray("\x05" "ABCDE"));
+    QCOMPARE(encodeString(QStringLiteral("ABCDEFGHIJKL"), 5), QByteArray("\x05"
+                                                                         "ABCDE"));
     // A length byte beyond the field (a damaged file) reads only the field.
-    QByteArray bad("\xff" "ABC", 4);
+    QByteArray bad("\xff"
+                   "ABC",
+                   4);
     QBuffer buf(&bad);
     buf.open(QIODevice::ReadOnly);
     QCOMPARE(LeReader(buf, QStringLiteral("x")).str(3), QStringLiteral("ABC"));
@@ -140,7 +144,10 @@ void TestCommon::integersAreLittleEndian()
     w.i16(0x1234);
     w.f32(-1000.0f);
     w.u8(200);
-    QCOMPARE(data.toHex(), QByteArray("feffffff" "3412" "00007ac4" "c8"));
+    QCOMPARE(data.toHex(), QByteArray("feffffff"
+                                      "3412"
+                                      "00007ac4"
+                                      "c8"));
     buf.close();
     buf.open(QIODevice::ReadOnly);
     LeReader r(buf, QStringLiteral("x"));

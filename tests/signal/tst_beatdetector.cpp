@@ -103,8 +103,8 @@ void TestBeatDetector::refractoryIgnoresEdgesWithoutRestartingTheCount()
 
 void TestBeatDetector::instantaneousRateComesFromTheInterval()
 {
-    QCOMPARE(smoothHeartRate(0, 31), 116);  // 12000/31 = 387; 387 × 0.3 = 116.1
-    QCOMPARE(smoothHeartRate(0, 160), 22);  // 75 × 0.3 = 22.5 rounds to even
+    QCOMPARE(smoothHeartRate(0, 31), 116);   // 12000/31 = 387; 387 × 0.3 = 116.1
+    QCOMPARE(smoothHeartRate(0, 160), 22);   // 75 × 0.3 = 22.5 rounds to even
     QCOMPARE(smoothHeartRate(65, 1200), 49); // 65 × 0.7 = 45.5 → 46, 10 × 0.3 = 3
 }
 
