@@ -266,7 +266,7 @@ void TZuvudezidedFrm::PacNuevomnuClick()
     RefreshHeader();
     setPatientMenus(true);
     try {
-        // A vanished configuration is written whole rather than as a 4-byte stub.
+        // A vanished configuration is written whole, never as its first four bytes alone.
         if (QFileInfo::exists(zirodPath()))
             updateZirodPatientNumber(zirodPath(), m_config.lastPatientNumber);
         else

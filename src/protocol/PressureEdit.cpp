@@ -92,7 +92,8 @@ void PressureEdit::applyText(const QString& text)
 {
     bool ok = false;
     const int typed = QLocale::c().toInt(text, &ok);
-    if (ok && typed < kRefusedFrom) {
+    // A pasted negative number is no pressure either.
+    if (ok && typed >= kMinimum && typed < kRefusedFrom) {
         setAccepted(typed);
         return;
     }
