@@ -2,6 +2,7 @@
 
 #include "acquisition/SerialLink.h"
 #include "app/ImageView.h"
+#include "app/THelpFrm.h"
 #include "app/ToolIcons.h"
 #include "common/FileError.h"
 #include "common/FileNames.h"
@@ -227,7 +228,7 @@ void TZuvudezidedFrm::buildMenus()
     Informemnu->addActions({VerInformemnu, PlantInformemnu, Imprimirmnu});
 
     Ayudamnu = menu(nullptr, "Ayudamnu", QStringLiteral("A&yuda"));
-    Ayuda1 = makeAction("Ayuda1", QStringLiteral("Ayuda..."), nullptr);
+    Ayuda1 = makeAction("Ayuda1", QStringLiteral("Ayuda..."), &TZuvudezidedFrm::Ayuda1Click);
     Acercamnu =
         makeAction("Acercamnu", QStringLiteral("Acerca..."), &TZuvudezidedFrm::AcercamnuClick);
     Ayudamnu->addActions({Ayuda1, Acercamnu});
@@ -286,7 +287,6 @@ void TZuvudezidedFrm::buildToolBar()
                          VerInformemnu,
                          PlantInformemnu,
                          Imprimirmnu,
-                         Ayuda1,
                          VerEstBut,
                          CopiaArchivosmnu->menuAction()};
     for (QAction* a : std::as_const(m_notYetAvailable))
@@ -792,6 +792,11 @@ void TZuvudezidedFrm::PromQRSmnuClick()
 void TZuvudezidedFrm::QRSdispDblClick()
 {
     // The ST measurement view opens here once it exists; until then nothing happens.
+}
+
+void TZuvudezidedFrm::Ayuda1Click()
+{
+    runModal([&] { HelpFrm->showContents(); });
 }
 
 void TZuvudezidedFrm::AcercamnuClick()

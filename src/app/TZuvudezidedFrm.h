@@ -42,6 +42,7 @@ class TAbrirProtDlg;
 class TNProtoFrm;
 class PressureEdit;
 class TAbrirEstfrm;
+class THelpFrm;
 class TPacfrm;
 class TVerProtoFrm;
 class TVirezAde;
@@ -84,6 +85,7 @@ public:
     void COM3mnuClick();
     void ComunicmnuClick();
     void AcercamnuClick();
+    void Ayuda1Click();
     void QRSdispDblClick();
     void StatusBarPacDblClick();
 
@@ -260,6 +262,7 @@ public:
     std::unique_ptr<TAbrirProtDlg> AbrirProtDlg;
     std::unique_ptr<TAbrirEstfrm> AbrirEstfrm;
     std::unique_ptr<TVirezAde> VirezAde;
+    std::unique_ptr<THelpFrm> HelpFrm;
 
     // Controls, named as the users' manuals and the tests know them.
     QMenu* Archivomnu = nullptr;

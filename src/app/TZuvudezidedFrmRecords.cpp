@@ -1,5 +1,6 @@
 // The main window's patient, protocol and stage-panel commands.
 #include "app/PieGaugeView.h"
+#include "app/THelpFrm.h"
 #include "app/TZuvudezidedFrm.h"
 #include "app/ZirodIni.h"
 #include "common/FileError.h"
@@ -64,6 +65,7 @@ void TZuvudezidedFrm::createWindows()
     VirezAde = std::make_unique<TVirezAde>(this);
     VerProtoFrm = std::make_unique<TVerProtoFrm>(this);
     AbrirProtDlg = std::make_unique<TAbrirProtDlg>(*m_services.messages, *VerProtoFrm, this);
+    HelpFrm = std::make_unique<THelpFrm>(this);
 }
 
 void TZuvudezidedFrm::buildStageBox(QWidget* parent)

@@ -319,7 +319,7 @@ void TZuvudezidedFrm::placePressureBox()
     DiastLbl->move(DiastPresEd->x() + (DiastPresEd->width() - DiastLbl->width()) / 2,
                    top + DiastPresEd->height() + 5);
     AngorChk->adjustSize();
-    AngorChk->move((w - AngorChk->width()) / 2,
+    AngorChk->move((w - AngorChk->width()) / 2 - AngorChk->width() / 2,
                    static_cast<int>(std::lround(0.9 * h)) - AngorChk->height());
 }
 
