@@ -4,6 +4,7 @@ function(add_esfuerzo_test name)
     cmake_parse_arguments(T "" "LABEL" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE Qt6::Test esfuerzo_warnings ${T_LIBS})
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
     target_compile_definitions(${name} PRIVATE
         ESF_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
         ESF_SOURCE_DIR="${CMAKE_SOURCE_DIR}"

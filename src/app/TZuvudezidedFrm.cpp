@@ -17,6 +17,8 @@
 #include "records/TAbrirEstfrm.h"
 #include "records/TAbrirPacfrm.h"
 #include "records/TPacfrm.h"
+#include "report/TOKDatosDlg.h"
+#include "st/TQRSview.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -179,7 +181,8 @@ void TZuvudezidedFrm::buildMenus()
         a->setCheckable(true);
     PuertoSeriemnu->addActions({COM1mnu, COM2mnu, COM3mnu});
     Impresoramnu = makeAction("Impresoramnu", QStringLiteral("Impresora..."), nullptr);
-    Datosgenmnu = makeAction("Datosgenmnu", QStringLiteral("Datos generales..."), nullptr);
+    Datosgenmnu = makeAction("Datosgenmnu", QStringLiteral("Datos generales..."),
+                             &TZuvudezidedFrm::mnuDatosgenClick);
     Comunicmnu = makeAction("Comunicmnu", QStringLiteral("Comunicación con el ergómetro"),
                             &TZuvudezidedFrm::ComunicmnuClick);
     PromQRSmnu = makeAction("PromQRSmnu", QStringLiteral("Promediar QRS"),
@@ -283,7 +286,6 @@ void TZuvudezidedFrm::buildToolBar()
                          AbrirCopiamnu,
                          Recuperarmnu,
                          Impresoramnu,
-                         Datosgenmnu,
                          VerInformemnu,
                          PlantInformemnu,
                          Imprimirmnu,
@@ -564,8 +566,8 @@ void TZuvudezidedFrm::FormActivate()
     m_deactivated = false;
     ++m_activationCount;
     update();
+    LoadUnits();
     placeLeftColumn();
-    FrecUnLbl->setText(m_units.rate);
     placeHeartRateBox();
     placePressureBox();
     placeStageBox();
@@ -791,7 +793,14 @@ void TZuvudezidedFrm::PromQRSmnuClick()
 
 void TZuvudezidedFrm::QRSdispDblClick()
 {
-    // The ST measurement view opens here once it exists; until then nothing happens.
+    if (!PromQRSmnu->isChecked())
+        return;
+    // The view works on a copy; the live average keeps running meanwhile.
+    const QrsAverage snapshot = m_monitor.qrs;
+    m_currentST = runModal([&] {
+        return QRSview->ShowQRS(snapshot.values, snapshot.fidIdx, m_monitor.settings.speed(),
+                                m_monitor.settings.gain());
+    });
 }
 
 void TZuvudezidedFrm::Ayuda1Click()

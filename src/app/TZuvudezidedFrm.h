@@ -43,6 +43,8 @@ class TNProtoFrm;
 class PressureEdit;
 class TAbrirEstfrm;
 class THelpFrm;
+class TOKDatosDlg;
+class TQRSview;
 class TPacfrm;
 class TVerProtoFrm;
 class TVirezAde;
@@ -86,6 +88,8 @@ public:
     void ComunicmnuClick();
     void AcercamnuClick();
     void Ayuda1Click();
+    void mnuDatosgenClick();
+    void LoadUnits();
     void QRSdispDblClick();
     void StatusBarPacDblClick();
 
@@ -138,6 +142,7 @@ public:
     const ProtocolRecord& currentProtocol() const { return m_currentProtocol; }
     const RunState& run() const { return m_run; }
     const StudySession& session() const { return m_session; }
+    const UnitTexts& units() const { return m_units; }
     const std::array<float, 3>& currentST() const { return m_currentST; }
     void setCurrentST(const std::array<float, 3>& st) { m_currentST = st; }
     int systolicPressure() const { return m_systolic; }
@@ -245,6 +250,7 @@ private:
     std::optional<PendingStageEnd> m_pendingStageEnd;
     int m_stageEndSerial = 0;
     UnitTexts m_units;
+    QString m_lastUnitsError; // reported once: every closed box re-activates the window
     int m_activationCount = 0;
     bool m_deactivated = true;
     bool m_exited = false;
@@ -262,7 +268,9 @@ public:
     std::unique_ptr<TAbrirProtDlg> AbrirProtDlg;
     std::unique_ptr<TAbrirEstfrm> AbrirEstfrm;
     std::unique_ptr<TVirezAde> VirezAde;
+    std::unique_ptr<TOKDatosDlg> OKDatosDlg;
     std::unique_ptr<THelpFrm> HelpFrm;
+    std::unique_ptr<TQRSview> QRSview;
 
     // Controls, named as the users' manuals and the tests know them.
     QMenu* Archivomnu = nullptr;

@@ -1,6 +1,9 @@
 // The main window's patient, protocol and stage-panel commands.
 #include "app/PieGaugeView.h"
 #include "app/THelpFrm.h"
+#include "report/GeneralData.h"
+#include "report/TOKDatosDlg.h"
+#include "st/TQRSview.h"
 #include "app/TZuvudezidedFrm.h"
 #include "app/ZirodIni.h"
 #include "common/FileError.h"
@@ -65,7 +68,9 @@ void TZuvudezidedFrm::createWindows()
     VirezAde = std::make_unique<TVirezAde>(this);
     VerProtoFrm = std::make_unique<TVerProtoFrm>(this);
     AbrirProtDlg = std::make_unique<TAbrirProtDlg>(*m_services.messages, *VerProtoFrm, this);
+    OKDatosDlg = std::make_unique<TOKDatosDlg>(*m_services.messages, this);
     HelpFrm = std::make_unique<THelpFrm>(this);
+    QRSview = std::make_unique<TQRSview>(this);
 }
 
 void TZuvudezidedFrm::buildStageBox(QWidget* parent)
@@ -219,6 +224,31 @@ void TZuvudezidedFrm::setPanelText(int panel, const QString& text)
     QLabel* label = statusPanels[static_cast<std::size_t>(panel)];
     label->setText(text);
     label->setAccessibleName(text); // screen readers follow what is shown
+}
+
+void TZuvudezidedFrm::LoadUnits()
+{
+    const QString path = resolveCaseInsensitive(QDir(m_workDir), kGeneralDataFileName);
+    try {
+        loadUnits(path, m_units);
+        m_lastUnitsError.clear();
+    } catch (const FileError& e) {
+        // Shown once: the box closing activates the window, which reads the file again.
+        if (e.message() != m_lastUnitsError) {
+            m_lastUnitsError = e.message();
+            showError(e.message());
+        }
+    }
+    FrecUnLbl->setText(m_units.rate);
+}
+
+void TZuvudezidedFrm::mnuDatosgenClick()
+{
+    const bool saved = runModal([&] { return OKDatosDlg->EditGeneralData(QDir(m_workDir)); });
+    if (!saved)
+        return;
+    LoadUnits();
+    placeHeartRateBox();
 }
 
 void TZuvudezidedFrm::UsuarioFMmnuClick()

@@ -8,6 +8,7 @@
 #include "protocol/ProtocolRecord.h"
 #include "records/PatientFile.h"
 #include "records/StudyFile.h"
+#include "report/GeneralData.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -26,7 +27,7 @@ constexpr int kUsage = 2;
 const QString kUsageText = QStringLiteral(
     "uso: esfuerzo-cli play ARCHIVO [--gain 0|1|2] [--filter] [--frames N]\n"
     "     esfuerzo-cli qrs ARCHIVO [--gain 0|1|2] [--frames N]\n"
-    "     esfuerzo-cli dump Zirod.ini|ARCHIVO.pro|ARCHIVO.DAT\n"
+    "     esfuerzo-cli dump Zirod.ini|Datosgen.txt|ARCHIVO.pro|ARCHIVO.DAT\n"
     "     esfuerzo-cli dump ARCHIVO.est [--strips] [--version V | --patient ARCHIVO.DAT]");
 
 struct UsageError {
@@ -273,13 +274,30 @@ int dump(const QStringList& args, QTextStream& out, QTextStream& err)
         throw UsageError{QStringLiteral("dump necesita exactamente un archivo")};
     const QString& path = args.front();
     const QString name = QFileInfo(path).fileName();
-    const bool known = name.endsWith(QLatin1String(".ini"), Qt::CaseInsensitive) ||
+    const bool generalData = name.compare(kGeneralDataFileName, Qt::CaseInsensitive) == 0;
+    const bool known = generalData || name.endsWith(QLatin1String(".ini"), Qt::CaseInsensitive) ||
                        name.endsWith(QLatin1String(".pro"), Qt::CaseInsensitive) ||
                        name.endsWith(QLatin1String(".dat"), Qt::CaseInsensitive);
     if (!known)
         throw UsageError{QStringLiteral("no sé interpretar el archivo '%1'").arg(name)};
     if (!QFileInfo::exists(path))
         throw FileError(path, QStringLiteral("apertura"), QStringLiteral("el archivo no existe"));
+    if (generalData) {
+        const GeneralData g = readGeneralData(path);
+        QJsonObject o;
+        o.insert(QStringLiteral("institution"), g.institution);
+        o.insert(QStringLiteral("address"), g.address);
+        o.insert(QStringLiteral("telephone"), g.telephone);
+        o.insert(QStringLiteral("physician"), g.physician);
+        o.insert(QStringLiteral("loadUnit"), g.loadUnit);
+        o.insert(QStringLiteral("pressureUnit"), g.pressureUnit);
+        o.insert(QStringLiteral("speedUnit"), g.speedUnit);
+        o.insert(QStringLiteral("rateUnit"), g.rateUnit);
+        o.insert(QStringLiteral("slopeUnit"), g.slopeUnit);
+        o.insert(QStringLiteral("logo"), g.logo);
+        out << QJsonDocument(o).toJson(QJsonDocument::Indented);
+        return kOk;
+    }
     if (name.endsWith(QLatin1String(".pro"), Qt::CaseInsensitive)) {
         out << QJsonDocument(protocolJson(loadProtocolFile(path))).toJson(QJsonDocument::Indented);
         return kOk;

@@ -46,9 +46,9 @@ GeneralData readGeneralData(const QString& path)
         if (start >= bytes.size())
             break;
         qsizetype end = bytes.indexOf('\n', start);
-        const qsizetype next = end < 0 ? bytes.size() : end + 1;
         if (end < 0)
             end = bytes.size();
+        const qsizetype next = end + 1;
         if (end > start && bytes.at(end - 1) == '\r')
             --end;
         *field = cp1252::decode(bytes.mid(start, end - start));

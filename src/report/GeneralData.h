@@ -10,8 +10,8 @@ inline const QString kGeneralDataFileName = QStringLiteral("Datosgen.txt");
 
 // The institution's details for the report header and the five unit labels.
 struct GeneralData { // the ten lines, in file order
-    QString institution, address, telephone, physician, loadUnit, pressureUnit, speedUnit,
-        rateUnit, slopeUnit, logo;
+    QString institution, address, telephone, physician, loadUnit, pressureUnit, speedUnit, rateUnit,
+        slopeUnit, logo;
     bool operator==(const GeneralData&) const = default;
 };
 

@@ -4,13 +4,14 @@
 
 namespace esf {
 
-// Labels appended to values; nothing is ever converted between units.
+// Labels appended to values; nothing is ever converted between units. Empty until the
+// general data file has been read.
 struct UnitTexts {
-    QString load = QStringLiteral("[Wats]");
-    QString pressure = QStringLiteral("[mmHg]");
-    QString speed = QStringLiteral("[Km/h]");
-    QString rate = QStringLiteral("[Lpm]");
-    QString slope = QStringLiteral("[%]");
+    QString load;
+    QString pressure;
+    QString speed;
+    QString rate;
+    QString slope;
 };
 
 } // namespace esf

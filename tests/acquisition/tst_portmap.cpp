@@ -1,20 +1,10 @@
+#include "TestFiles.h"
 #include "acquisition/PortMap.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
-
 using esf::PortMap;
+using esf::test::writeFile;
 
-namespace {
-
-bool writeFile(const QString& path, const QByteArray& text)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
-}
-
-} // namespace
+using namespace Qt::StringLiterals;
 
 class TestPortMap : public QObject {
     Q_OBJECT
@@ -25,15 +15,14 @@ private Q_SLOTS:
     void devicePaths_data();
     void devicePaths();
     void loadFromWorkDir();
-    void loadOnlyReadsTheHead();
 };
 
 void TestPortMap::portNames_data()
 {
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("name");
-    QTest::newRow("first") << 0 << QStringLiteral("COM1");
-    QTest::newRow("highest") << 255 << QStringLiteral("COM256");
+    QTest::newRow("first") << 0 << u"COM1"_s;
+    QTest::newRow("highest") << 255 << u"COM256"_s;
     QTest::newRow("negative") << -1 << QString();
     QTest::newRow("past highest") << 256 << QString();
 }
@@ -51,40 +40,34 @@ void TestPortMap::devicePaths_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("device");
 
-    const QString usb0 = QStringLiteral("/dev/ttyUSB0");
-    QTest::newRow("default") << QByteArray() << QStringLiteral("COM1")
-                             << QStringLiteral("/dev/ttyS0");
-    QTest::newRow("default highest")
-        << QByteArray() << QStringLiteral("COM256") << QStringLiteral("/dev/ttyS255");
-    QTest::newRow("default any case")
-        << QByteArray() << QStringLiteral("cOm4") << QStringLiteral("/dev/ttyS3");
-    QTest::newRow("COM0") << QByteArray() << QStringLiteral("COM0") << QString();
-    QTest::newRow("COM257") << QByteArray() << QStringLiteral("COM257") << QString();
-    QTest::newRow("signed number") << QByteArray() << QStringLiteral("COM+1") << QString();
-    QTest::newRow("other kind") << QByteArray() << QStringLiteral("LPT1") << QString();
+    const QString usb0 = u"/dev/ttyUSB0"_s;
+    QTest::newRow("default") << QByteArray() << u"COM1"_s << u"/dev/ttyS0"_s;
+    QTest::newRow("default highest") << QByteArray() << u"COM256"_s << u"/dev/ttyS255"_s;
+    QTest::newRow("default any case") << QByteArray() << u"cOm4"_s << u"/dev/ttyS3"_s;
+    QTest::newRow("COM0") << QByteArray() << u"COM0"_s << QString();
+    QTest::newRow("COM257") << QByteArray() << u"COM257"_s << QString();
+    QTest::newRow("signed number") << QByteArray() << u"COM+1"_s << QString();
+    QTest::newRow("other kind") << QByteArray() << u"LPT1"_s << QString();
 
-    QTest::newRow("remapped") << QByteArray("COM2=/dev/ttyUSB0\n") << QStringLiteral("COM2")
-                              << usb0;
+    QTest::newRow("remapped") << QByteArray("COM2=/dev/ttyUSB0\n") << u"COM2"_s << usb0;
     QTest::newRow("others keep their default")
-        << QByteArray("COM2=/dev/ttyUSB0\n") << QStringLiteral("COM3")
-        << QStringLiteral("/dev/ttyS2");
+        << QByteArray("COM2=/dev/ttyUSB0\n") << u"COM3"_s << u"/dev/ttyS2"_s;
     QTest::newRow("blanks, CRLF and any case")
-        << QByteArray("  \t com2 =  /dev/ttyUSB0 \t\r\n") << QStringLiteral("Com2") << usb0;
+        << QByteArray("  \t com2 =  /dev/ttyUSB0 \t\r\n") << u"Com2"_s << usb0;
     QTest::newRow("junk lines, no final newline")
-        << QByteArray("\n# adapters\nCOM2\n=/dev/ttyUSB9\nLPT1=/x\nCOM2=/dev/ttyUSB0")
-        << QStringLiteral("COM2") << usb0;
-    QTest::newRow("later line wins") << QByteArray("COM2=/dev/ttyUSB0\nCOM2=/dev/ttyACM0\n")
-                                     << QStringLiteral("COM2") << QStringLiteral("/dev/ttyACM0");
+        << QByteArray("\n# adapters\nCOM2\n=/dev/ttyUSB9\nLPT1=/x\nCOM2=/dev/ttyUSB0") << u"COM2"_s
+        << usb0;
+    QTest::newRow("later line wins")
+        << QByteArray("COM2=/dev/ttyUSB0\nCOM2=/dev/ttyACM0\n") << u"COM2"_s << u"/dev/ttyACM0"_s;
     // Each of these, taken for a device, would replace the good line above it.
     QTest::newRow("later unusable lines ignored")
         << QByteArray("COM2=/dev/ttyUSB0\nCOM2=  \nCOM+2=/dev/ttyUSB6\n"
                       "COM2=/dev/tty\x01USB1\nCOM2=/dev/tty\xff\xfe\n")
-        << QStringLiteral("COM2") << usb0;
+        << u"COM2"_s << usb0;
     QTest::newRow("equals sign in device")
-        << QByteArray("COM2=/tmp/a=b\n") << QStringLiteral("COM2") << QStringLiteral("/tmp/a=b");
+        << QByteArray("COM2=/tmp/a=b\n") << u"COM2"_s << u"/tmp/a=b"_s;
     QTest::newRow("name past highest does not wrap")
-        << QByteArray("COM258=/dev/ttyUSB3\n") << QStringLiteral("COM2")
-        << QStringLiteral("/dev/ttyS1");
+        << QByteArray("COM258=/dev/ttyUSB3\n") << u"COM2"_s << u"/dev/ttyS1"_s;
 }
 
 void TestPortMap::devicePaths()
@@ -98,33 +81,24 @@ void TestPortMap::devicePaths()
 void TestPortMap::loadFromWorkDir()
 {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     const QDir workDir(dir.path());
-    const auto com1 = [&] { return PortMap::load(workDir).devicePath(QStringLiteral("COM1")); };
-    QCOMPARE(com1(), QStringLiteral("/dev/ttyS0"));
+    const auto com1 = [&] { return PortMap::load(workDir).devicePath(u"COM1"_s); };
+    QCOMPARE(com1(), u"/dev/ttyS0"_s);
 
     // A folder where the file should be is no file at all.
-    QVERIFY(workDir.mkdir(QStringLiteral("Puertos.txt")));
-    QCOMPARE(com1(), QStringLiteral("/dev/ttyS0"));
-    QVERIFY(workDir.rmdir(QStringLiteral("Puertos.txt")));
+    QVERIFY(workDir.mkdir(u"Puertos.txt"_s));
+    QCOMPARE(com1(), u"/dev/ttyS0"_s);
+    QVERIFY(workDir.rmdir(u"Puertos.txt"_s));
 
     // Copied from an older installation, the name may come in another case.
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("PUERTOS.TXT")), "COM1=/dev/ttyUSB0\r\n"));
-    QCOMPARE(com1(), QStringLiteral("/dev/ttyUSB0"));
-}
+    writeFile(dir.filePath(u"PUERTOS.TXT"_s), "COM1=/dev/ttyUSB0\r\n");
+    QCOMPARE(com1(), u"/dev/ttyUSB0"_s);
 
-void TestPortMap::loadOnlyReadsTheHead()
-{
     // Megabytes of text are not a port map: the lines at the top count, the tail is not read.
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("Puertos.txt")),
-                      "COM1=/dev/ttyUSB0\n" + QByteArray(1 << 20, 'x') +
-                          "\nCOM1=/dev/ttyUSB7\nCOM2=/dev/ttyUSB1\n"));
-
-    const PortMap map = PortMap::load(QDir(dir.path()));
-    QCOMPARE(map.devicePath(QStringLiteral("COM1")), QStringLiteral("/dev/ttyUSB0"));
-    QCOMPARE(map.devicePath(QStringLiteral("COM2")), QStringLiteral("/dev/ttyS1"));
+    writeFile(dir.filePath(u"PUERTOS.TXT"_s), "COM1=/dev/ttyUSB0\n" + QByteArray(1 << 20, 'x') +
+                                                  "\nCOM1=/dev/ttyUSB7\nCOM2=/dev/ttyUSB1\n");
+    QCOMPARE(com1(), u"/dev/ttyUSB0"_s);
+    QCOMPARE(PortMap::load(workDir).devicePath(u"COM2"_s), u"/dev/ttyS1"_s);
 }
 
 QTEST_GUILESS_MAIN(TestPortMap)

@@ -2,6 +2,7 @@
 #include "app/PieGaugeView.h"
 #include "app/TZuvudezidedFrm.h"
 #include "app/ZirodIni.h"
+#include "common/BinaryIO.h"
 #include "protocol/MaxHeartRate.h"
 #include "protocol/TAbrirProtDlg.h"
 #include "protocol/TNProtoFrm.h"
@@ -10,16 +11,12 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 
 using namespace esf;
 using namespace esf::test;
+using namespace Qt::StringLiterals;
 
 // The main window's patient, protocol and header commands, with the real dialogs.
 class TestMainRecords : public QObject {
@@ -28,9 +25,8 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void newPatientGetsTheNextFreeNumber();
+    void newPatientGetsTheNextFreeNumberAndClosingClearsIt();
     void existingPatientIsCorrectedFromTheStatusBar();
-    void closingThePatientClearsTheHeader();
     void deletingRefusesTheOpenPatientAndAsksFirst();
     void chosenProtocolIsShownAndComesBackAtStart();
     void newProtocolReplacesTheCurrentOneWithoutAFileName();
@@ -38,7 +34,7 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<TZuvudezidedFrm> makeWindow();
-    void fillPatient(const QString& first, const QString& surname, const QString& birth, bool male);
+    void newPatientAna();
     void choosePatientRow(int row);
     QString path(const QString& name) const { return m_dir->filePath(name); }
 
@@ -53,7 +49,7 @@ void TestMainRecords::init()
     m_oldCwd = QDir::currentPath();
     m_dir = std::make_unique<QTemporaryDir>();
     QDir::setCurrent(m_dir->path());
-    writeFile(path(QStringLiteral("Puertos.txt")), "COM1=/nonexistent/tty-a\n");
+    writeFile(path(u"Puertos.txt"_s), "COM1=/nonexistent/tty-a\n");
     m_messages = std::make_shared<FakeMessages>();
 }
 
@@ -71,18 +67,19 @@ std::unique_ptr<TZuvudezidedFrm> TestMainRecords::makeWindow()
     return w;
 }
 
-void TestMainRecords::fillPatient(const QString& first, const QString& surname,
-                                  const QString& birth, bool male)
+// Peña, Ana, born 01/01/1960, through "Paciente nuevo".
+void TestMainRecords::newPatientAna()
 {
-    whenShown([=, this] {
+    whenShown([this] {
         TPacfrm* d = m_window->Pacfrm.get();
-        d->NombreEd->setText(first);
-        d->ApellidoEd->setText(surname);
-        d->FNacMsk->setText(birth);
-        d->AlturaMsk->setText(QStringLiteral("170"));
-        (male ? d->Masculinoslc : d->Femeninoslc)->setChecked(true);
+        d->NombreEd->setText(u"Ana"_s);
+        d->ApellidoEd->setText(u"Peña"_s);
+        d->FNacMsk->setText(u"01/01/1960"_s);
+        d->AlturaMsk->setText(u"170"_s);
+        d->Femeninoslc->setChecked(true);
         d->OkBtn->click();
     });
+    m_window->PacNuevomnu->trigger();
 }
 
 void TestMainRecords::choosePatientRow(int row)
@@ -94,102 +91,78 @@ void TestMainRecords::choosePatientRow(int row)
     });
 }
 
-void TestMainRecords::newPatientGetsTheNextFreeNumber()
+void TestMainRecords::newPatientGetsTheNextFreeNumberAndClosingClearsIt()
 {
     // Zirod.ini says no patient yet, but 00000001.dat is there from an older copy.
-    writeFile(path(QStringLiteral("Zirod.ini")), QByteArray(107, '\0'));
+    writeFile(path(u"Zirod.ini"_s), QByteArray(107, '\0'));
     const QByteArray other = QByteArray(177, '\x01');
-    writeFile(path(QStringLiteral("00000001.dat")), other);
+    writeFile(path(u"00000001.dat"_s), other);
     auto w = makeWindow();
-    fillPatient(QStringLiteral("Ana"), QStringLiteral("Peña"), QStringLiteral("01/01/1960"), false);
-    w->PacNuevomnu->trigger();
+    newPatientAna();
 
     QVERIFY(w->patientOpen());
-    QCOMPARE(w->patientFileName(), QStringLiteral("00000002.DAT"));
-    QCOMPARE(readFile(path(QStringLiteral("00000001.dat"))), other);
-    const PatientHeader h = readPatientHeader(path(QStringLiteral("00000002.DAT")));
-    QCOMPARE(h.data.surname, QStringLiteral("Peña"));
+    QCOMPARE(w->patientFileName(), u"00000002.DAT"_s);
+    QCOMPARE(readFile(path(u"00000001.dat"_s)), other);
+    const PatientHeader h = readPatientHeader(path(u"00000002.DAT"_s));
+    QCOMPARE(h.data.surname, u"Peña"_s);
     QCOMPARE(h.version, kSoftwareVersion);
     QCOMPARE(h.studyCount, 0);
-    QCOMPARE(readFile(path(QStringLiteral("Zirod.ini"))).left(4), QByteArray("\x02\0\0\0", 4));
+    QCOMPARE(readFile(path(u"Zirod.ini"_s)).left(4), QByteArray("\x02\0\0\0", 4));
 
-    QCOMPARE(w->statusPanels[0]->text(), QStringLiteral("Paciente: Peña, Ana"));
-    QCOMPARE(w->statusPanels[1]->text(), QStringLiteral("Edad: 66"));
-    QCOMPARE(w->statusPanels[2]->text(), QStringLiteral("Femenino"));
+    QCOMPARE(w->statusPanels[0]->text(), u"Paciente: Peña, Ana"_s);
+    QCOMPARE(w->statusPanels[1]->text(), u"Edad: 66"_s);
+    QCOMPARE(w->statusPanels[2]->text(), u"Femenino"_s);
     // Robinson, a woman of 66: 166, and 85 % of it.
-    QCOMPARE(w->FrecMaxTxt->text(), QStringLiteral("166"));
-    QCOMPARE(w->FrecSMaxTxt->text(), QStringLiteral("141"));
-    QVERIFY(w->Cerrarpacmnu->isEnabled());
+    QCOMPARE(w->FrecMaxTxt->text(), u"166"_s);
+    QCOMPARE(w->FrecSMaxTxt->text(), u"141"_s);
+
+    // Closing the patient clears the header.
+    w->Cerrarpacmnu->trigger();
+    QVERIFY(!w->patientOpen() && w->patientFileName().isEmpty());
+    QCOMPARE(w->statusPanels[0]->text(), u"Paciente: "_s);
+    QCOMPARE(w->statusPanels[4]->text(), u"Fecha: "_s);
+    QVERIFY(w->FrecMaxTxt->text().isEmpty() && w->FrecSMaxTxt->text().isEmpty());
 }
 
 void TestMainRecords::existingPatientIsCorrectedFromTheStatusBar()
 {
-    PatientData d{QStringLiteral("Luis"), QStringLiteral("Gómez"), 180,
-                  QStringLiteral("15/06/1980"), 1};
-    writePatientHeader(path(QStringLiteral("00000007.DAT")), d, 2);
-    QFile f(path(QStringLiteral("00000007.DAT")));
-    QVERIFY(f.open(QIODevice::Append));
-    f.write(QByteArray(48, 'x')); // two study entries, kept as they are
-    f.close();
+    PatientData d{u"Luis"_s, u"Gómez"_s, 180, u"15/06/1980"_s, 1};
+    writePatientHeader(path(u"00000007.DAT"_s), d, 2);
+    appendFile(path(u"00000007.DAT"_s), QByteArray(48, 'x')); // two entries, kept as they are
     auto w = makeWindow();
     w->StatusBarPacDblClick(); // no patient: nothing happens
     QVERIFY(!w->Pacfrm->isVisible());
 
     choosePatientRow(0);
     w->PacExistentemnu->trigger();
-    QCOMPARE(w->patientFileName(), QStringLiteral("00000007.DAT"));
+    QCOMPARE(w->patientFileName(), u"00000007.DAT"_s);
     QCOMPARE(w->studyCount(), 2);
-    QCOMPARE(w->statusPanels[0]->text(), QStringLiteral("Paciente: Gómez, Luis"));
-    QCOMPARE(w->statusPanels[2]->text(), QStringLiteral("Masculino"));
+    QCOMPARE(w->statusPanels[0]->text(), u"Paciente: Gómez, Luis"_s);
+    QCOMPARE(w->statusPanels[2]->text(), u"Masculino"_s);
 
     whenShown([this] {
         TPacfrm* dlg = m_window->Pacfrm.get();
-        QCOMPARE(dlg->NombreEd->text(), QStringLiteral("Luis"));
-        dlg->NombreEd->setText(QStringLiteral("José Luis"));
+        QCOMPARE(dlg->NombreEd->text(), u"Luis"_s);
+        dlg->NombreEd->setText(u"José Luis"_s);
         dlg->OkBtn->click();
     });
     w->StatusBarPacDblClick();
-    QCOMPARE(w->statusPanels[0]->text(), QStringLiteral("Paciente: Gómez, José Luis"));
-    const QByteArray after = readFile(path(QStringLiteral("00000007.DAT")));
+    QCOMPARE(w->statusPanels[0]->text(), u"Paciente: Gómez, José Luis"_s);
+    const QByteArray after = readFile(path(u"00000007.DAT"_s));
     QCOMPARE(after.size(), 177 + 48);
-    QCOMPARE(readPatientHeader(path(QStringLiteral("00000007.DAT"))).data.firstName,
-             QStringLiteral("José Luis"));
-}
-
-void TestMainRecords::closingThePatientClearsTheHeader()
-{
-    auto w = makeWindow();
-    fillPatient(QStringLiteral("Ana"), QStringLiteral("Peña"), QStringLiteral("01/01/1960"), false);
-    w->PacNuevomnu->trigger();
-    QVERIFY(w->patientOpen());
-    w->Cerrarpacmnu->trigger();
-    QVERIFY(!w->patientOpen());
-    QCOMPARE(w->statusPanels[0]->text(), QStringLiteral("Paciente: "));
-    QCOMPARE(w->statusPanels[1]->text(), QStringLiteral("Edad: "));
-    QCOMPARE(w->statusPanels[2]->text(), QString());
-    QCOMPARE(w->statusPanels[4]->text(), QStringLiteral("Fecha: "));
-    QVERIFY(w->FrecMaxTxt->text().isEmpty() && w->FrecSMaxTxt->text().isEmpty());
-    QVERIFY(w->patientFileName().isEmpty());
+    QCOMPARE(readPatientHeader(path(u"00000007.DAT"_s)).data.firstName, u"José Luis"_s);
 }
 
 void TestMainRecords::deletingRefusesTheOpenPatientAndAsksFirst()
 {
-    const PatientData a{QStringLiteral("Ana"), QStringLiteral("Alba"), 160,
-                        QStringLiteral("01/01/1970"), 0};
-    const PatientData b{QStringLiteral("Beto"), QStringLiteral("Bravo"), 170,
-                        QStringLiteral("01/01/1971"), 1};
-    writePatientHeader(path(QStringLiteral("00000001.DAT")), a, 0);
-    writePatientHeader(path(QStringLiteral("00000002.DAT")), b, 1);
-    QFile f(path(QStringLiteral("00000002.DAT")));
-    QVERIFY(f.open(QIODevice::Append));
-    f.write(QByteArray("\x0c"
-                       "0002_001.est"
-                       "\x0a"
-                       "01/02/2026",
-                       24));
-    f.close();
-    writeFile(path(QStringLiteral("0002_001.est")), "study");
-    writeFile(path(QStringLiteral("0002_001.INF")), "report");
+    const PatientData a{u"Ana"_s, u"Alba"_s, 160, u"01/01/1970"_s, 0};
+    const PatientData b{u"Beto"_s, u"Bravo"_s, 170, u"01/01/1971"_s, 1};
+    writePatientHeader(path(u"00000001.DAT"_s), a, 0);
+    writePatientHeader(path(u"00000002.DAT"_s), b, 1);
+    appendFile(path(u"00000002.DAT"_s),
+               encodeString(u"0002_001.est"_s, 12) + encodeString(u"01/02/2026"_s, 10));
+    writeFile(path(u"0002_001.est"_s), "study");
+    writeFile(path(u"0002_001.INF"_s), "report");
     auto w = makeWindow();
     choosePatientRow(0); // Alba, Ana
     w->PacExistentemnu->trigger();
@@ -199,27 +172,26 @@ void TestMainRecords::deletingRefusesTheOpenPatientAndAsksFirst()
     QCOMPARE(m_messages->shown.back().text,
              QStringLiteral("Los archivos del paciente selecionado están en uso, debe cerrarlo "
                             "para borrar"));
-    QVERIFY(QFile::exists(path(QStringLiteral("00000001.DAT"))));
+    QVERIFY(QFile::exists(path(u"00000001.DAT"_s)));
 
     m_messages->answers = {false};
     choosePatientRow(1); // Bravo, Beto
     w->BorrarPacmnu->trigger();
-    QCOMPARE(m_messages->titles.back(), QStringLiteral("Atención"));
-    QCOMPARE(m_messages->shown.back().text,
-             QStringLiteral("¿Desea borrar los estudios de Bravo, Beto?"));
-    QVERIFY(QFile::exists(path(QStringLiteral("00000002.DAT"))));
+    QCOMPARE(m_messages->titles.back(), u"Atención"_s);
+    QCOMPARE(m_messages->shown.back().text, u"¿Desea borrar los estudios de Bravo, Beto?"_s);
+    QVERIFY(QFile::exists(path(u"00000002.DAT"_s)));
 
     choosePatientRow(1);
     w->BorrarPacmnu->trigger();
     for (const char* gone : {"00000002.DAT", "0002_001.est", "0002_001.INF"})
         QVERIFY2(!QFile::exists(path(QLatin1String(gone))), gone);
-    QVERIFY(QFile::exists(path(QStringLiteral("00000001.DAT"))));
+    QVERIFY(QFile::exists(path(u"00000001.DAT"_s)));
 }
 
 void TestMainRecords::chosenProtocolIsShownAndComesBackAtStart()
 {
     ProtocolRecord p = ProtocolRecord::cleared();
-    p.name = QStringLiteral("PRUEBA");
+    p.name = u"PRUEBA"_s;
     p.device = Device::Bicicleta;
     p.stageCount = 2;
     p.stages[0] = {1, StageType::Basal, 120, 0.0f, 0.0f, 0.0f};
@@ -227,30 +199,26 @@ void TestMainRecords::chosenProtocolIsShownAndComesBackAtStart()
     saveProtocolFile(QDir(m_dir->path()), p);
     {
         auto w = makeWindow();
-        QCOMPARE(w->statusPanels[3]->text(), QStringLiteral("Protocolo:"));
+        QCOMPARE(w->statusPanels[3]->text(), u"Protocolo:"_s);
         whenShown([this] {
             m_window->AbrirProtDlg->ListBox1->setCurrentRow(0);
             m_window->AbrirProtDlg->OKBut->click();
         });
         w->AbrirProtocolomnu->trigger();
         QCOMPARE(w->currentProtocol(), p);
-        QCOMPARE(w->statusPanels[3]->text(), QStringLiteral("Protocolo:PRUEBA"));
-        QCOMPARE(w->statusPanels[0]->text(), QStringLiteral("Nombre:")); // no patient
+        QCOMPARE(w->statusPanels[3]->text(), u"Protocolo:PRUEBA"_s);
+        QCOMPARE(w->statusPanels[0]->text(), u"Nombre:"_s); // no patient
         w->SalirmnuClick();
     }
-    QCOMPARE(readZirod(path(QStringLiteral("Zirod.ini"))).protocolFileName,
-             QStringLiteral("PRUEBA.pro"));
+    QCOMPARE(readZirod(path(u"Zirod.ini"_s)).protocolFileName, u"PRUEBA.pro"_s);
 
     auto again = makeWindow();
-    QCOMPARE(again->currentProtocol().name, QStringLiteral("PRUEBA"));
-    QCOMPARE(again->statusPanels[3]->text(), QStringLiteral("Protocolo:PRUEBA"));
-    QCOMPARE(again->EtapaNLbl->text(), QStringLiteral("Prot. detenido"));
-    QCOMPARE(again->TipoTxt->text(), QStringLiteral("Basal"));
-    QCOMPARE(again->CargaLbl->text(), QStringLiteral("Carga"));
-    QCOMPARE(again->CargaEtapaTxt->text(), QStringLiteral("0.0"));
-    QCOMPARE(again->PendTxt->text(), QStringLiteral("----"));
+    QCOMPARE(again->currentProtocol().name, u"PRUEBA"_s);
+    QCOMPARE(again->statusPanels[3]->text(), u"Protocolo:PRUEBA"_s);
+    QCOMPARE(again->EtapaNLbl->text(), u"Prot. detenido"_s);
+    QCOMPARE(again->CargaLbl->text(), u"Carga"_s); // the bicycle's panel
     QVERIFY(!again->PendTxt->isEnabled());
-    QCOMPARE(again->TiempoResTxt->text(), QStringLiteral("02:00"));
+    QCOMPARE(again->TiempoResTxt->text(), u"02:00"_s);
     QCOMPARE(again->Gauge1->progress(), 100);
     QVERIFY(!again->InicioBut->isEnabled());
 }
@@ -261,44 +229,42 @@ void TestMainRecords::newProtocolReplacesTheCurrentOneWithoutAFileName()
     m_messages->answers = {false}; // "Desea guardar el protocolo?" No
     whenShown([this] {
         TNProtoFrm* e = m_window->NProtoFrm.get();
-        e->NombreEd->setText(QStringLiteral("corto"));
-        e->CantEtapaEd->setEditText(QStringLiteral("1"));
+        e->NombreEd->setText(u"corto"_s);
+        e->CantEtapaEd->setEditText(u"1"_s);
         e->DispEdCinta->click();
-        e->TiempoEd->setText(QStringLiteral("01:30"));
+        e->TiempoEd->setText(u"01:30"_s);
         e->TipoEtapaEd->setCurrentIndex(1);
         e->OKBut->click();
     });
     w->EditarProtomnu->trigger();
-    QCOMPARE(w->currentProtocol().name, QStringLiteral("CORTO"));
+    QCOMPARE(w->currentProtocol().name, u"CORTO"_s);
     QCOMPARE(w->currentProtocol().stage(1).duration, 90);
-    QCOMPARE(w->TiempoResTxt->text(), QStringLiteral("01:30"));
-    QCOMPARE(w->TipoTxt->text(), QStringLiteral("Ejercicio"));
+    QCOMPARE(w->TiempoResTxt->text(), u"01:30"_s);
     QCOMPARE(w->run().stageRemaining, 90);
-    QCOMPARE(w->statusPanels[3]->text(), QStringLiteral("Protocolo:CORTO"));
-    QVERIFY(!QFile::exists(path(QStringLiteral("CORTO.pro"))));
+    QCOMPARE(w->statusPanels[3]->text(), u"Protocolo:CORTO"_s);
+    QVERIFY(!QFile::exists(path(u"CORTO.pro"_s)));
     QVERIFY(w->config().protocolFileName.isEmpty());
 }
 
 void TestMainRecords::userFormulaAsksForTheRate()
 {
     auto w = makeWindow();
-    fillPatient(QStringLiteral("Ana"), QStringLiteral("Peña"), QStringLiteral("01/01/1960"), false);
-    w->PacNuevomnu->trigger();
-    m_messages->inputs = {QStringLiteral("190")};
+    newPatientAna();
+    m_messages->inputs = {u"190"_s};
     w->formulaItems[kUserFormula]->trigger();
-    QCOMPARE(m_messages->shown.back().text, QStringLiteral("Frecuencia Máxima|166"));
+    QCOMPARE(m_messages->shown.back().text, u"Frecuencia Máxima|166"_s);
     QCOMPARE(w->userMaxHR(), 190);
     QCOMPARE(w->config().maxHRFormula, kUserFormula);
     // The header shows the new choice at its next refresh, here a patient correction.
     whenShown([this] { m_window->Pacfrm->OkBtn->click(); });
     w->StatusBarPacDblClick();
-    QCOMPARE(w->FrecMaxTxt->text(), QStringLiteral("190"));
-    QCOMPARE(w->FrecSMaxTxt->text(), QStringLiteral("162"));
+    QCOMPARE(w->FrecMaxTxt->text(), u"190"_s);
+    QCOMPARE(w->FrecSMaxTxt->text(), u"162"_s);
 
-    m_messages->inputs = {QStringLiteral("19O")};
+    m_messages->inputs = {u"19O"_s};
     w->formulaItems[kUserFormula]->trigger();
     QCOMPARE(w->userMaxHR(), 190);
-    QCOMPARE(m_messages->shown.back().text, QStringLiteral("'19O' no es un valor entero válido"));
+    QCOMPARE(m_messages->shown.back().text, u"'19O' no es un valor entero válido"_s);
 }
 
 QTEST_MAIN(TestMainRecords)

@@ -12,15 +12,12 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QDir>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
-#include <QPushButton>
-#include <QTemporaryDir>
 
 using namespace esf;
 using namespace esf::test;
+using namespace Qt::StringLiterals;
 
 // Whole study runs driven through the stage clock and the sample timer.
 class TestMainRun : public QObject {
@@ -36,6 +33,7 @@ private Q_SLOTS:
     void existingStudyOfAPatientNotOpen();
 
 private:
+    void saveProtocol(int basal, int exercise, int recovery);
     void makeWindow(const QString& version = kSoftwareVersion, int studies = 0);
     void tick(int seconds);
     void answerPressures(int systolic, int diastolic, bool angina);
@@ -54,22 +52,11 @@ void TestMainRun::init()
     m_oldCwd = QDir::currentPath();
     m_dir = std::make_unique<QTemporaryDir>();
     QDir::setCurrent(m_dir->path());
-    writeFile(path(QStringLiteral("Puertos.txt")), "COM1=/nonexistent/tty-a\n");
+    writeFile(path(u"Puertos.txt"_s), "COM1=/nonexistent/tty-a\n");
     QVERIFY(QFile::copy(QStringLiteral(ESF_TEST_DATA "/rest-12lead-II-V2-V5.ecg"),
-                        path(QStringLiteral("ECG-1.ecg"))));
-    // Three 20-second stages on the bicycle: basal, exercise, recovery.
-    ProtocolRecord p = ProtocolRecord::cleared();
-    p.name = QStringLiteral("CORTO");
-    p.device = Device::Bicicleta;
-    p.stageCount = 3;
-    p.stages[0] = {1, StageType::Basal, 20, 0.0f, 0.0f, 0.0f};
-    p.stages[1] = {2, StageType::Ejercicio, 20, 50.0f, 0.0f, 0.0f};
-    p.stages[2] = {3, StageType::Recuperacion, 20, 0.0f, 0.0f, 0.0f};
-    saveProtocolFile(QDir(m_dir->path()), p);
-    ZirodConfig c;
-    c.lastPatientNumber = 12;
-    c.protocolFileName = QStringLiteral("CORTO.pro");
-    createZirod(path(QStringLiteral("Zirod.ini")), c);
+                        path(u"ECG-1.ecg"_s)));
+    saveProtocol(20, 20, 20);
+    createZirod(path(u"Zirod.ini"_s), {12, 0, u"CORTO.pro"_s, 0});
     m_messages = std::make_shared<FakeMessages>();
     m_timers.clear();
     m_beeps = 0;
@@ -82,13 +69,25 @@ void TestMainRun::cleanup()
     m_dir.reset();
 }
 
+// CORTO.pro: three stages on the bicycle lasting these many seconds.
+void TestMainRun::saveProtocol(int basal, int exercise, int recovery)
+{
+    ProtocolRecord p = ProtocolRecord::cleared();
+    p.name = u"CORTO"_s;
+    p.device = Device::Bicicleta;
+    p.stageCount = 3;
+    p.stages[0] = {1, StageType::Basal, basal, 0.0f, 0.0f, 0.0f};
+    p.stages[1] = {2, StageType::Ejercicio, exercise, 50.0f, 0.0f, 0.0f};
+    p.stages[2] = {3, StageType::Recuperacion, recovery, 0.0f, 0.0f, 0.0f};
+    saveProtocolFile(QDir(m_dir->path()), p);
+}
+
 void TestMainRun::makeWindow(const QString& version, int studies)
 {
-    const PatientData d{QStringLiteral("Ana"), QStringLiteral("Peña"), 160,
-                        QStringLiteral("01/01/1970"), 0};
-    writePatientHeader(path(QStringLiteral("00000012.DAT")), d, static_cast<std::uint8_t>(studies));
+    const PatientData d{u"Ana"_s, u"Peña"_s, 160, u"01/01/1970"_s, 0};
+    writePatientHeader(path(u"00000012.DAT"_s), d, static_cast<std::uint8_t>(studies));
     if (version != kSoftwareVersion) {
-        QFile f(path(QStringLiteral("00000012.DAT")));
+        QFile f(path(u"00000012.DAT"_s));
         QVERIFY(f.open(QIODevice::ReadWrite));
         f.seek(75);
         f.write(encodeString(version, 100));
@@ -139,12 +138,12 @@ void TestMainRun::answerPressures(int systolic, int diastolic, bool angina)
 void TestMainRun::threeStageStudyWritesOneRecordPerStageEnd()
 {
     makeWindow();
-    QCOMPARE(m_w->currentProtocol().name, QStringLiteral("CORTO"));
+    QCOMPARE(m_w->currentProtocol().name, u"CORTO"_s);
     QVERIFY(!m_w->InicioBut->isEnabled());
     m_w->Estudionuevomnu->trigger();
     QCOMPARE(m_w->session().studyCount, 1);
-    QCOMPARE(m_w->session().studyDate, QStringLiteral("06/12/2026"));
-    QCOMPARE(m_w->statusPanels[4]->text(), QStringLiteral("Fecha: 06/12/2026"));
+    QCOMPARE(m_w->session().studyDate, u"06/12/2026"_s);
+    QCOMPARE(m_w->statusPanels[4]->text(), u"Fecha: 06/12/2026"_s);
     QVERIFY(m_w->InicioBut->isEnabled() && m_w->Guardarmnu->isEnabled());
 
     m_w->InicioBut->trigger();
@@ -152,8 +151,8 @@ void TestMainRun::threeStageStudyWritesOneRecordPerStageEnd()
     QVERIFY(!m_w->InicioBut->isEnabled());
     QVERIFY(!m_w->Protocolosmnu->menuAction()->isEnabled());
     tick(1);
-    QCOMPARE(m_w->TiempoResTxt->text(), QStringLiteral("00:19"));
-    QCOMPARE(m_w->EtapaNLbl->text(), QStringLiteral("Etapa nº 1"));
+    QCOMPARE(m_w->TiempoResTxt->text(), u"00:19"_s);
+    QCOMPARE(m_w->EtapaNLbl->text(), u"Etapa nº 1"_s);
     QCOMPARE(m_w->Gauge1->foreColor(), kGaugeRed); // 19 s left: the last 30 seconds
     QCOMPARE(m_w->Gauge1->progress(), 95);
     QCOMPARE(m_beeps, 1);
@@ -165,22 +164,22 @@ void TestMainRun::threeStageStudyWritesOneRecordPerStageEnd()
     QCOMPARE(m_w->run().currentStage, 2);
     QCOMPARE(m_w->SisPresEd->value(), 130);
     QCOMPARE(m_w->currentST()[0], kStNotMeasured);
-    const QString study = path(QStringLiteral("0012_001.est"));
+    const QString study = path(u"0012_001.est"_s);
     QCOMPARE(QFileInfo(study).size(), 388 + 24051);
-    QCOMPARE(readStudyEntries(path(QStringLiteral("00000012.DAT"))).size(), 1);
+    QCOMPARE(readStudyEntries(path(u"00000012.DAT"_s)).size(), 1);
 
     answerPressures(160, 85, true);
     tick(20);
     answerPressures(120, 75, false);
     tick(20); // the last stage ends the run
     QVERIFY(!m_w->stageClock().isActive());
-    QCOMPARE(m_w->EtapaNLbl->text(), QStringLiteral("Prot. detenido"));
-    QCOMPARE(m_w->TiempoResTxt->text(), QStringLiteral("00:20"));
+    QCOMPARE(m_w->EtapaNLbl->text(), u"Prot. detenido"_s);
+    QCOMPARE(m_w->TiempoResTxt->text(), u"00:20"_s);
     QVERIFY(m_w->Protocolosmnu->menuAction()->isEnabled());
     QVERIFY(!m_w->InicioBut->isEnabled());
     QCOMPARE(QFileInfo(study).size(), 388 + 3 * 24051);
-    QCOMPARE(readStudyEntries(path(QStringLiteral("00000012.DAT"))).size(), 1);
-    QCOMPARE(readPatientHeader(path(QStringLiteral("00000012.DAT"))).studyCount, 1);
+    QCOMPARE(readStudyEntries(path(u"00000012.DAT"_s)).size(), 1);
+    QCOMPARE(readPatientHeader(path(u"00000012.DAT"_s)).studyCount, 1);
 
     const StudyRead first = readStudyRecord(study, 1, kSoftwareVersion);
     QCOMPARE(first.record.kind, RecordKind::Automatic);
@@ -207,7 +206,7 @@ void TestMainRun::manualRecordsAndJumps()
     m_w->Estudionuevomnu->trigger();
     // Jumps and saves work before the clock starts.
     m_w->GuardarBut->trigger();
-    const QString study = path(QStringLiteral("0012_001.est"));
+    const QString study = path(u"0012_001.est"_s);
     QCOMPARE(QFileInfo(study).size(), 388 + 24051);
     m_w->AvanzaBut->trigger();
     QCOMPARE(m_w->run().currentStage, 2);
@@ -228,13 +227,13 @@ void TestMainRun::manualRecordsAndJumps()
     // A second study of the same patient goes to a file of its own.
     m_w->Estudionuevomnu->trigger();
     m_w->Guardarmnu->trigger();
-    QCOMPARE(QFileInfo(path(QStringLiteral("0012_002.est"))).size(), 388 + 24051);
-    QCOMPARE(readStudyEntries(path(QStringLiteral("00000012.DAT"))).size(), 2);
+    QCOMPARE(QFileInfo(path(u"0012_002.est"_s)).size(), 388 + 24051);
+    QCOMPARE(readStudyEntries(path(u"00000012.DAT"_s)).size(), 2);
 }
 
 void TestMainRun::refusedStarts()
 {
-    makeWindow(QStringLiteral("2007.1.0"));
+    makeWindow(u"2007.1.0"_s);
     m_w->Estudionuevomnu->trigger();
     QCOMPARE(m_messages->shown.back().text,
              QStringLiteral("El paciente seleccionado fué cargado con una versión anterior de "
@@ -244,13 +243,11 @@ void TestMainRun::refusedStarts()
 
     makeWindow(kSoftwareVersion, 255);
     m_w->Estudionuevomnu->trigger();
-    QVERIFY(m_messages->shown.back().text.contains(QStringLiteral("255")));
+    QVERIFY(m_messages->shown.back().text.contains(u"255"_s));
     QCOMPARE(m_w->session().studyCount, 255);
 
     // Stage 1 without time: the start button does nothing.
-    ProtocolRecord p = m_w->currentProtocol();
-    p.stages[0].duration = 0;
-    saveProtocolFile(QDir(m_dir->path()), p);
+    saveProtocol(0, 20, 20);
     makeWindow();
     m_w->Estudionuevomnu->trigger();
     m_w->InicioBut->trigger();
@@ -259,14 +256,7 @@ void TestMainRun::refusedStarts()
 
 void TestMainRun::secondStageEndClosesTheWaitingDialog()
 {
-    ProtocolRecord p = ProtocolRecord::cleared();
-    p.name = QStringLiteral("CORTO");
-    p.device = Device::Bicicleta;
-    p.stageCount = 3;
-    p.stages[0] = {1, StageType::Basal, 2, 0.0f, 0.0f, 0.0f};
-    p.stages[1] = {2, StageType::Ejercicio, 0, 25.0f, 0.0f, 0.0f};
-    p.stages[2] = {3, StageType::Recuperacion, 30, 0.0f, 0.0f, 0.0f};
-    saveProtocolFile(QDir(m_dir->path()), p);
+    saveProtocol(2, 0, 30);
     makeWindow();
     m_w->Estudionuevomnu->trigger();
     m_w->InicioBut->trigger();
@@ -288,7 +278,7 @@ void TestMainRun::secondStageEndClosesTheWaitingDialog()
     poll->start();
     tick(1);
     QTRY_VERIFY(!m_w->VirezAde->isVisible());
-    const QString study = path(QStringLiteral("0012_001.est"));
+    const QString study = path(u"0012_001.est"_s);
     QCOMPARE(QFileInfo(study).size(), 388 + 2 * 24051);
     const StudyRead first = readStudyRecord(study, 1, kSoftwareVersion);
     const StudyRead second = readStudyRecord(study, 2, kSoftwareVersion);
@@ -310,15 +300,15 @@ void TestMainRun::existingStudyOfAPatientNotOpen()
         m_w->AbrirPacfrm->ListPac->setCurrentRow(0);
         m_w->AbrirPacfrm->OKBtn->click();
         QTimer::singleShot(0, m_w.get(), [this] {
-            QCOMPARE(m_w->AbrirEstfrm->ListEst->item(0)->text(), QStringLiteral("1)-06/12/2026"));
+            QCOMPARE(m_w->AbrirEstfrm->ListEst->item(0)->text(), u"1)-06/12/2026"_s);
             m_w->AbrirEstfrm->ListEst->setCurrentRow(0);
             m_w->AbrirEstfrm->OKBtn->click();
         });
     });
     m_w->AbrirBut->trigger();
     QVERIFY(!m_w->patientOpen());
-    QCOMPARE(m_w->session().studyFileName, QStringLiteral("0012_001.est"));
-    QCOMPARE(m_w->statusPanels[4]->text(), QStringLiteral("Fecha: 06/12/2026"));
+    QCOMPARE(m_w->session().studyFileName, u"0012_001.est"_s);
+    QCOMPARE(m_w->statusPanels[4]->text(), u"Fecha: 06/12/2026"_s);
     QVERIFY(!m_w->Guardarmnu->isEnabled());
 }
 

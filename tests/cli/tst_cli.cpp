@@ -1,31 +1,55 @@
+#include "TestFiles.h"
+#include "app/ZirodIni.h"
+#include "common/BinaryIO.h"
 #include "cli/Cli.h"
 #include "protocol/ProtocolRecord.h"
 #include "records/PatientFile.h"
 #include "records/StudyFile.h"
 
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <QTest>
+
+using namespace esf;
+using namespace esf::test;
+using namespace Qt::StringLiterals;
 
 namespace {
+
+// The value at a path of keys and indexes, such as "records/0/st/1".
+QJsonValue at(QJsonValue v, const QString& path)
+{
+    for (const QString& step : path.split(u'/')) {
+        bool isIndex = false;
+        const int i = step.toInt(&isIndex);
+        v = isIndex ? v.toArray().at(i) : v.toObject().value(step);
+    }
+    return v;
+}
 
 struct Result {
     int status = -1;
     QString out;
     QString err;
+    QStringList lines() const { return out.split(u'\n', Qt::SkipEmptyParts); }
+    QJsonValue json(const QString& path) const
+    {
+        return at(QJsonDocument::fromJson(out.toUtf8()).object(), path);
+    }
 };
 
-Result runCli(const QStringList& args)
+// The words of args through the command line's entry point; each "@" takes the next file.
+Result runCli(const QString& args, const QString& file = {}, const QString& other = {})
 {
+    QStringList files{file, other};
+    QStringList words = args.split(u' ', Qt::SkipEmptyParts);
+    for (QString& w : words)
+        w = w == u"@"_s ? files.takeFirst() : w;
     Result r;
     QTextStream out(&r.out);
     QTextStream err(&r.err);
-    r.status = esf::cli::run(args, out, err);
+    r.status = cli::run(words, out, err);
     out.flush();
     err.flush();
     return r;
@@ -34,10 +58,8 @@ Result runCli(const QStringList& args)
 QByteArray frame(qint16 a, qint16 b, qint16 c)
 {
     QByteArray f;
-    for (qint16 s : {a, b, c}) {
-        f.append(static_cast<char>(s & 0xFF));
-        f.append(static_cast<char>((s >> 8) & 0xFF));
-    }
+    for (qint16 s : {a, b, c})
+        f.append(static_cast<char>(s & 0xFF)).append(static_cast<char>((s >> 8) & 0xFF));
     return f;
 }
 
@@ -51,9 +73,7 @@ private Q_SLOTS:
     void playAppliesGainAndFilter();
     void playLoopsAndIgnoresATornLastFrame();
     void qrsPrintsTheAverageAfterNFrames();
-    void dumpShowsTheConfiguration();
-    void dumpShowsAProtocolUpToItsStageCount();
-    void dumpShowsAPatientWithItsStudies();
+    void dumpShowsConfigurationProtocolAndPatient();
     void dumpShowsAStudyAndReportsATornTail();
     void badFilesExitWithOne_data();
     void badFilesExitWithOne();
@@ -69,316 +89,200 @@ private:
 
 void TestCli::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    m_constant = m_dir.filePath(QStringLiteral("constant.ecg"));
-    QFile f(m_constant);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    for (int i = 0; i < 10; ++i)
-        f.write(frame(100, -3, 3));
-    f.close();
-
-    m_torn = m_dir.filePath(QStringLiteral("torn.ecg"));
-    QFile t(m_torn);
-    QVERIFY(t.open(QIODevice::WriteOnly));
-    t.write(frame(1, 0, 0) + frame(2, 0, 0) + QByteArray("\x05\x00\x06", 3));
+    m_constant = m_dir.filePath(u"constant.ecg"_s);
+    writeFile(m_constant, frame(100, -3, 3).repeated(10));
+    m_torn = m_dir.filePath(u"torn.ecg"_s);
+    writeFile(m_torn, frame(1, 0, 0) + frame(2, 0, 0) + QByteArray("\x05\x00\x06", 3));
 }
 
 void TestCli::playPrintsOneLinePerFrame()
 {
-    const Result r = runCli({QStringLiteral("play"), m_constant});
+    const Result r = runCli(u"play @"_s, m_constant);
     QCOMPARE(r.status, 0);
-    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines = r.lines();
     QCOMPARE(lines.size(), 11); // header and one pass of ten frames
-    QCOMPARE(lines[0], QStringLiteral("frame,write_index,ring0,ring1,ring2,shown0,shown1,shown2,"
-                                      "heart_rate,beat_counter,beat_flag,qrs_update"));
-    QCOMPARE(lines[1], QStringLiteral("1,1,100,-3,3,100,-3,3,0,1,0,0"));
-    QCOMPARE(lines[10], QStringLiteral("10,10,100,-3,3,100,-3,3,0,10,0,0"));
+    QCOMPARE(lines[0], u"frame,write_index,ring0,ring1,ring2,shown0,shown1,shown2,"
+                       "heart_rate,beat_counter,beat_flag,qrs_update"_s);
+    QCOMPARE(lines[1], u"1,1,100,-3,3,100,-3,3,0,1,0,0"_s);
+    QCOMPARE(lines[10], u"10,10,100,-3,3,100,-3,3,0,10,0,0"_s);
 
-    const Result many = runCli(
-        {QStringLiteral("play"), m_constant, QStringLiteral("--frames"), QStringLiteral("2001")});
-    const QStringList manyLines = many.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(manyLines.size(), 2002);
-    QVERIFY(manyLines[2000].startsWith(QStringLiteral("2000,0,")));
-    QVERIFY(manyLines[100].endsWith(QStringLiteral(",100,0,1"))); // the count reaches 100
+    const QStringList many = runCli(u"play @ --frames 2001"_s, m_constant).lines();
+    QCOMPARE(many.size(), 2002);
+    QVERIFY(many[2000].startsWith(u"2000,0,"_s));
+    QVERIFY(many[100].endsWith(u",100,0,1"_s)); // the count reaches 100
 }
 
 void TestCli::playAppliesGainAndFilter()
 {
-    const Result r =
-        runCli({QStringLiteral("play"), m_constant, QStringLiteral("--gain"), QStringLiteral("0"),
-                QStringLiteral("--filter"), QStringLiteral("--frames"), QStringLiteral("3")});
+    const Result r = runCli(u"play @ --gain 0 --filter --frames 3"_s, m_constant);
     QCOMPARE(r.status, 0);
-    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     // 100 × 0.5 = 50 in the ring, drawn through the filter; -3 × 0.5 = -1.5 → -2.
-    QVERIFY(lines[1].startsWith(QStringLiteral("1,1,50,-2,2,13,")));
-    QVERIFY(lines[2].startsWith(QStringLiteral("2,2,50,-2,2,28,")));
+    QVERIFY(r.lines()[1].startsWith(u"1,1,50,-2,2,13,"_s));
+    QVERIFY(r.lines()[2].startsWith(u"2,2,50,-2,2,28,"_s));
 }
 
 void TestCli::playLoopsAndIgnoresATornLastFrame()
 {
-    const Result r =
-        runCli({QStringLiteral("play"), m_torn, QStringLiteral("--frames"), QStringLiteral("5")});
+    const Result r = runCli(u"play @ --frames 5"_s, m_torn);
     QCOMPARE(r.status, 0);
     QStringList ring0;
-    for (const QString& l : r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(1))
-        ring0 << l.section(QLatin1Char(','), 2, 2);
-    QCOMPARE(ring0, QStringList({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("1"),
-                                 QStringLiteral("2"), QStringLiteral("1")}));
-    QCOMPARE(runCli({QStringLiteral("play"), m_torn}).out.count(QLatin1Char('\n')), 3);
+    for (const QString& l : r.lines().mid(1))
+        ring0 << l.section(u',', 2, 2);
+    QCOMPARE(ring0.join(u' '), u"1 2 1 2 1"_s);
+    QCOMPARE(runCli(u"play @"_s, m_torn).out.count(u'\n'), 3);
 }
 
 void TestCli::qrsPrintsTheAverageAfterNFrames()
 {
-    const Result r = runCli(
-        {QStringLiteral("qrs"), m_constant, QStringLiteral("--frames"), QStringLiteral("100")});
+    const Result r = runCli(u"qrs @ --frames 100"_s, m_constant);
     QCOMPARE(r.status, 0);
-    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines = r.lines();
     QCOMPARE(lines.size(), 4);
-    QCOMPARE(lines[0], QStringLiteral("fid_idx=100"));
-    const QStringList d2 = lines[1].split(QLatin1Char(','));
+    QCOMPARE(lines[0], u"fid_idx=100"_s);
+    const QStringList d2 = lines[1].split(u',');
     QCOMPARE(d2.size(), 201);
-    QCOMPARE(d2[200], QStringLiteral("30")); // 0.3 × 100
-    QCOMPARE(d2[0], QStringLiteral("0"));    // before the recording started
-    QCOMPARE(lines[2].split(QLatin1Char(','))[200], QStringLiteral("-1")); // 0.3 × -3 = -0.9
-    const Result none = runCli(
-        {QStringLiteral("qrs"), m_constant, QStringLiteral("--frames"), QStringLiteral("99")});
-    QCOMPARE(none.out.section(QLatin1Char('\n'), 0, 0), QStringLiteral("fid_idx=0"));
+    QCOMPARE(d2[200], u"30"_s);                   // 0.3 × 100
+    QCOMPARE(d2[0], u"0"_s);                      // before the recording started
+    QCOMPARE(lines[2].split(u',')[200], u"-1"_s); // 0.3 × -3 = -0.9
+    QCOMPARE(runCli(u"qrs @ --frames 99"_s, m_constant).lines()[0], u"fid_idx=0"_s);
 }
 
-void TestCli::dumpShowsTheConfiguration()
+void TestCli::dumpShowsConfigurationProtocolAndPatient()
 {
-    QByteArray ini(107, '\0');
-    ini[0] = char(13);
-    ini[4] = char(2);
-    ini[5] = char(10);
-    ini.replace(6, 10, "PRUEBA.pro");
-    ini[106] = char(6);
-    const QString path = m_dir.filePath(QStringLiteral("Zirod.ini"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(ini + "tail");
-    f.close();
-    const Result r = runCli({QStringLiteral("dump"), path});
+    const QString ini = m_dir.filePath(u"Zirod.ini"_s);
+    writeFile(ini, encodeZirod({13, 2, u"PRUEBA.pro"_s, 6}) + "tail");
+    Result r = runCli(u"dump @"_s, ini);
     QCOMPARE(r.status, 0);
-    const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
-    QCOMPARE(o.value(QStringLiteral("lastPatientNumber")).toInt(), 13);
-    QCOMPARE(o.value(QStringLiteral("portIndex")).toInt(), 2);
-    QCOMPARE(o.value(QStringLiteral("protocolFileName")).toString(), QStringLiteral("PRUEBA.pro"));
-    QCOMPARE(o.value(QStringLiteral("maxHRFormula")).toInt(), 6);
-}
+    QCOMPARE(r.json(u"lastPatientNumber"_s).toInt(), 13);
+    QCOMPARE(r.json(u"portIndex"_s).toInt(), 2);
+    QCOMPARE(r.json(u"protocolFileName"_s).toString(), u"PRUEBA.pro"_s);
+    QCOMPARE(r.json(u"maxHRFormula"_s).toInt(), 6);
 
-void TestCli::dumpShowsAProtocolUpToItsStageCount()
-{
-    esf::ProtocolRecord p;
-    p.name = QStringLiteral("PRUEBA");
+    ProtocolRecord p;
+    p.name = u"PRUEBA"_s;
     p.stageCount = 2;
-    p.device = 0;
     p.stages[0] = {1, 0, 180, 0.0f, 10.0f, 2.7f};
     p.stages[1] = {2, 1, 75, 0.0f, 12.0f, 4.0f};
     p.stages[2] = {3, 2, 60, 0.0f, 0.0f, 1.5f}; // beyond the count: not shown
-    const QString path = esf::saveProtocolFile(QDir(m_dir.path()), p);
-    const Result r = runCli({QStringLiteral("dump"), path});
+    r = runCli(u"dump @"_s, saveProtocolFile(QDir(m_dir.path()), p));
     QCOMPARE(r.status, 0);
-    const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
-    QCOMPARE(o.value(QStringLiteral("name")).toString(), QStringLiteral("PRUEBA"));
-    const QJsonArray stages = o.value(QStringLiteral("stages")).toArray();
-    QCOMPARE(stages.size(), 2);
-    QCOMPARE(stages[0].toObject().value(QStringLiteral("speed")).toDouble(), 2.7);
-    QCOMPARE(stages[1].toObject().value(QStringLiteral("duration")).toInt(), 75);
-    QCOMPARE(stages[1].toObject().value(QStringLiteral("type")).toInt(), 1);
-}
+    QCOMPARE(r.json(u"name"_s).toString(), u"PRUEBA"_s);
+    QCOMPARE(r.json(u"stages"_s).toArray().size(), 2);
+    QCOMPARE(r.json(u"stages/0/speed"_s).toDouble(), 2.7);
+    QCOMPARE(r.json(u"stages/1/duration"_s).toInt(), 75);
+    QCOMPARE(r.json(u"stages/1/type"_s).toInt(), 1);
 
-void TestCli::dumpShowsAPatientWithItsStudies()
-{
-    const QString path = m_dir.filePath(QStringLiteral("00000012.DAT"));
-    esf::PatientData d;
-    d.firstName = QStringLiteral("José");
-    d.surname = QStringLiteral("Peña");
-    d.height = 172;
-    d.birthDate = QStringLiteral("03/04/1960");
-    d.sex = 1;
-    esf::writePatientHeader(path, d, 1);
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::Append));
-    f.write(QByteArray("\x0c"
-                       "0012_001.est"
-                       "\x0a"
-                       "12/03/2007",
-                       24));
-    f.close();
-    const Result r = runCli({QStringLiteral("dump"), path});
+    const QString patient = m_dir.filePath(u"00000012.DAT"_s);
+    writePatientHeader(patient, {u"José"_s, u"Peña"_s, 172, u"03/04/1960"_s, 1}, 1);
+    appendFile(patient, encodeString(u"0012_001.est"_s, 12) + encodeString(u"12/03/2007"_s, 10));
+    r = runCli(u"dump @"_s, patient);
     QCOMPARE(r.status, 0);
-    const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
-    QCOMPARE(o.value(QStringLiteral("surname")).toString(), QStringLiteral("Peña"));
-    QCOMPARE(o.value(QStringLiteral("height")).toInt(), 172);
-    QCOMPARE(o.value(QStringLiteral("version")).toString(), QStringLiteral("2007.1.1"));
-    const QJsonArray studies = o.value(QStringLiteral("studies")).toArray();
-    QCOMPARE(studies.size(), 1);
-    QCOMPARE(studies[0].toObject().value(QStringLiteral("file")).toString(),
-             QStringLiteral("0012_001.est"));
-    QCOMPARE(studies[0].toObject().value(QStringLiteral("date")).toString(),
-             QStringLiteral("12/03/2007"));
+    QCOMPARE(r.json(u"surname"_s).toString(), u"Peña"_s);
+    QCOMPARE(r.json(u"height"_s).toInt(), 172);
+    QCOMPARE(r.json(u"version"_s).toString(), u"2007.1.1"_s);
+    QCOMPARE(r.json(u"studies"_s).toArray().size(), 1);
+    QCOMPARE(r.json(u"studies/0/file"_s).toString(), u"0012_001.est"_s);
+    QCOMPARE(r.json(u"studies/0/date"_s).toString(), u"12/03/2007"_s);
 }
 
 void TestCli::dumpShowsAStudyAndReportsATornTail()
 {
     QTemporaryDir dir;
-    esf::writePatientHeader(dir.filePath(QStringLiteral("00000012.DAT")), esf::PatientData(), 1);
-    esf::StudySession session;
-    session.patientFile = QStringLiteral("00000012.DAT");
-    session.studyCount = 1;
-    session.patientVersion = QStringLiteral("2007.1.1");
-    session.newStudyPending = true;
-    esf::ProtocolRecord p;
-    p.name = QStringLiteral("PRUEBA");
+    const QString patient = dir.filePath(u"00000012.DAT"_s);
+    writePatientHeader(patient, PatientData(), 1);
+    StudySession session{u"00000012.DAT"_s, 1, u"2007.1.1"_s, true, {}, {}};
+    ProtocolRecord p;
+    p.name = u"PRUEBA"_s;
     p.stageCount = 1;
-    esf::StageRecord r;
-    r.systolic = 150;
-    r.heartRate = 100;
-    r.st = {0.5f, -1000.0f, -0.25f};
-    for (auto& lead : r.strip)
+    StageRecord rec;
+    rec.systolic = 150;
+    rec.heartRate = 100;
+    rec.st = {0.5f, -1000.0f, -0.25f};
+    for (auto& lead : rec.strip)
         for (int k = 0; k < 2001; ++k)
             lead.push_back(k);
     for (int i = 0; i < 2; ++i)
-        esf::saveStageRecord(QDir(dir.path()), session, p, r, QDate(2026, 12, 6));
-    const QString study = dir.filePath(QStringLiteral("0012_001.est"));
+        saveStageRecord(QDir(dir.path()), session, p, rec, QDate(2026, 12, 6));
+    const QString study = dir.filePath(u"0012_001.est"_s);
 
-    Result res = runCli({QStringLiteral("dump"), study});
-    QCOMPARE(res.status, 0);
-    QJsonObject o = QJsonDocument::fromJson(res.out.toUtf8()).object();
-    QCOMPARE(
-        o.value(QStringLiteral("protocol")).toObject().value(QStringLiteral("name")).toString(),
-        QStringLiteral("PRUEBA"));
-    QJsonArray records = o.value(QStringLiteral("records")).toArray();
-    QCOMPARE(records.size(), 2);
-    const QJsonObject first = records[0].toObject();
-    QCOMPARE(first.value(QStringLiteral("itt")).toInt(), 15000);
-    QCOMPARE(first.value(QStringLiteral("st")).toArray()[1].toDouble(), -1000.0);
-    QCOMPARE(first.value(QStringLiteral("strip")).toArray()[2].toArray(),
-             QJsonArray({0, 1, 2, 1998, 1999, 2000}));
-
-    res = runCli({QStringLiteral("dump"), study, QStringLiteral("--strips")});
-    o = QJsonDocument::fromJson(res.out.toUtf8()).object();
-    QCOMPARE(o.value(QStringLiteral("records"))
-                 .toArray()[0]
-                 .toObject()
-                 .value(QStringLiteral("strip"))
-                 .toArray()[0]
-                 .toArray()
-                 .size(),
+    Result r = runCli(u"dump @"_s, study);
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.json(u"protocol/name"_s).toString(), u"PRUEBA"_s);
+    QCOMPARE(r.json(u"records"_s).toArray().size(), 2);
+    QCOMPARE(r.json(u"records/0/itt"_s).toInt(), 15000);
+    QCOMPARE(r.json(u"records/0/st/1"_s).toDouble(), -1000.0);
+    QCOMPARE(r.json(u"records/0/strip/2"_s).toArray(), QJsonArray({0, 1, 2, 1998, 1999, 2000}));
+    QCOMPARE(runCli(u"dump @ --strips"_s, study).json(u"records/0/strip/0"_s).toArray().size(),
              2001);
 
     // As an old patient's file the same bytes hold 24039-byte records without ST.
-    res = runCli(
-        {QStringLiteral("dump"), study, QStringLiteral("--version"), QStringLiteral("2007.1.0")});
-    QCOMPARE(res.status, 1); // 2 × 24051 bytes are two old records and a torn third
-    records = QJsonDocument::fromJson(res.out.toUtf8())
-                  .object()
-                  .value(QStringLiteral("records"))
-                  .toArray();
-    QCOMPARE(records.size(), 2);
-    QCOMPARE(records[0].toObject().value(QStringLiteral("st")).toArray()[0].toDouble(), -1000.0);
+    r = runCli(u"dump @ --version 2007.1.0"_s, study);
+    QCOMPARE(r.status, 1); // 2 × 24051 bytes are two old records and a torn third
+    QCOMPARE(r.json(u"records"_s).toArray().size(), 2);
+    QCOMPARE(r.json(u"records/0/st/0"_s).toDouble(), -1000.0);
 
-    QFile f(study);
-    QVERIFY(f.resize(f.size() - 100)); // power cut inside the second record
-    res = runCli({QStringLiteral("dump"), study, QStringLiteral("--patient"),
-                  dir.filePath(QStringLiteral("00000012.DAT"))});
-    QCOMPARE(res.status, 1);
-    QCOMPARE(QJsonDocument::fromJson(res.out.toUtf8())
-                 .object()
-                 .value(QStringLiteral("records"))
-                 .toArray()
-                 .size(),
-             1);
-    QVERIFY(res.err.contains(QStringLiteral("registro 2")));
+    QVERIFY(QFile::resize(study, QFileInfo(study).size() - 100)); // cut inside record 2
+    r = runCli(u"dump @ --patient @"_s, study, patient);
+    QCOMPARE(r.status, 1);
+    QCOMPARE(r.json(u"records"_s).toArray().size(), 1);
+    QVERIFY(r.err.contains(u"registro 2"_s));
 }
 
 void TestCli::badFilesExitWithOne_data()
 {
-    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("args"); // "@" is the file, written with content unless "missing"
+    QTest::addColumn<QString>("file");
     QTest::addColumn<QByteArray>("content");
-    QTest::newRow("missing recording")
-        << QStringList({QStringLiteral("play"), QStringLiteral("@missing")}) << QByteArray();
+    QTest::newRow("missing recording") << u"play @"_s << u"missing.ecg"_s << QByteArray();
     QTest::newRow("recording without a frame")
-        << QStringList({QStringLiteral("play"), QStringLiteral("@file")})
-        << QByteArray("\x01\x02\x03", 3);
-    QTest::newRow("qrs on empty") << QStringList({QStringLiteral("qrs"), QStringLiteral("@file")})
-                                  << QByteArray();
-    QTest::newRow("short Zirod.ini")
-        << QStringList({QStringLiteral("dump"), QStringLiteral("@Zirod.ini")})
-        << QByteArray(106, '\0');
-    QTest::newRow("short protocol")
-        << QStringList({QStringLiteral("dump"), QStringLiteral("@X.pro")}) << QByteArray(387, '\0');
-    QTest::newRow("short patient")
-        << QStringList({QStringLiteral("dump"), QStringLiteral("@00000001.DAT")})
-        << QByteArray(176, '\0');
-    QTest::newRow("missing Zirod.ini")
-        << QStringList({QStringLiteral("dump"), QStringLiteral("@missing.ini")}) << QByteArray();
+        << u"play @"_s << u"x.ecg"_s << QByteArray("\x01\x02\x03", 3);
+    QTest::newRow("qrs on empty") << u"qrs @"_s << u"x.ecg"_s << QByteArray();
+    QTest::newRow("short Zirod.ini") << u"dump @"_s << u"Zirod.ini"_s << QByteArray(106, '\0');
+    QTest::newRow("short protocol") << u"dump @"_s << u"X.pro"_s << QByteArray(387, '\0');
+    QTest::newRow("short patient") << u"dump @"_s << u"00000001.DAT"_s << QByteArray(176, '\0');
+    QTest::newRow("missing Zirod.ini") << u"dump @"_s << u"missing.ini"_s << QByteArray();
 }
 
 void TestCli::badFilesExitWithOne()
 {
-    QFETCH(QStringList, args);
+    QFETCH(QString, args);
+    QFETCH(QString, file);
     QFETCH(QByteArray, content);
     QTemporaryDir dir;
-    for (QString& a : args) {
-        if (!a.startsWith(QLatin1Char('@')))
-            continue;
-        const QString name = a.mid(1);
-        a = dir.filePath(name == QLatin1String("file") ? QStringLiteral("x.ecg") : name);
-        if (!name.startsWith(QLatin1String("missing"))) {
-            QFile f(a);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(content);
-        }
-    }
-    const Result r = runCli(args);
+    if (!file.startsWith(u"missing"_s))
+        writeFile(dir.filePath(file), content);
+    const Result r = runCli(args, dir.filePath(file));
     QCOMPARE(r.status, 1);
     QVERIFY(r.out.isEmpty());
-    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
-    QVERIFY(r.err.startsWith(QStringLiteral("esfuerzo-cli: ")));
+    QCOMPARE(r.err.count(u'\n'), 1);
+    QVERIFY(r.err.startsWith(u"esfuerzo-cli: "_s));
 }
 
 void TestCli::badUsageExitsWithTwo_data()
 {
-    QTest::addColumn<QStringList>("args");
-    QTest::newRow("nothing") << QStringList();
-    QTest::newRow("unknown command") << QStringList({QStringLiteral("record")});
-    QTest::newRow("gain 3") << QStringList({QStringLiteral("play"), QStringLiteral("x"),
-                                            QStringLiteral("--gain"), QStringLiteral("3")});
-    QTest::newRow("gain without value")
-        << QStringList({QStringLiteral("play"), QStringLiteral("x"), QStringLiteral("--gain")});
-    QTest::newRow("negative frames")
-        << QStringList({QStringLiteral("qrs"), QStringLiteral("x"), QStringLiteral("--frames"),
-                        QStringLiteral("-1")});
-    QTest::newRow("filter on qrs")
-        << QStringList({QStringLiteral("qrs"), QStringLiteral("x"), QStringLiteral("--filter")});
-    QTest::newRow("no file") << QStringList({QStringLiteral("play")});
-    QTest::newRow("two files") << QStringList(
-        {QStringLiteral("play"), QStringLiteral("a"), QStringLiteral("b")});
-    QTest::newRow("dump unknown kind")
-        << QStringList({QStringLiteral("dump"), QStringLiteral("notes.txt")});
+    QTest::addColumn<QString>("args");
+    for (const char* args : {"", "record", "play x --gain 3", "play x --gain", "qrs x --frames -1",
+                             "qrs x --filter", "play", "play a b", "dump notes.txt"})
+        QTest::newRow(*args ? args : "nothing") << QString::fromLatin1(args);
 }
 
 void TestCli::badUsageExitsWithTwo()
 {
-    QFETCH(QStringList, args);
+    QFETCH(QString, args);
     const Result r = runCli(args);
     QCOMPARE(r.status, 2);
     QVERIFY(r.out.isEmpty());
-    QVERIFY(r.err.contains(QStringLiteral("uso:")));
+    QVERIFY(r.err.contains(u"uso:"_s));
 }
 
 void TestCli::theExecutableReportsItsStatus()
 {
     QProcess p;
-    p.start(QStringLiteral(ESF_CLI_PATH),
-            {QStringLiteral("play"), m_constant, QStringLiteral("--frames"), QStringLiteral("1")});
+    p.start(QStringLiteral(ESF_CLI_PATH), {u"play"_s, m_constant, u"--frames"_s, u"1"_s});
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 0);
     QCOMPARE(p.readAllStandardOutput().count('\n'), 2);
-    p.start(QStringLiteral(ESF_CLI_PATH),
-            {QStringLiteral("play"), m_dir.filePath(QStringLiteral("nope.ecg"))});
+    p.start(QStringLiteral(ESF_CLI_PATH), {u"play"_s, m_dir.filePath(u"nope.ecg"_s)});
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 1);
     QVERIFY(p.readAllStandardError().contains("nope.ecg"));

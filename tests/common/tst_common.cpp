@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "common/BinaryIO.h"
 #include "common/Cp1252.h"
 #include "common/FileError.h"
@@ -6,25 +7,19 @@
 #include "common/Rounding.h"
 
 #include <QBuffer>
-#include <QTemporaryDir>
-#include <QTest>
 
 using namespace esf;
+using namespace Qt::StringLiterals;
 
 class TestCommon : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void roundsHalfToEven_data();
     void roundsHalfToEven();
-    void workedExamplesRoundAsTheLabExpects();
-    void exactRatiosRoundHalfToEven();
-    void saturatesToInt16();
+    void exactRatiosAndSaturation();
     void cp1252KeepsAccentsAsSingleBytes();
-    void cp1252RoundTripsEveryByte();
-    void stringFieldIsLengthPlusFixedBytes();
-    void stringFieldClipsLongTextAndBadLengths();
-    void integersAreLittleEndian();
-    void shortReadThrowsNamingTheFile();
+    void fieldsAreLittleEndianWithCountedStrings();
+    void damagedFieldsReadNoFurtherThanTheirBytes();
     void pictures_data();
     void pictures();
     void parsesWithPointWhateverTheLocale();
@@ -37,14 +32,13 @@ void TestCommon::roundsHalfToEven_data()
 {
     QTest::addColumn<double>("value");
     QTest::addColumn<qint64>("expected");
-    QTest::newRow("0.5") << 0.5 << qint64(0);
-    QTest::newRow("1.5") << 1.5 << qint64(2);
-    QTest::newRow("2.5") << 2.5 << qint64(2);
-    QTest::newRow("-0.5") << -0.5 << qint64(0);
-    QTest::newRow("-1.5") << -1.5 << qint64(-2);
-    QTest::newRow("-2.5") << -2.5 << qint64(-2);
-    QTest::newRow("2.5000001") << 2.5000001 << qint64(3);
-    QTest::newRow("-3.49") << -3.49 << qint64(-3);
+    const double cases[][2] = {{0.5, 0},   {1.5, 2},   {2.5, 2},       {-0.5, 0},
+                               {-1.5, -2}, {-2.5, -2}, {2.5000001, 3}, {-3.49, -3}};
+    for (const auto& [value, rounded] : cases)
+        QTest::addRow("%g", value) << value << qint64(rounded);
+    // The products the heart rate and the QRS average compute.
+    QTest::newRow("75 x 0.3") << 75 * 0.3 << qint64(22);
+    QTest::newRow("65 x 0.7") << 65 * 0.7 << qint64(46);
 }
 
 void TestCommon::roundsHalfToEven()
@@ -55,30 +49,15 @@ void TestCommon::roundsHalfToEven()
     QCOMPARE(roundHalfEven(static_cast<long double>(value)), expected);
 }
 
-void TestCommon::workedExamplesRoundAsTheLabExpects()
+void TestCommon::exactRatiosAndSaturation()
 {
-    // The same products the heart rate and the QRS average compute.
-    QCOMPARE(roundHalfEven(75 * 0.3), qint64(22));
-    QCOMPARE(roundHalfEven(65 * 0.7), qint64(46));
     QCOMPARE(roundHalfEven(0.3L * 15), qint64(4));
     QCOMPARE(roundHalfEven(0.3L * 5), qint64(2));
-    QCOMPARE(roundHalfEven(3 * 0.5), qint64(2));
-    QCOMPARE(roundHalfEven(5 * 0.5), qint64(2));
-}
-
-void TestCommon::exactRatiosRoundHalfToEven()
-{
-    QCOMPARE(roundHalfEvenRatio(595, 10), 60); // 59.5
-    QCOMPARE(roundHalfEvenRatio(585, 10), 58); // 58.5
-    QCOMPARE(roundHalfEvenRatio(12000, 192), 62);
-    QCOMPARE(roundHalfEvenRatio(-25, 10), -2);
-    QCOMPARE(roundHalfEvenRatio(-35, 10), -4);
-    QCOMPARE(roundHalfEvenRatio(7, -2), -4); // -3.5
-    QCOMPARE(roundHalfEvenRatio(12000, 31), 387);
-}
-
-void TestCommon::saturatesToInt16()
-{
+    // 59.5, 58.5, 62.5, -2.5, -3.5, -3.5 and 387.1.
+    const int ratios[][3] = {{595, 10, 60}, {585, 10, 58}, {12000, 192, 62}, {-25, 10, -2},
+                             {-35, 10, -4}, {7, -2, -4},   {12000, 31, 387}};
+    for (const auto& [numerator, denominator, quotient] : ratios)
+        QCOMPARE(roundHalfEvenRatio(numerator, denominator), quotient);
     QCOMPARE(saturateInt16(32767), qint16(32767));
     QCOMPARE(saturateInt16(32768), qint16(32767));
     QCOMPARE(saturateInt16(-32768), qint16(-32768));
@@ -87,88 +66,61 @@ void TestCommon::saturatesToInt16()
 
 void TestCommon::cp1252KeepsAccentsAsSingleBytes()
 {
-    const QString text = QStringLiteral("Cardíaca º ¿Sí? €");
+    const QString text = u"Cardíaca º ¿Sí? €"_s;
     const QByteArray bytes = cp1252::encode(text);
     QCOMPARE(bytes.size(), text.size());
     QCOMPARE(static_cast<unsigned char>(bytes[4]), 0xEDu); // í
     QCOMPARE(static_cast<unsigned char>(bytes[bytes.size() - 1]), 0x80u);
     QCOMPARE(cp1252::decode(bytes), text);
-    QCOMPARE(cp1252::encode(QStringLiteral("ж")), QByteArray("?"));
-}
-
-void TestCommon::cp1252RoundTripsEveryByte()
-{
+    QCOMPARE(cp1252::encode(u"ж"_s), QByteArray("?"));
     QByteArray all;
     for (int b = 0; b < 256; ++b)
         all.append(static_cast<char>(b));
     QCOMPARE(cp1252::encode(cp1252::decode(all)), all);
 }
 
-void TestCommon::stringFieldIsLengthPlusFixedBytes()
+void TestCommon::fieldsAreLittleEndianWithCountedStrings()
 {
     QByteArray data;
     QBuffer buf(&data);
     buf.open(QIODevice::WriteOnly);
-    LeWriter(buf, QStringLiteral("x")).str(QStringLiteral("Peña"), 10);
-    QCOMPARE(data.size(), 11);
-    QCOMPARE(data.at(0), char(4));
-    QCOMPARE(data.mid(1, 4), QByteArray("Pe\xf1"
-                                        "a"));
-    QCOMPARE(data.mid(5), QByteArray(6, '\0'));
-
-    buf.close();
-    buf.open(QIODevice::ReadOnly);
-    QCOMPARE(LeReader(buf, QStringLiteral("x")).str(10), QStringLiteral("Peña"));
-}
-
-void TestCommon::stringFieldClipsLongTextAndBadLengths()
-{
-    QCOMPARE(encodeString(QStringLiteral("ABCDEFGHIJKL"), 5), QByteArray("\x05"
-                                                                         "ABCDE"));
-    // A length byte beyond the field (a damaged file) reads only the field.
-    QByteArray bad("\xff"
-                   "ABC",
-                   4);
-    QBuffer buf(&bad);
-    buf.open(QIODevice::ReadOnly);
-    QCOMPARE(LeReader(buf, QStringLiteral("x")).str(3), QStringLiteral("ABC"));
-}
-
-void TestCommon::integersAreLittleEndian()
-{
-    QByteArray data;
-    QBuffer buf(&data);
-    buf.open(QIODevice::WriteOnly);
-    LeWriter w(buf, QStringLiteral("x"));
+    LeWriter w(buf, u"x"_s);
     w.i32(-2);
     w.i16(0x1234);
     w.f32(-1000.0f);
     w.u8(200);
-    QCOMPARE(data.toHex(), QByteArray("feffffff"
-                                      "3412"
-                                      "00007ac4"
-                                      "c8"));
+    w.str(u"Peña"_s, 10); // length byte, then the whole field
+    QCOMPARE(data.toHex(), QByteArray("feffffff3412"
+                                      "00007ac4c8"
+                                      "045065f161000000000000"));
     buf.close();
     buf.open(QIODevice::ReadOnly);
-    LeReader r(buf, QStringLiteral("x"));
+    LeReader r(buf, u"x"_s);
     QCOMPARE(r.i32(), -2);
     QCOMPARE(r.i16(), qint16(0x1234));
     QCOMPARE(r.f32(), -1000.0f);
     QCOMPARE(r.u8(), quint8(200));
+    QCOMPARE(r.str(10), u"Peña"_s);
+    QCOMPARE(encodeString(u"ABCDEFGHIJKL"_s, 5), QByteArray("\x05"
+                                                            "ABCDE"));
 }
 
-void TestCommon::shortReadThrowsNamingTheFile()
+void TestCommon::damagedFieldsReadNoFurtherThanTheirBytes()
 {
-    QByteArray data("\x01\x02", 2);
+    // A length byte beyond its field reads only the field; a short read throws naming the file.
+    QByteArray data("\xff"
+                    "ABC\x01\x02",
+                    6);
     QBuffer buf(&data);
     buf.open(QIODevice::ReadOnly);
-    LeReader r(buf, QStringLiteral("/tmp/00000001.DAT"));
+    LeReader r(buf, u"/tmp/00000001.DAT"_s);
+    QCOMPARE(r.str(3), u"ABC"_s);
     try {
         r.i32();
         QFAIL("a short read must throw");
     } catch (const FileError& e) {
-        QVERIFY(e.message().contains(QStringLiteral("00000001.DAT")));
-        QCOMPARE(e.operation(), QStringLiteral("lectura"));
+        QVERIFY(e.message().contains(u"00000001.DAT"_s));
+        QCOMPARE(e.operation(), u"lectura"_s);
     }
 }
 
@@ -177,17 +129,16 @@ void TestCommon::pictures_data()
     QTest::addColumn<double>("value");
     QTest::addColumn<QString>("picture");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("slope 00.0") << 5.5 << QStringLiteral("00.0") << QStringLiteral("05.5");
-    QTest::newRow("load 00.0") << 100.0 << QStringLiteral("00.0") << QStringLiteral("100.0");
-    QTest::newRow("load 0000.0") << 25.0 << QStringLiteral("0000.0") << QStringLiteral("0025.0");
-    QTest::newRow("speed ##0.0") << 2.7 << QStringLiteral("##0.0") << QStringLiteral("2.7");
-    QTest::newRow("zero ##0.0") << 0.0 << QStringLiteral("##0.0") << QStringLiteral("0.0");
+    QTest::newRow("slope 00.0") << 5.5 << u"00.0"_s << u"05.5"_s;
+    QTest::newRow("load 00.0") << 100.0 << u"00.0"_s << u"100.0"_s;
+    QTest::newRow("speed ##0.0") << 2.7 << u"##0.0"_s << u"2.7"_s;
+    QTest::newRow("zero ##0.0") << 0.0 << u"##0.0"_s << u"0.0"_s;
     // A displayed tie rounds away from zero, as the printed tables always did.
-    QTest::newRow("#0.0 tie") << 0.25 << QStringLiteral("#0.0") << QStringLiteral("0.3");
-    QTest::newRow("#0.0 below one") << 0.04 << QStringLiteral("#0.0") << QStringLiteral("0.0");
-    QTest::newRow("negative") << -1.25 << QStringLiteral("0.00") << QStringLiteral("-1.25");
-    QTest::newRow("negative zero") << -0.01 << QStringLiteral("0.0") << QStringLiteral("0.0");
-    QTest::newRow("no decimals") << 7.0 << QStringLiteral("000") << QStringLiteral("007");
+    QTest::newRow("#0.0 tie") << 0.25 << u"#0.0"_s << u"0.3"_s;
+    QTest::newRow("#0.0 below one") << 0.04 << u"#0.0"_s << u"0.0"_s;
+    QTest::newRow("negative") << -1.25 << u"0.00"_s << u"-1.25"_s;
+    QTest::newRow("negative zero") << -0.01 << u"0.0"_s << u"0.0"_s;
+    QTest::newRow("no decimals") << 7.0 << u"000"_s << u"007"_s;
 }
 
 void TestCommon::pictures()
@@ -202,12 +153,12 @@ void TestCommon::parsesWithPointWhateverTheLocale()
 {
     QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
     double d = 0;
-    QVERIFY(parseDecimal(QStringLiteral("2.5"), d));
+    QVERIFY(parseDecimal(u"2.5"_s, d));
     QCOMPARE(d, 2.5);
-    QVERIFY(!parseDecimal(QStringLiteral("2,5"), d));
+    QVERIFY(!parseDecimal(u"2,5"_s, d));
     int i = 0;
-    QVERIFY(!parseInteger(QStringLiteral("12a"), i));
-    QVERIFY(parseInteger(QStringLiteral(" 120 "), i));
+    QVERIFY(!parseInteger(u"12a"_s, i));
+    QVERIFY(parseInteger(u" 120 "_s, i));
     QCOMPARE(i, 120);
     QLocale::setDefault(QLocale::c());
 }
@@ -216,15 +167,15 @@ void TestCommon::plainFileNames_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("plain");
-    QTest::newRow("study") << QStringLiteral("0012_003.est") << true;
-    QTest::newRow("protocol with blank") << QStringLiteral("BRUCE MODIFICADO.pro") << true;
+    QTest::newRow("study") << u"0012_003.est"_s << true;
+    QTest::newRow("protocol with blank") << u"BRUCE MODIFICADO.pro"_s << true;
     QTest::newRow("empty") << QString() << false;
-    QTest::newRow("dot dot") << QStringLiteral("..") << false;
-    QTest::newRow("parent") << QStringLiteral("../etc/passwd") << false;
-    QTest::newRow("backslash") << QStringLiteral("C:\\ERGO\\x.est") << false;
-    QTest::newRow("slash") << QStringLiteral("/etc/passwd") << false;
-    QTest::newRow("control") << QStringLiteral("a\nb") << false;
-    QTest::newRow("star") << QStringLiteral("*.DAT") << false;
+    QTest::newRow("dot dot") << u".."_s << false;
+    QTest::newRow("parent") << u"../etc/passwd"_s << false;
+    QTest::newRow("backslash") << u"C:\\ERGO\\x.est"_s << false;
+    QTest::newRow("slash") << u"/etc/passwd"_s << false;
+    QTest::newRow("control") << u"a\nb"_s << false;
+    QTest::newRow("star") << u"*.DAT"_s << false;
 }
 
 void TestCommon::plainFileNames()
@@ -238,18 +189,13 @@ void TestCommon::patternsIgnoreCase()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    for (const char* n : {"00000001.DAT", "00000002.dat", "BRUCE.pro", "notes.txt"}) {
-        QFile f(dir.filePath(QLatin1String(n)));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-    }
+    for (const char* n : {"00000001.DAT", "00000002.dat", "BRUCE.pro", "notes.txt"})
+        test::writeFile(dir.filePath(QLatin1String(n)), {});
     const QDir d(dir.path());
-    QCOMPARE(listMatching(d, QStringLiteral("*.DAT")),
-             QStringList({QStringLiteral("00000001.DAT"), QStringLiteral("00000002.dat")}));
-    QCOMPARE(listMatching(d, QStringLiteral("*.PRO")), QStringList({QStringLiteral("BRUCE.pro")}));
-    QCOMPARE(QFileInfo(resolveCaseInsensitive(d, QStringLiteral("bruce.PRO"))).fileName(),
-             QStringLiteral("BRUCE.pro"));
-    QCOMPARE(QFileInfo(resolveCaseInsensitive(d, QStringLiteral("missing.pro"))).fileName(),
-             QStringLiteral("missing.pro"));
+    QCOMPARE(listMatching(d, u"*.DAT"_s), QStringList({u"00000001.DAT"_s, u"00000002.dat"_s}));
+    QCOMPARE(listMatching(d, u"*.PRO"_s), QStringList({u"BRUCE.pro"_s}));
+    QCOMPARE(QFileInfo(resolveCaseInsensitive(d, u"bruce.PRO"_s)).fileName(), u"BRUCE.pro"_s);
+    QCOMPARE(QFileInfo(resolveCaseInsensitive(d, u"missing.pro"_s)).fileName(), u"missing.pro"_s);
 }
 
 QTEST_GUILESS_MAIN(TestCommon)

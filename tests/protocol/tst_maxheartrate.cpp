@@ -4,6 +4,7 @@
 #include <QTest>
 
 using namespace esf;
+using namespace Qt::StringLiterals;
 
 class TestMaxHeartRate : public QObject {
     Q_OBJECT
@@ -51,22 +52,13 @@ void TestMaxHeartRate::robinsonTableAtItsBoundaries_data()
     QTest::addColumn<int>("age");
     QTest::addColumn<int>("male");
     QTest::addColumn<int>("female");
-    QTest::newRow("4") << 4 << 182 << 182;
-    QTest::newRow("0") << 0 << 182 << 182;
-    QTest::newRow("5") << 5 << 182 << 182;
-    QTest::newRow("7") << 7 << 182 << 182;
-    QTest::newRow("8") << 8 << 199 << 199;
-    QTest::newRow("10") << 10 << 200 << 194;
-    QTest::newRow("26") << 26 << 192 << 186;
-    QTest::newRow("43") << 43 << 182 << 177;
-    QTest::newRow("56") << 56 << 175 << 171;
-    QTest::newRow("68") << 68 << 168 << 165;
-    QTest::newRow("69") << 69 << 166 << 166;
-    QTest::newRow("72") << 72 << 166 << 166;
-    QTest::newRow("73") << 73 << 147 << 147;
-    QTest::newRow("76") << 76 << 147 << 147;
-    QTest::newRow("77") << 77 << 147 << 147;
-    QTest::newRow("120") << 120 << 147 << 147;
+    // Age, then the rate for a man and for a woman, either side of each step of the table.
+    const int rows[][3] = {{0, 182, 182},  {4, 182, 182},  {5, 182, 182},  {7, 182, 182},
+                           {8, 199, 199},  {10, 200, 194}, {26, 192, 186}, {43, 182, 177},
+                           {56, 175, 171}, {68, 168, 165}, {69, 166, 166}, {72, 166, 166},
+                           {73, 147, 147}, {76, 147, 147}, {77, 147, 147}, {120, 147, 147}};
+    for (const auto& [age, male, female] : rows)
+        QTest::addRow("%d", age) << age << male << female;
 }
 
 void TestMaxHeartRate::robinsonTableAtItsBoundaries()
@@ -81,7 +73,7 @@ void TestMaxHeartRate::robinsonTableAtItsBoundaries()
 void TestMaxHeartRate::idlePanelShowsTheFirstStage()
 {
     ProtocolRecord p;
-    p.name = QStringLiteral("BRUCE");
+    p.name = u"BRUCE"_s;
     p.stageCount = 2;
     p.device = Device::Cinta;
     p.stages[0] = {1, StageType::Basal, 180, 0.0f, 10.0f, 2.7f};
@@ -92,11 +84,11 @@ void TestMaxHeartRate::idlePanelShowsTheFirstStage()
     QCOMPARE(run.currentStage, 1);
     QCOMPARE(run.stageRemaining, 180);
     const StagePanel idle = stagePanel(run, p, false);
-    QCOMPARE(idle.stageLabel, QStringLiteral("Prot. detenido"));
-    QCOMPARE(idle.typeText.value(), QStringLiteral("Basal"));
-    QCOMPARE(idle.loadCaption.value(), QStringLiteral("Velocidad"));
-    QCOMPARE(idle.loadText.value(), QStringLiteral("2.7"));
-    QCOMPARE(idle.slopeText.value(), QStringLiteral("10.0"));
+    QCOMPARE(idle.stageLabel, u"Prot. detenido"_s);
+    QCOMPARE(idle.typeText.value(), u"Basal"_s);
+    QCOMPARE(idle.loadCaption.value(), u"Velocidad"_s);
+    QCOMPARE(idle.loadText.value(), u"2.7"_s);
+    QCOMPARE(idle.slopeText.value(), u"10.0"_s);
     QCOMPARE(idle.progress, 100);
 
     run.stageRemaining = 45; // a quarter left, 25.0 exactly
@@ -107,7 +99,7 @@ void TestMaxHeartRate::idlePanelShowsTheFirstStage()
     run.stageRemaining = 7; // 17.5
     QCOMPARE(stagePanel(run, p, true).progress, 18);
     p.stages[0].duration = 180;
-    QCOMPARE(stagePanel(run, p, true).stageLabel, QStringLiteral("Etapa nº 1"));
+    QCOMPARE(stagePanel(run, p, true).stageLabel, u"Etapa nº 1"_s);
     run.currentStage = 2; // no duration: empty bar, warning colour cleared
     QCOMPARE(stagePanel(run, p, true).progress, 0);
     QVERIFY(stagePanel(run, p, true).gaugeToNavy);
@@ -116,9 +108,9 @@ void TestMaxHeartRate::idlePanelShowsTheFirstStage()
     p.stages[0].load = 25.0f;
     run.currentStage = 1;
     const StagePanel bike = stagePanel(run, p, false);
-    QCOMPARE(bike.loadCaption.value(), QStringLiteral("Carga"));
-    QCOMPARE(bike.loadText.value(), QStringLiteral("25.0"));
-    QCOMPARE(bike.slopeText.value(), QStringLiteral("----"));
+    QCOMPARE(bike.loadCaption.value(), u"Carga"_s);
+    QCOMPARE(bike.loadText.value(), u"25.0"_s);
+    QCOMPARE(bike.slopeText.value(), u"----"_s);
     QCOMPARE(bike.slopeEnabled.value(), false);
 }
 
@@ -138,12 +130,12 @@ void TestMaxHeartRate::panelKeepsTextsForUnknownTypeAndDevice()
     StudySession session;
     run.printSelection.set(3);
     session.newStudyPending = true;
-    session.studyFileName = QStringLiteral("0001_001.est");
-    session.patientFile = QStringLiteral("00000001.DAT");
+    session.studyFileName = u"0001_001.est"_s;
+    session.patientFile = u"00000001.DAT"_s;
     resetStudyState(run, session);
     QVERIFY(run.printSelection.none() && !session.newStudyPending);
     QVERIFY(session.studyFileName.isEmpty());
-    QCOMPARE(session.patientFile, QStringLiteral("00000001.DAT")); // the patient stays
+    QCOMPARE(session.patientFile, u"00000001.DAT"_s); // the patient stays
     QCOMPARE(run.currentStage, 1);
 }
 

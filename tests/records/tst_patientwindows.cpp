@@ -1,17 +1,12 @@
+#include "TestSupport.h"
 #include "records/TAbrirPacfrm.h"
 #include "records/TPacfrm.h"
 
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 
 using namespace esf;
+using namespace esf::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -19,51 +14,21 @@ const QDate kToday(2009, 12, 29);
 
 PatientData sample()
 {
-    return {QStringLiteral("María José"), QStringLiteral("Peña"), 163, QStringLiteral("05/11/1958"),
-            0};
-}
-
-// Runs step while the dialog is up, then closes it so a failed check never leaves the
-// test waiting on a modal loop.
-void whileOpen(QDialog& dlg, std::function<void()> step)
-{
-    QTimer::singleShot(0, &dlg, [&dlg, step] {
-        dlg.activateWindow();
-        (void)QTest::qWaitForWindowActive(&dlg);
-        step();
-        if (dlg.isVisible())
-            dlg.reject();
-    });
-}
-
-// keyClicks takes ASCII only; accented letters arrive as the text of an unknown key, as
-// an input method delivers them.
-void type(QWidget* w, const QString& text)
-{
-    for (QChar c : text)
-        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    return {u"María José"_s, u"Peña"_s, 163, u"05/11/1958"_s, 0};
 }
 
 // Patients from the fixture, each with its own surname.
 QDir patients(const QTemporaryDir& tmp, const QList<std::pair<QString, QByteArray>>& files)
 {
-    QFile fixture(QStringLiteral(ESF_TEST_DATA "/patient-accented.DAT"));
-    const QByteArray bytes = fixture.open(QIODevice::ReadOnly) ? fixture.readAll() : QByteArray();
-    for (const auto& [name, surname] : files) {
-        QByteArray b = bytes;
-        if (!surname.isEmpty())
-            b.replace(31, surname.size(), surname);
-        QFile f(tmp.filePath(name));
-        if (f.open(QIODevice::WriteOnly))
-            f.write(b);
-    }
+    const QByteArray bytes = readFile(QStringLiteral(ESF_TEST_DATA "/patient-accented.DAT"));
+    for (const auto& [name, surname] : files)
+        writeFile(tmp.filePath(name), QByteArray(bytes).replace(31, surname.size(), surname));
     return QDir(tmp.path());
 }
 
 QString line(const QString& names, int count, const QString& file)
 {
-    return names + QStringLiteral("   ") + QString::number(count) + QString(61, u' ') +
-           QLatin1Char('@') + file;
+    return names + u"   "_s + QString::number(count) + QString(61, u' ') + QLatin1Char('@') + file;
 }
 
 } // namespace
@@ -71,7 +36,6 @@ QString line(const QString& names, int count, const QString& file)
 class TestPatientWindows : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void fieldsAreFoundByTheirCaptions();
     void newModeStartsEmptyAndFillsTheRecord();
     void editModeShowsTheRecordAndCancelKeepsIt();
     void birthDateKeepsTheFocus_data();
@@ -80,47 +44,33 @@ private Q_SLOTS:
     void chooserListsBySurnameAndChooses();
 };
 
-void TestPatientWindows::fieldsAreFoundByTheirCaptions()
-{
-    TPacfrm dlg([] { return kToday; });
-    QVERIFY(!(dlg.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint)));
-    QHash<QWidget*, QString> captions;
-    for (QLabel* l : dlg.findChildren<QLabel*>())
-        captions.insert(l->buddy(), l->text());
-    for (QLineEdit* edit : {dlg.NombreEd, dlg.ApellidoEd, dlg.FNacMsk, dlg.AlturaMsk}) {
-        QCOMPARE(captions.value(edit), edit->accessibleName());
-        QCOMPARE(dlg.findChild<QLineEdit*>(edit->objectName()), edit);
-    }
-    QCOMPARE(dlg.FNacMsk->accessibleName(), QStringLiteral("Fecha de Nacimiento:"));
-}
-
 void TestPatientWindows::newModeStartsEmptyAndFillsTheRecord()
 {
     TPacfrm dlg([] { return kToday; });
+    QCOMPARE(dlg.FNacMsk->accessibleName(), u"Fecha de Nacimiento:"_s);
     PatientData d = sample();
     d.sex = 1;
-    whileOpen(dlg, [&] { dlg.OkBtn->click(); });
+    whileShown(dlg, [&] { dlg.OkBtn->click(); });
     QVERIFY(!dlg.EditPatient(d, true)); // leaves filled fields and Masculino behind
 
-    const QString name35 = QStringLiteral("Ñ").repeated(35);
+    const QString name35 = u"Ñ"_s.repeated(35);
     bool startedEmpty = false;
-    whileOpen(dlg, [&] {
-        startedEmpty = dlg.windowTitle() == QStringLiteral("Ingreso Paciente Nuevo") &&
+    whileShown(dlg, [&] {
+        startedEmpty = dlg.windowTitle() == u"Ingreso Paciente Nuevo"_s &&
                        dlg.NombreEd->text().isEmpty() && dlg.ApellidoEd->text().isEmpty() &&
-                       dlg.FNacMsk->displayText() == QStringLiteral("  /  /    ") &&
+                       dlg.FNacMsk->displayText() == u"  /  /    "_s &&
                        dlg.AlturaMsk->text().isEmpty() && !dlg.Masculinoslc->isChecked() &&
                        !dlg.Femeninoslc->isChecked() && dlg.NombreEd->hasFocus();
-        type(dlg.NombreEd, name35);
-        type(dlg.ApellidoEd, QStringLiteral("Ibáñez"));
-        QTest::keyClicks(dlg.FNacMsk, QStringLiteral("28121999"));
-        QTest::keyClicks(dlg.AlturaMsk, QStringLiteral("254"));
+        typeText(dlg.NombreEd, name35);
+        typeText(dlg.ApellidoEd, u"Ibáñez"_s);
+        QTest::keyClicks(dlg.FNacMsk, u"28121999"_s);
+        QTest::keyClicks(dlg.AlturaMsk, u"254"_s);
         QTest::mouseClick(dlg.Masculinoslc, Qt::LeftButton);
         QTest::mouseClick(dlg.OkBtn, Qt::LeftButton);
     });
     QVERIFY(!dlg.EditPatient(d, false));
     QVERIFY(startedEmpty);
-    QCOMPARE(d, (PatientData{name35.left(30), QStringLiteral("Ibáñez"), 254,
-                             QStringLiteral("28/12/1999"), 1}));
+    QCOMPARE(d, (PatientData{name35.left(30), u"Ibáñez"_s, 254, u"28/12/1999"_s, 1}));
 }
 
 void TestPatientWindows::editModeShowsTheRecordAndCancelKeepsIt()
@@ -128,24 +78,17 @@ void TestPatientWindows::editModeShowsTheRecordAndCancelKeepsIt()
     TPacfrm dlg([] { return kToday; });
     PatientData d = sample();
     bool shown = false;
-    whileOpen(dlg, [&] {
-        shown = dlg.windowTitle() == QStringLiteral("Corregir Datos de Paciente") &&
+    whileShown(dlg, [&] {
+        shown = dlg.windowTitle() == u"Corregir Datos de Paciente"_s &&
                 dlg.NombreEd->text() == d.firstName && dlg.ApellidoEd->text() == d.surname &&
                 dlg.FNacMsk->displayText() == d.birthDate && dlg.AlturaMsk->text() == u"163" &&
                 dlg.Femeninoslc->isChecked() && !dlg.Masculinoslc->isChecked();
-        QTest::keyClicks(dlg.NombreEd, QStringLiteral("zzz"));
+        QTest::keyClicks(dlg.NombreEd, u"zzz"_s);
         QTest::mouseClick(dlg.Masculinoslc, Qt::LeftButton);
         QTest::mouseClick(dlg.CancelarBtn, Qt::LeftButton);
     });
     QVERIFY(dlg.EditPatient(d, true));
     QVERIFY(shown);
-    QCOMPARE(d, sample());
-
-    whileOpen(dlg, [&] {
-        QTest::keyClicks(dlg.NombreEd, QStringLiteral("zzz"));
-        QTest::keyClick(&dlg, Qt::Key_Escape);
-    });
-    QVERIFY(dlg.EditPatient(d, true));
     QCOMPARE(d, sample());
 }
 
@@ -154,11 +97,11 @@ void TestPatientWindows::birthDateKeepsTheFocus_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("kept");
     QTest::newRow("untouched mask") << QString() << true;
-    QTest::newRow("today") << QStringLiteral("29122009") << true;
-    QTest::newRow("tomorrow") << QStringLiteral("30122009") << true;
-    QTest::newRow("no such day") << QStringLiteral("30021990") << true;
-    QTest::newRow("incomplete") << QStringLiteral("0101199") << true;
-    QTest::newRow("yesterday") << QStringLiteral("28122009") << false;
+    QTest::newRow("today") << u"29122009"_s << true;
+    QTest::newRow("tomorrow") << u"30122009"_s << true;
+    QTest::newRow("no such day") << u"30021990"_s << true;
+    QTest::newRow("incomplete") << u"0101199"_s << true;
+    QTest::newRow("yesterday") << u"28122009"_s << false;
 }
 
 // Leaving the field, and Ok, both send the focus back while the date is not acceptable.
@@ -170,7 +113,7 @@ void TestPatientWindows::birthDateKeepsTheFocus()
     PatientData d = sample();
     bool focusAfterTab = false;
     bool focusAfterOk = false;
-    whileOpen(dlg, [&] {
+    whileShown(dlg, [&] {
         dlg.FNacMsk->setFocus();
         QTest::keyClicks(dlg.FNacMsk, typed);
         QTest::keyClick(dlg.FNacMsk, Qt::Key_Tab);
@@ -192,14 +135,14 @@ void TestPatientWindows::heightAbove254IsRefusedInTheDialog()
     TPacfrm dlg([] { return kToday; });
     PatientData d = sample();
     bool refused = false;
-    whileOpen(dlg, [&] {
+    whileShown(dlg, [&] {
         dlg.AlturaMsk->clear();
-        QTest::keyClicks(dlg.AlturaMsk, QStringLiteral("255"));
+        QTest::keyClicks(dlg.AlturaMsk, u"255"_s);
         QTest::mouseClick(dlg.OkBtn, Qt::LeftButton);
         QCoreApplication::processEvents();
         refused = dlg.isVisible() && dlg.AlturaMsk->hasFocus() && d == sample();
         dlg.AlturaMsk->clear();
-        QTest::keyClicks(dlg.AlturaMsk, QStringLiteral("99"));
+        QTest::keyClicks(dlg.AlturaMsk, u"99"_s);
         QTest::mouseClick(dlg.OkBtn, Qt::LeftButton);
     });
     QVERIFY(!dlg.EditPatient(d, true));
@@ -212,56 +155,52 @@ void TestPatientWindows::heightAbove254IsRefusedInTheDialog()
 void TestPatientWindows::chooserListsBySurnameAndChooses()
 {
     QTemporaryDir tmp;
-    const QDir dir = patients(tmp, {{QStringLiteral("00000001.DAT"), {}},
-                                    {QStringLiteral("00000002.DAT"), "\x05Zapa\xe1"},
-                                    {QStringLiteral("00000003.dat"), "\x07\xc1lvarez"},
-                                    {QStringLiteral("00000005.DAT"), {}}});
-    QVERIFY(QFile::resize(dir.filePath(QStringLiteral("00000005.DAT")), kPatientHeaderSize - 1));
+    const QDir dir = patients(tmp, {{u"00000001.DAT"_s, {}},
+                                    {u"00000002.DAT"_s, "\x05Zapa\xe1"},
+                                    {u"00000003.dat"_s, "\x07\xc1lvarez"},
+                                    {u"00000005.DAT"_s, {}}});
+    QVERIFY(QFile::resize(dir.filePath(u"00000005.DAT"_s), kPatientHeaderSize - 1));
     TAbrirPacfrm dlg;
     QStringList items;
     QString title;
-    whileOpen(dlg, [&] {
+    whileShown(dlg, [&] {
         title = dlg.windowTitle();
-        for (int i = 0; i < dlg.ListPac->count(); ++i)
-            items << dlg.ListPac->item(i)->text();
+        items = itemTexts(dlg.ListPac);
         dlg.ListPac->setCurrentRow(0);
         dlg.OKBtn->click();
     });
     PatientListing chosen;
-    QVERIFY(dlg.ChoosePatient(QStringLiteral("Elegir paciente a borrar"), dir, chosen));
-    QCOMPARE(title, QStringLiteral("Elegir paciente a borrar"));
-    const QString first = QStringLiteral(", María José");
-    QCOMPARE(items,
-             QStringList(
-                 {line(QStringLiteral("Álvarez") + first, 2, QStringLiteral("00000003.dat")),
-                  line(QStringLiteral("Peña Ibáñez") + first, 2, QStringLiteral("00000001.DAT")),
-                  line(QStringLiteral("Peña Ibáñez") + first + QStringLiteral("[Archivo Corrupto]"),
-                       0, QStringLiteral("00000005.DAT")),
-                  line(QStringLiteral("Zapaá") + first, 2, QStringLiteral("00000002.DAT"))}));
-    QCOMPARE(chosen.fileName, QStringLiteral("00000003.dat"));
-    QCOMPARE(chosen.header.data.surname, QStringLiteral("Álvarez"));
+    QVERIFY(dlg.ChoosePatient(u"Elegir paciente a borrar"_s, dir, chosen));
+    QCOMPARE(title, u"Elegir paciente a borrar"_s);
+    const QString first = u", María José"_s;
+    QCOMPARE(items, QStringList({line(u"Álvarez"_s + first, 2, u"00000003.dat"_s),
+                                 line(u"Peña Ibáñez"_s + first, 2, u"00000001.DAT"_s),
+                                 line(u"Peña Ibáñez"_s + first + u"[Archivo Corrupto]"_s, 0,
+                                      u"00000005.DAT"_s),
+                                 line(u"Zapaá"_s + first, 2, u"00000002.DAT"_s)}));
+    QCOMPARE(chosen.fileName, u"00000003.dat"_s);
+    QCOMPARE(chosen.header.data.surname, u"Álvarez"_s);
 
-    whileOpen(dlg, [&] {
+    whileShown(dlg, [&] {
         const QPoint at = dlg.ListPac->visualItemRect(dlg.ListPac->item(3)).center();
         QTest::mouseClick(dlg.ListPac->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(dlg.ListPac->viewport(), Qt::LeftButton, {}, at);
     });
-    QVERIFY(dlg.ChoosePatient(QStringLiteral("Elegir paciente"), dir, chosen));
-    QCOMPARE(chosen.fileName, QStringLiteral("00000002.DAT"));
+    QVERIFY(dlg.ChoosePatient(u"Elegir paciente"_s, dir, chosen));
+    QCOMPARE(chosen.fileName, u"00000002.DAT"_s);
 
     // The corrupt line, OK with nothing selected, and Cancel choose nothing.
     for (int row : {2, -1, 0}) {
-        whileOpen(dlg, [&] {
+        whileShown(dlg, [&] {
             dlg.ListPac->setCurrentRow(row);
             (row == 0 ? dlg.CancelBtn : dlg.OKBtn)->click();
         });
-        QVERIFY(!dlg.ChoosePatient(QStringLiteral("Elegir paciente"), dir, chosen));
+        QVERIFY(!dlg.ChoosePatient(u"Elegir paciente"_s, dir, chosen));
     }
-    QCOMPARE(chosen.fileName, QStringLiteral("00000002.DAT"));
+    QCOMPARE(chosen.fileName, u"00000002.DAT"_s);
     QVERIFY(dlg.listingError().isEmpty());
 
-    QVERIFY(!dlg.ChoosePatient(QStringLiteral("Elegir paciente"),
-                               QDir(tmp.filePath(QStringLiteral("missing"))), chosen));
+    QVERIFY(!dlg.ChoosePatient(u"Elegir paciente"_s, QDir(tmp.filePath(u"missing"_s)), chosen));
     QVERIFY(!dlg.isVisible());
     QVERIFY(!dlg.listingError().isEmpty());
 }

@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "common/BinaryIO.h"
 #include "common/FileError.h"
 #include "common/Version.h"
@@ -5,34 +6,20 @@
 #include "records/StudyFile.h"
 
 #include <QBuffer>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
 
 using namespace esf;
+using namespace esf::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 const QDate kToday(2007, 3, 5);
 const QString kNew = kSoftwareVersion;
-const QString kOld = QStringLiteral("2007.1.0"); // records without ST levels
+const QString kOld = u"2007.1.0"_s; // records without ST levels
 
 QString s(const char* text)
 {
     return QString::fromUtf8(text);
-}
-
-QByteArray get(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void put(const QString& path, const QByteArray& bytes, bool append = false)
-{
-    QFile f(path);
-    QVERIFY(f.open(append ? QIODevice::Append : QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
 }
 
 // Every field distinct per seed, so a record read from the wrong place cannot pass.
@@ -92,9 +79,9 @@ void patient(const QString& path, std::uint8_t count, const QList<QStringList>& 
     QFile::remove(path);
     writePatientHeader(path, {s("Ana"), s("Núñez"), 160, s("01/02/1950"), 0}, count);
     for (const QStringList& e : entries) {
-        put(path, encodeString(e[0], 12), true);
+        appendFile(path, encodeString(e[0], 12));
         if (e.size() > 1)
-            put(path, encodeString(e[1], 10), true);
+            appendFile(path, encodeString(e[1], 10));
     }
 }
 
@@ -184,7 +171,7 @@ void TestStudyFile::oldHeaderIsConverted()
     QCOMPARE(h.size(), kProtocolRecordSize);
 
     const QString path = m_tmp.filePath(s("old.est"));
-    put(path, h + encode(record(1), false));
+    writeFile(path, h + encode(record(1), false));
     const StudyRead old = readStudyRecord(path, 1, s("2004.1.0"));
     QVERIFY(!old.error && old.atEnd);
     QCOMPARE(old.protocol.name, s("Old"));
@@ -203,7 +190,7 @@ void TestStudyFile::studyLifecycle()
     const QDir dir(tmp.path());
     const QString pat = dir.filePath(s("00000012.DAT"));
     patient(pat, 2, {{s("0012_001.est"), s("01/01/2007")}});
-    put(pat, "torn", true); // an entry cut short must not shift the new one
+    appendFile(pat, "torn"); // an entry cut short must not shift the new one
     StudySession session{s("00000012.DAT"), 2, kNew, true, {}, {}};
     const auto save = [&](int seed) {
         saveStageRecord(dir, session, protocol(), record(seed), kToday.addDays(seed - 1));
@@ -214,8 +201,8 @@ void TestStudyFile::studyLifecycle()
     QCOMPARE(session.studyDate, s("05/03/2007"));
     QVERIFY(!session.newStudyPending);
     const QString study = dir.filePath(session.studyFileName);
-    QCOMPARE(get(study), encodeProtocol(protocol()) + encode(record(1), true));
-    const QByteArray registered = get(pat);
+    QCOMPARE(readFile(study), encodeProtocol(protocol()) + encode(record(1), true));
+    const QByteArray registered = readFile(pat);
     QCOMPARE(registered.size(), kPatientHeaderSize + 2 * kStudyEntrySize);
     QCOMPARE(registered[kPatientHeaderSize - 1], '\2');
     QCOMPARE(readStudyEntries(pat).last(), (StudyEntry{s("0012_002.est"), s("05/03/2007")}));
@@ -237,11 +224,11 @@ void TestStudyFile::studyLifecycle()
 
     for (int seed = 3; seed <= 5; ++seed)
         save(seed);
-    QCOMPARE(get(pat).mid(kPatientHeaderSize), registered.mid(kPatientHeaderSize));
+    QCOMPARE(readFile(pat).mid(kPatientHeaderSize), registered.mid(kPatientHeaderSize));
     QCOMPARE(QFileInfo(study).size(), 120643);
 
     // A power cut inside a record: the reader stops before it, the next save cuts it off.
-    put(study, encode(record(6), true).left(5000), true);
+    appendFile(study, encode(record(6), true).left(5000));
     r = readStudyRecord(study, 6, kNew);
     QVERIFY(r.error && r.recordsRead == 5 && r.record == record(5));
     save(7);
@@ -262,28 +249,28 @@ void TestStudyFile::collidingNameMovesToAFreeNumber()
     QDir dir(m_tmp.filePath(s("clash")));
     QVERIFY(dir.mkpath(s(".")));
     patient(dir.filePath(s("00000012.DAT")), 1, {{s("0012_001.est"), s("01/01/2007")}});
-    put(dir.filePath(s("0012_001.est")), "theirs");
-    put(dir.filePath(s("0012_002.EST")), "theirs too");
-    put(dir.filePath(s("0012_003.inf")), "their report");
+    writeFile(dir.filePath(s("0012_001.est")), "theirs");
+    writeFile(dir.filePath(s("0012_002.EST")), "theirs too");
+    writeFile(dir.filePath(s("0012_003.inf")), "their report");
     const QString mine = dir.filePath(s("00010012.DAT"));
     patient(mine, 1);
     StudySession session{s("00010012.DAT"), 1, kNew, true, {}, {}};
     saveStageRecord(dir, session, protocol(), record(1), kToday);
     QCOMPARE(session.studyFileName, s("0012_004.est"));
     QCOMPARE(readStudyEntries(mine), (QList<StudyEntry>{{s("0012_004.est"), s("05/03/2007")}}));
-    QCOMPARE(get(dir.filePath(s("0012_001.est"))), QByteArray("theirs"));
+    QCOMPARE(readFile(dir.filePath(s("0012_001.est"))), QByteArray("theirs"));
     QCOMPARE(QFileInfo(dir.filePath(s("0012_004.est"))).size(),
              kProtocolRecordSize + kStageRecordSize);
 
     // Every number up to 999 taken: refused before the entry is written.
-    put(dir.filePath(s("0012_999.est")), "x");
+    writeFile(dir.filePath(s("0012_999.est")), "x");
     StudySession full{s("00010012.DAT"), 255, kNew, true, {}, {}};
     for (int n = 255; n < 999; ++n)
-        put(dir.filePath(studyFileName(s("00010012.DAT"), n)), "x");
-    const QByteArray before = get(mine);
+        writeFile(dir.filePath(studyFileName(s("00010012.DAT"), n)), "x");
+    const QByteArray before = readFile(mine);
     QVERIFY_THROWS_EXCEPTION(FileError, saveStageRecord(dir, full, protocol(), record(1), kToday));
     QVERIFY(full.newStudyPending);
-    QCOMPARE(get(mine).size(), before.size());
+    QCOMPARE(readFile(mine).size(), before.size());
 }
 
 void TestStudyFile::rewriteTouchesOnlyTheCorrectedBytes()
@@ -291,18 +278,18 @@ void TestStudyFile::rewriteTouchesOnlyTheCorrectedBytes()
     const QString path = m_tmp.filePath(s("0002_001.est"));
     const QByteArray original =
         encodeProtocol(protocol()) + encode(record(1), true) + encode(record(2), true);
-    put(path, original);
+    writeFile(path, original);
     rewriteStageValues(path, 2, 95, 180, 150, 0);
     QByteArray expected = original;
     const int at = kProtocolRecordSize + kStageRecordSize;
     expected.replace(at + 10, 12, QByteArray::fromHex("5f000000b400000096000000"));
     expected[at + 26] = '\0';
-    QCOMPARE(get(path), expected);
+    QCOMPARE(readFile(path), expected);
     QCOMPARE(readStudyRecord(path, 2, kNew).record.itt(), 27000);
 
     for (int n : {0, 3, -2147483647 - 1})
         QVERIFY_THROWS_EXCEPTION(FileError, rewriteStageValues(path, n, 1, 1, 1, 1));
-    QCOMPARE(get(path), expected);
+    QCOMPARE(readFile(path), expected);
     const QString missing = m_tmp.filePath(s("none.est"));
     QVERIFY_THROWS_EXCEPTION(FileError, rewriteStageValues(missing, 1, 1, 1, 1, 1));
     QVERIFY(!QFile::exists(missing));
@@ -328,7 +315,7 @@ void TestStudyFile::listingMarksBrokenEntries()
     // The count says 3, the file holds one entry: the listing stops at the first gap.
     patient(path, 3, {{s("0003_001.est"), s("12/03/2007")}});
     QCOMPARE(listStudies(path).lines, (QStringList{s("1)-12/03/2007"), s("2)-Archivo corrupto")}));
-    put(path, get(path).left(kPatientHeaderSize - 1));
+    writeFile(path, readFile(path).left(kPatientHeaderSize - 1));
     for (const QString& p : {path, m_tmp.filePath(s("none.DAT"))}) {
         const StudyListing empty = listStudies(p);
         QVERIFY(empty.caption.isEmpty() && empty.lines.isEmpty() && empty.files.isEmpty());

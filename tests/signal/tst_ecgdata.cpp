@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QString kRecording = QStringLiteral(ESF_SOURCE_DIR "/data/ECG-1.ecg");
@@ -68,12 +70,10 @@ QString compareBeats(const std::vector<int>& detected, const std::vector<int>& l
     for (std::size_t i = 0; i < std::min(detected.size(), listed.size()); ++i) {
         const int offset = detected[i] - listed[i];
         if (offset < earliest || offset > latest)
-            return QStringLiteral("beat listed at %1 detected at %2")
-                .arg(listed[i])
-                .arg(detected[i]);
+            return u"beat listed at %1 detected at %2"_s.arg(listed[i]).arg(detected[i]);
     }
     if (detected.size() != listed.size())
-        return QStringLiteral("%1 detections for %2 beats").arg(detected.size()).arg(listed.size());
+        return u"%1 detections for %2 beats"_s.arg(detected.size()).arg(listed.size());
     return {};
 }
 
@@ -139,9 +139,8 @@ void TestEcgData::detectsEveryRecordedBeat()
     QVERIFY(p.refreshRates.size() >= 240);
     for (std::size_t i = 0; i < p.refreshRates.size(); ++i) {
         const int rate = p.refreshRates[i];
-        QVERIFY2(
-            p.refreshFrames[i] < 10 * kFrameRate || (rate >= 65 && rate <= 85),
-            qPrintable(QStringLiteral("%1/min at frame %2").arg(rate).arg(p.refreshFrames[i])));
+        QVERIFY2(p.refreshFrames[i] < 10 * kFrameRate || (rate >= 65 && rate <= 85),
+                 qPrintable(u"%1/min at frame %2"_s.arg(rate).arg(p.refreshFrames[i])));
     }
 }
 
