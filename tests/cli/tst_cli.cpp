@@ -1,7 +1,7 @@
 #include "TestFiles.h"
 #include "app/ZirodIni.h"
-#include "common/BinaryIO.h"
 #include "cli/Cli.h"
+#include "common/BinaryIO.h"
 #include "protocol/ProtocolRecord.h"
 #include "records/PatientFile.h"
 #include "records/StudyFile.h"

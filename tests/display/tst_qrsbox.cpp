@@ -6,7 +6,6 @@
 #include <QTest>
 
 using namespace esf;
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -82,7 +81,7 @@ void TestQrsBox::boxGrid()
             const bool dot = smallDiv > 0 && x % smallDiv == 0 && y % smallDiv == 0;
             const bool line = bigDiv > 0 && x > 0 && x % bigDiv == 0 && y % kGridDotPeriod == 0;
             if (img.pixel(x, y) != (dash || dot || line ? kGridColor : kFace))
-                QFAIL(qPrintable(u"pixel (%1, %2) is wrong"_s.arg(x).arg(y)));
+                QFAIL(qPrintable(QStringLiteral("pixel (%1, %2) is wrong").arg(x).arg(y)));
         }
     }
 }

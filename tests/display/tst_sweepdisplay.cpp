@@ -5,13 +5,12 @@
 #include <cmath>
 
 using namespace esf;
-using namespace Qt::StringLiterals;
 
 namespace {
 
 QString describe(const QImage& img, int x, int y)
 {
-    return u"pixel (%1, %2) is %3"_s.arg(x).arg(y).arg(QColor(img.pixel(x, y)).name());
+    return QStringLiteral("pixel (%1, %2) is %3").arg(x).arg(y).arg(QColor(img.pixel(x, y)).name());
 }
 
 // Green exactly where the grid rules put a pixel, black everywhere else.

@@ -362,9 +362,9 @@ void TestProtocolWindows::viewerColumnsFollowTheDevice_data()
                                << u"2|12.5|0.5|01:15|"_s.split(u'|') << u"Cinta"_s;
     QTest::newRow("bicycle") << 1 << 2 << QStringList{u"Carga [Wats]"_s}
                              << u"2|1250.0|01:15|"_s.split(u'|') << u"Bicicleta"_s;
-    QTest::newRow("no device, damaged count") << -1 << 200 << QStringList()
-                                              << u"15|00:00|Ejercicio"_s.split(u'|')
-                                              << u"Sin dispositivo"_s;
+    QTest::newRow("no device, damaged count")
+        << -1 << 200 << QStringList() << u"15|00:00|Ejercicio"_s.split(u'|')
+        << u"Sin dispositivo"_s;
 }
 
 void TestProtocolWindows::viewerColumnsFollowTheDevice()
