@@ -9,6 +9,7 @@
 #include "records/StudyFile.h"
 #include "records/TAbrirEstfrm.h"
 #include "records/TAbrirPacfrm.h"
+#include "st/TQRSview.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -31,6 +32,7 @@ private Q_SLOTS:
     void refusedStarts();
     void secondStageEndClosesTheWaitingDialog();
     void existingStudyOfAPatientNotOpen();
+    void stMeasuredInTheViewGoesIntoTheNextRecord();
 
 private:
     void saveProtocol(int basal, int exercise, int recovery);
@@ -310,6 +312,30 @@ void TestMainRun::existingStudyOfAPatientNotOpen()
     QCOMPARE(m_w->session().studyFileName, u"0012_001.est"_s);
     QCOMPARE(m_w->statusPanels[4]->text(), u"Fecha: 06/12/2026"_s);
     QVERIFY(!m_w->Guardarmnu->isEnabled());
+}
+
+void TestMainRun::stMeasuredInTheViewGoesIntoTheNextRecord()
+{
+    makeWindow();
+    m_w->Estudionuevomnu->trigger();
+    // One baseline step down on V2 makes its ST level something other than zero.
+    whenShown([this] {
+        TQRSview* v = m_w->QRSview.get();
+        v->UpDownV2Changing(-1);
+        v->Okbtn->click();
+    });
+    m_w->QRSdispDblClick();
+    const std::array<float, 3> st = m_w->currentST();
+    QVERIFY(st[1] != kStNotMeasured);
+    m_w->Guardarmnu->trigger();
+    const StudyRead r = readStudyRecord(path(QStringLiteral("0012_001.est")), 1, kSoftwareVersion);
+    QCOMPARE(r.record.st, st);
+
+    // With "Promediar QRS" off a double click opens nothing and changes nothing.
+    m_w->PromQRSmnu->trigger();
+    m_w->ResetCurrentST();
+    m_w->QRSdispDblClick();
+    QCOMPARE(m_w->currentST()[1], kStNotMeasured);
 }
 
 QTEST_MAIN(TestMainRun)

@@ -1,7 +1,11 @@
 #include "TestSupport.h"
+#include "app/ImageView.h"
 #include "app/TZuvudezidedFrm.h"
 
 #include <QAction>
+#include <QFrame>
+#include <QProgressBar>
+#include <cmath>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -41,6 +45,9 @@ private Q_SLOTS:
     void displayCommandsCycleAndRelabel();
     void averagingMenuFreezesTheBox();
     void gainBytesReachTheAcquisitionUnit();
+    void layoutFollowsTheWindowSize_data();
+    void layoutFollowsTheWindowSize();
+    void unitsComeFromTheGeneralData();
 
 private:
     std::unique_ptr<TZuvudezidedFrm> makeWindow();
@@ -360,6 +367,64 @@ void TestMainWindow::gainBytesReachTheAcquisitionUnit()
     QVERIFY(w->COM2mnu->isChecked());
     QCOMPARE(m_messages->count(u"error"_s), 1);
     QCOMPARE(w->config().portIndex, 1);
+}
+
+void TestMainWindow::layoutFollowsTheWindowSize_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("1920x1080") << QSize(1920, 1080);
+    QTest::newRow("1366x768") << QSize(1366, 768);
+}
+
+void TestMainWindow::layoutFollowsTheWindowSize()
+{
+    QFETCH(QSize, size);
+    auto w = makeWindow();
+    w->resize(size);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    w->FormActivate();
+    const auto round = [](double v) { return static_cast<int>(std::nearbyint(v)); };
+    QCOMPARE(w->ECGBar->width(), 65);
+    QCOMPARE(w->PanelDatos->width(), 140);
+    QCOMPARE(w->FrecBrd->height(), 90);
+    QCOMPARE(w->FrecBrd->width(), 139);
+    // Lead labels at quarters of the column, the heart beside the first lead.
+    const int quarter = w->ECGBar->height() / 4;
+    QCOMPARE(w->DerivLbl1->y(), quarter);
+    QCOMPARE(w->DerivLbl3->y(), 3 * quarter);
+    QCOMPARE(w->heartlbl->y(), w->DerivLbl1->y());
+    // Heart-rate box: fields end at 92 % of the box, the first at 10 % from its top.
+    QCOMPARE(w->FrecMaxTxt->geometry().right() + 1, round(0.92 * 139));
+    QCOMPARE(w->FrecMaxTxt->y(), round(0.1 * 90));
+    QCOMPARE(w->FrecSMaxTxt->geometry().bottom() + 1, round(0.9 * 90));
+    QCOMPARE(w->FrecUnLbl->x(), w->FrecTxt->geometry().right() + 1);
+    // Stage box: labels from 10 %, fields to 95 %, the bar half as high as a field.
+    const int sw = w->TpoEtapabrd->width();
+    QCOMPARE(w->TpoEtapabrd->height(), 150);
+    QCOMPARE(w->CargaLbl->x(), round(0.1 * sw));
+    QCOMPARE(w->TiempoResTxt->geometry().right() + 1, round(0.95 * sw));
+    QCOMPARE(w->PendTxt->y(), w->CargaEtapaTxt->y() + w->CargaEtapaTxt->height() + 3);
+    QCOMPARE(w->TiempoResbar->height(), w->TiempoResTxt->height() / 2);
+    QCOMPARE(w->TiempoResbar->width(), round(0.8 * sw));
+    // The QRS box fills what the boxes above and below leave.
+    QCOMPARE(w->QRSBrd->geometry().bottom() + 1, w->PresBrd->y());
+    // The sweep geometry follows the display's width.
+    QCOMPARE(w->sweep().geometry().bigDiv, w->ECGDisp->width() / 28);
+    QCOMPARE(w->sweep().image().size(), w->ECGDisp->size());
+    QVERIFY(w->statusPanels[3]->width() >= 300);
+}
+
+void TestMainWindow::unitsComeFromTheGeneralData()
+{
+    writeFile(m_dir->filePath(QStringLiteral("Datosgen.txt")),
+              "Clínica\r\n\r\n(   )        \r\n\r\n[Kgm]\r\n[Pa]\r\n[m/s]\r\nlpm\r\n[Grad]\r\n\r\n");
+    auto w = makeWindow();
+    QVERIFY(w->units().rate.isEmpty()); // nothing is read before the first activation
+    w->FormActivate();
+    QCOMPARE(w->units().rate, QStringLiteral("lpm"));
+    QCOMPARE(w->units().load, QStringLiteral("[Kgm]"));
+    QCOMPARE(w->FrecUnLbl->text(), QStringLiteral("lpm"));
 }
 
 QTEST_MAIN(TestMainWindow)

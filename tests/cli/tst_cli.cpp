@@ -158,6 +158,16 @@ void TestCli::dumpShowsConfigurationProtocolAndPatient()
     QCOMPARE(r.json(u"protocolFileName"_s).toString(), u"PRUEBA.pro"_s);
     QCOMPARE(r.json(u"maxHRFormula"_s).toInt(), 6);
 
+    // General data: ten lines in Windows-1252, a short file reads the rest as empty.
+    const QString gen = m_dir.filePath(u"Datosgen.txt"_s);
+    writeFile(gen, "Cl\xednica\r\nSan Mart\xedn 1\r\n(011)12345678\r\nDra. P\xe9rez\r\n[Wats]\r\n");
+    r = runCli(u"dump @"_s, gen);
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.json(u"institution"_s).toString(), u"Clínica"_s);
+    QCOMPARE(r.json(u"physician"_s).toString(), u"Dra. Pérez"_s);
+    QCOMPARE(r.json(u"loadUnit"_s).toString(), u"[Wats]"_s);
+    QCOMPARE(r.json(u"logo"_s).toString(), QString());
+
     ProtocolRecord p;
     p.name = u"PRUEBA"_s;
     p.stageCount = 2;
