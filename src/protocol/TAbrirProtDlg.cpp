@@ -5,6 +5,9 @@
 #include "protocol/ProtocolRecord.h"
 #include "protocol/TVerProtoFrm.h"
 
+#include "app/Controls.h"
+#include "app/ZirodIni.h"
+
 #include <QFile>
 #include <QHBoxLayout>
 #include <QListWidget>
@@ -14,18 +17,7 @@
 namespace esf {
 namespace {
 
-// The configuration keeps the chosen file name in 100 characters.
-constexpr int kProtocolFileNameMax = 100;
 const QString kCorruptMark = QStringLiteral("[Archivo Corrupto] ");
-
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAccessibleName(caption);
-    b->setAutoDefault(false);
-    return b;
-}
 
 } // namespace
 
@@ -112,10 +104,10 @@ void TAbrirProtDlg::OKButClick()
         // A file that cannot be read, or whose name the configuration cannot keep, is
         // refused here, so the current protocol is never replaced by nothing.
         try {
-            if (fileName.size() > kProtocolFileNameMax)
+            if (fileName.size() > kProtocolFileNameChars)
                 throw FileError(fileName, QStringLiteral("apertura"),
                                 QStringLiteral("el nombre tiene más de %1 caracteres")
-                                    .arg(kProtocolFileNameMax));
+                                    .arg(kProtocolFileNameChars));
             loadProtocolFile(m_workDir.filePath(fileName));
         } catch (const FileError& e) {
             m_messages.error(this, e.message());

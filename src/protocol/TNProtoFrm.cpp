@@ -3,6 +3,8 @@
 #include "common/FileError.h"
 #include "common/NumberFormat.h"
 
+#include "app/Controls.h"
+
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFocusEvent>
@@ -63,32 +65,6 @@ public:
         return Acceptable;
     }
 };
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QWidget* buddy)
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QLatin1String(name));
-    l->setAccessibleName(text);
-    l->setBuddy(buddy);
-    return l;
-}
-
-template <class W> W* makeField(QWidget* parent, const char* name, const QString& caption)
-{
-    auto* w = new W(parent);
-    w->setObjectName(QLatin1String(name));
-    w->setAccessibleName(caption);
-    return w;
-}
-
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAccessibleName(caption);
-    b->setAutoDefault(false);
-    return b;
-}
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "records/TPacfrm.h"
 
+#include "app/Controls.h"
+
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -21,15 +23,6 @@ QLineEdit* makeEdit(QWidget* parent, const char* name, const QString& caption)
     e->setObjectName(QLatin1String(name));
     e->setAccessibleName(caption);
     return e;
-}
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QWidget* buddy)
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QLatin1String(name));
-    l->setAccessibleName(text);
-    l->setBuddy(buddy);
-    return l;
 }
 
 } // namespace

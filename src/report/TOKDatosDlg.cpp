@@ -3,6 +3,8 @@
 #include "common/FileError.h"
 #include "common/FileNames.h"
 
+#include "app/Controls.h"
+
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -40,15 +42,6 @@ QComboBox* makeUnitBox(QWidget* parent, const char* name, const QString& caption
     box->addItems(entries);
     box->setCurrentIndex(-1);
     return box;
-}
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QWidget* buddy)
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QLatin1String(name));
-    l->setAccessibleName(text);
-    l->setBuddy(buddy);
-    return l;
 }
 
 QPixmap warningBadge(int size, qreal ratio)
