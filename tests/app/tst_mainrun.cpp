@@ -39,36 +39,29 @@ private:
     void makeWindow(const QString& version = kSoftwareVersion, int studies = 0);
     void tick(int seconds);
     void answerPressures(int systolic, int diastolic, bool angina);
-    QString path(const QString& name) const { return m_dir->filePath(name); }
+    QString path(const QString& name) const { return m_work->path(name); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_oldCwd;
+    std::optional<WorkFolder> m_work;
     std::shared_ptr<FakeMessages> m_messages;
-    QList<FakeTimer*> m_timers;
     int m_beeps = 0;
     std::unique_ptr<TZuvudezidedFrm> m_w;
 };
 
 void TestMainRun::init()
 {
-    m_oldCwd = QDir::currentPath();
-    m_dir = std::make_unique<QTemporaryDir>();
-    QDir::setCurrent(m_dir->path());
-    writeFile(path(u"Puertos.txt"_s), "COM1=/nonexistent/tty-a\n");
+    m_work.emplace();
     QVERIFY(QFile::copy(QStringLiteral(ESF_TEST_DATA "/rest-12lead-II-V2-V5.ecg"),
                         path(u"ECG-1.ecg"_s)));
     saveProtocol(20, 20, 20);
     createZirod(path(u"Zirod.ini"_s), {12, 0, u"CORTO.pro"_s, 0});
     m_messages = std::make_shared<FakeMessages>();
-    m_timers.clear();
     m_beeps = 0;
 }
 
 void TestMainRun::cleanup()
 {
     m_w.reset();
-    QDir::setCurrent(m_oldCwd);
-    m_dir.reset();
+    m_work.reset();
 }
 
 // CORTO.pro: three stages on the bicycle lasting these many seconds.
@@ -81,7 +74,7 @@ void TestMainRun::saveProtocol(int basal, int exercise, int recovery)
     p.stages[0] = {1, StageType::Basal, basal, 0.0f, 0.0f, 0.0f};
     p.stages[1] = {2, StageType::Ejercicio, exercise, 50.0f, 0.0f, 0.0f};
     p.stages[2] = {3, StageType::Recuperacion, recovery, 0.0f, 0.0f, 0.0f};
-    saveProtocolFile(QDir(m_dir->path()), p);
+    saveProtocolFile(QDir(m_work->dir()), p);
 }
 
 void TestMainRun::makeWindow(const QString& version, int studies)
@@ -94,7 +87,7 @@ void TestMainRun::makeWindow(const QString& version, int studies)
         f.seek(75);
         f.write(encodeString(version, 100));
     }
-    Services s = fakeServices(m_messages, &m_timers, nullptr);
+    Services s = fakeServices(m_messages);
     s.beep = [this] { ++m_beeps; };
     m_w = std::make_unique<TZuvudezidedFrm>(s);
     m_w->resize(1200, 800);
@@ -144,13 +137,11 @@ void TestMainRun::threeStageStudyWritesOneRecordPerStageEnd()
     QVERIFY(!m_w->InicioBut->isEnabled());
     m_w->Estudionuevomnu->trigger();
     QCOMPARE(m_w->session().studyCount, 1);
-    QCOMPARE(m_w->session().studyDate, u"06/12/2026"_s);
     QCOMPARE(m_w->statusPanels[4]->text(), u"Fecha: 06/12/2026"_s);
     QVERIFY(m_w->InicioBut->isEnabled() && m_w->Guardarmnu->isEnabled());
 
     m_w->InicioBut->trigger();
-    QVERIFY(m_w->stageClock().isActive());
-    QVERIFY(!m_w->InicioBut->isEnabled());
+    QVERIFY(m_w->stageClock().isActive() && !m_w->InicioBut->isEnabled());
     QVERIFY(!m_w->Protocolosmnu->menuAction()->isEnabled());
     tick(1);
     QCOMPARE(m_w->TiempoResTxt->text(), u"00:19"_s);
@@ -177,8 +168,7 @@ void TestMainRun::threeStageStudyWritesOneRecordPerStageEnd()
     QVERIFY(!m_w->stageClock().isActive());
     QCOMPARE(m_w->EtapaNLbl->text(), u"Prot. detenido"_s);
     QCOMPARE(m_w->TiempoResTxt->text(), u"00:20"_s);
-    QVERIFY(m_w->Protocolosmnu->menuAction()->isEnabled());
-    QVERIFY(!m_w->InicioBut->isEnabled());
+    QVERIFY(m_w->Protocolosmnu->menuAction()->isEnabled() && !m_w->InicioBut->isEnabled());
     QCOMPARE(QFileInfo(study).size(), 388 + 3 * 24051);
     QCOMPARE(readStudyEntries(path(u"00000012.DAT"_s)).size(), 1);
     QCOMPARE(readPatientHeader(path(u"00000012.DAT"_s)).studyCount, 1);
@@ -189,7 +179,6 @@ void TestMainRun::threeStageStudyWritesOneRecordPerStageEnd()
     QCOMPARE(first.record.elapsed, 20);
     QCOMPARE(first.record.systolic, 130);
     QCOMPARE(first.record.st[1], -0.2f); // measured during the stage, stored at its end
-    QCOMPARE(first.record.strip[0].size(), std::size_t(2001));
     QCOMPARE(first.record.strip[0][2000], first.record.strip[0][0]);
     QVERIFY(first.record.heartRate > 40);
     const StudyRead second = readStudyRecord(study, 2, kSoftwareVersion);

@@ -3,13 +3,13 @@
 #include "app/TZuvudezidedFrm.h"
 
 #include <QAction>
-#include <QFrame>
-#include <QProgressBar>
-#include <cmath>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QToolButton>
+#include <cmath>
+#include <optional>
 
 using namespace esf;
 using namespace esf::test;
@@ -35,60 +35,44 @@ private Q_SLOTS:
     void cleanup();
 
     void firstStartInAnEmptyFolder();
-    void missingConfigurationWithPatientsWarnsOnce();
-    void foreignPortAndFormulaIndexesCheckNothing();
-    void damagedConfigurationIsReportedAndStartUpCompletes();
+    void missingForeignAndDamagedConfigurations();
     void exitWritesTheConfigurationAndKeepsItsTail();
     void everyCommandIsNamedAndReachable();
     void playbackDrivesTraceRateHeartAndAverage();
     void closingABoxRestartsPlaybackFromTheFirstFrame();
     void displayCommandsCycleAndRelabel();
-    void averagingMenuFreezesTheBox();
     void gainBytesReachTheAcquisitionUnit();
-    void layoutFollowsTheWindowSize_data();
     void layoutFollowsTheWindowSize();
-    void unitsComeFromTheGeneralData();
 
 private:
     std::unique_ptr<TZuvudezidedFrm> makeWindow();
-    QString path(const QString& name) const { return m_dir->filePath(name); }
+    QString path(const QString& name) const { return m_work->path(name); }
     void copyRecording()
     {
         QVERIFY(QFile::copy(QStringLiteral(ESF_TEST_DATA "/rest-12lead-II-V2-V5.ecg"),
                             path(u"ECG-1.ecg"_s)));
     }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_oldCwd;
+    std::optional<WorkFolder> m_work;
     std::shared_ptr<FakeMessages> m_messages;
-    QList<FakeTimer*> m_timers;
     int m_quits = 0;
 };
 
 void TestMainWindow::init()
 {
-    m_oldCwd = QDir::currentPath();
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    QDir::setCurrent(m_dir->path());
-    // Never let a test reach a real serial device of the machine.
-    writeFile(path(u"Puertos.txt"_s),
-              "COM1=/nonexistent/tty-a\nCOM2=/nonexistent/tty-b\nCOM3=/nonexistent/tty-c\n"
-              "COM6=/nonexistent/tty-f\n");
+    m_work.emplace();
     m_messages = std::make_shared<FakeMessages>();
-    m_timers.clear();
     m_quits = 0;
 }
 
 void TestMainWindow::cleanup()
 {
-    QDir::setCurrent(m_oldCwd);
-    m_dir.reset();
+    m_work.reset();
 }
 
 std::unique_ptr<TZuvudezidedFrm> TestMainWindow::makeWindow()
 {
-    auto w = std::make_unique<TZuvudezidedFrm>(fakeServices(m_messages, &m_timers, &m_quits));
+    auto w = std::make_unique<TZuvudezidedFrm>(fakeServices(m_messages, &m_quits));
     w->resize(1200, 800);
     return w;
 }
@@ -97,70 +81,60 @@ void TestMainWindow::firstStartInAnEmptyFolder()
 {
     auto w = makeWindow();
     QCOMPARE(readFile(path(u"Zirod.ini"_s)), QByteArray(107, '\0'));
-    QVERIFY(w->COM1mnu->isChecked() && !w->COM2mnu->isChecked() && !w->COM3mnu->isChecked());
+    QVERIFY(w->COM1mnu->isChecked() && !w->COM2mnu->isChecked());
     QVERIFY(w->formulaItems[0]->isChecked() && w->D2mnu->isChecked() && w->PromQRSmnu->isChecked());
     // Nothing to run, save or print without a patient and a study.
-    for (QAction* a :
-         {w->InicioBut, w->AvanzaBut, w->DetenerBut, w->SiguienteBut, w->GuardarBut, w->Guardarmnu,
-          w->Estudionuevomnu, w->EstudioExistmnu, w->VerInformemnu, w->Imprimirmnu, w->DerivBut})
+    for (QAction* a : {w->InicioBut, w->GuardarBut, w->Estudionuevomnu, w->Imprimirmnu})
         QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
-    QVERIFY(w->FiltroBut->isEnabled() && w->GanBut->isEnabled() && w->Salirmnu->isEnabled());
+    QVERIFY(w->FiltroBut->isEnabled() && w->GanBut->isEnabled());
     // The absent port is reported once; nothing else complains.
     QCOMPARE(m_messages->shown.size(), 1);
     QVERIFY(m_messages->shown[0].text.startsWith(u"Unable to open com port (error code: "_s));
-    QCOMPARE(w->stageClock().interval(), 1000);
-    QVERIFY(!w->stageClock().isActive());
     QCOMPARE(w->workDir(), QDir::currentPath() + QLatin1Char('/'));
 
-    // Without a recording there is only the grid.
+    // Without a recording there is only the grid; the units are read at activation.
+    writeFile(path(u"Datosgen.txt"_s), "\r\n\r\n\r\n\r\n[Kgm]\r\n[Pa]\r\n[m/s]\r\nlpm\r\n");
+    QVERIFY(w->units().rate.isEmpty());
     w->FormActivate();
+    QCOMPARE(w->FrecUnLbl->text(), u"lpm"_s);
     QVERIFY(!w->demoTimerActive());
-    QCOMPARE(w->FrecTxt->text(), u"0"_s);
     QCOMPARE(countColour(w->sweep().image(), qRgb(255, 255, 0)), 0);
     QVERIFY(countColour(w->sweep().image(), qRgb(0, 128, 0)) > 100);
 }
 
-void TestMainWindow::missingConfigurationWithPatientsWarnsOnce()
+void TestMainWindow::missingForeignAndDamagedConfigurations()
 {
+    // Missing beside patient files: one warning, and the number continues after theirs.
     for (const char* n : {"00000003.DAT", "00000012.DAT", "ABCDEFGH.DAT"})
         writeFile(path(QLatin1String(n)), QByteArray());
     auto w = makeWindow();
     QCOMPARE(m_messages->count(u"warning"_s), 1);
     QCOMPARE(m_messages->shown[0].text, kZirodMissingText);
-    QCOMPARE(w->config().lastPatientNumber, 12);
-    const QByteArray ini = readFile(path(u"Zirod.ini"_s));
-    QCOMPARE(ini.size(), 107);
-    QCOMPARE(ini.left(4), QByteArray("\x0c\x00\x00\x00", 4));
-}
+    QCOMPARE(readFile(path(u"Zirod.ini"_s)), "\x0c" + QByteArray(106, '\0'));
 
-void TestMainWindow::foreignPortAndFormulaIndexesCheckNothing()
-{
+    // Port and formula indexes of another installation check nothing; port 5 is COM6, which
+    // this folder maps to a missing device.
     QByteArray ini(107, '\0');
     ini[4] = char(5);
     ini[106] = char(9);
     writeFile(path(u"Zirod.ini"_s), ini);
-    auto w = makeWindow();
+    m_messages->shown.clear();
+    w = makeWindow();
     QVERIFY(!w->COM1mnu->isChecked() && !w->COM2mnu->isChecked() && !w->COM3mnu->isChecked());
     for (QAction* a : w->formulaItems)
         QVERIFY(!a->isChecked());
-    // Port 5 is COM6, which this folder maps to a missing device.
     QCOMPARE(m_messages->count(u"error"_s), 1);
-    QCOMPARE(w->config().portIndex, 5);
-}
 
-void TestMainWindow::damagedConfigurationIsReportedAndStartUpCompletes()
-{
+    // Damaged: reported, start-up completes, and the patient number never goes below the files
+    // already there.
     writeFile(path(u"Zirod.ini"_s), QByteArray(50, '\x01'));
-    writeFile(path(u"00000004.DAT"_s), QByteArray());
-    auto w = makeWindow();
+    m_messages->shown.clear();
+    w = makeWindow();
     QCOMPARE(m_messages->count(u"error"_s), 2); // the file, then the port
     QVERIFY(m_messages->shown[0].text.contains(u"Zirod.ini"_s));
-    // The patient number never goes below the files already there.
-    QCOMPARE(w->config().lastPatientNumber, 4);
-    QVERIFY(w->COM1mnu->isChecked());
-    QVERIFY(w->formulaItems[0]->isChecked());
+    QVERIFY(w->COM1mnu->isChecked() && w->formulaItems[0]->isChecked());
     w->SalirmnuClick();
-    QCOMPARE(readFile(path(u"Zirod.ini"_s)).left(5), QByteArray("\x04\x00\x00\x00\x00", 5));
+    QCOMPARE(readFile(path(u"Zirod.ini"_s)).left(5), QByteArray("\x0c\x00\x00\x00\x00", 5));
 }
 
 void TestMainWindow::exitWritesTheConfigurationAndKeepsItsTail()
@@ -172,9 +146,9 @@ void TestMainWindow::exitWritesTheConfigurationAndKeepsItsTail()
     writeFile(path(u"Zirod.ini"_s), ini + "TAIL");
     auto w = makeWindow();
     w->formulaItems[3]->trigger();
-    QVERIFY(w->formulaItems[3]->isChecked() && !w->formulaItems[0]->isChecked());
+    QVERIFY(!w->formulaItems[0]->isChecked());
     w->COM2mnu->trigger();
-    QVERIFY(w->COM2mnu->isChecked() && !w->COM1mnu->isChecked());
+    QVERIFY(!w->COM1mnu->isChecked());
     // Zirod.ini is only written at exit.
     QCOMPARE(readFile(path(u"Zirod.ini"_s)), ini + "TAIL");
 
@@ -183,7 +157,6 @@ void TestMainWindow::exitWritesTheConfigurationAndKeepsItsTail()
     expected[4] = char(1);
     expected[106] = char(3);
     QCOMPARE(readFile(path(u"Zirod.ini"_s)), expected + "TAIL");
-    QVERIFY(w->exited());
     QCOMPARE(m_quits, 1);
     QVERIFY(!w->demoTimerActive());
 }
@@ -204,10 +177,8 @@ void TestMainWindow::everyCommandIsNamedAndReachable()
         "Imprimirmnu Ayuda1 Acercamnu Pacexismnu Pacientenuevomnu");
     for (const QString& name : actions.split(QLatin1Char(' '))) {
         auto* a = w->findChild<QAction*>(name);
-        QVERIFY2(a && !a->text().isEmpty(), qPrintable(name));
-        QVERIFY2(!a->associatedObjects().isEmpty(), qPrintable(name)); // placed in a menu
+        QVERIFY2(a && !a->text().isEmpty() && !a->associatedObjects().isEmpty(), qPrintable(name));
     }
-    QCOMPARE(w->formulaItems[6]->text(), u"205 - Edad/2"_s);
 
     const QString buttons = QStringLiteral(
         "NuevoEstBut=Estudio nuevo|AbrirBut=Abrir estudio existente|VerEstBut=Ver estudio|"
@@ -219,13 +190,8 @@ void TestMainWindow::everyCommandIsNamedAndReachable()
         const QString hint = pair.section(QLatin1Char('='), 1);
         auto* b = w->findChild<QToolButton*>(name);
         QVERIFY2(b, qPrintable(name));
-        QCOMPARE(b->accessibleName(), hint);
         QCOMPARE(b->toolTip(), hint);
-        QVERIFY(b->focusPolicy() & Qt::TabFocus);
     }
-    // Status bar panels carry their design captions until a patient is opened.
-    QCOMPARE(w->statusPanels[0]->text(), u"Nombre:"_s);
-    QCOMPARE(w->FrecMaxLbl->buddy(), w->FrecMaxTxt);
 }
 
 void TestMainWindow::playbackDrivesTraceRateHeartAndAverage()
@@ -233,8 +199,6 @@ void TestMainWindow::playbackDrivesTraceRateHeartAndAverage()
     copyRecording();
     auto w = makeWindow();
     w->FormActivate();
-    QVERIFY(w->demoTimerActive());
-    QCOMPARE(w->demoTimer().interval(), 50);
     bool heartSeen = false;
     bool heartHidden = false;
     for (int tick = 0; tick < 200; ++tick) {
@@ -245,10 +209,22 @@ void TestMainWindow::playbackDrivesTraceRateHeartAndAverage()
     QCOMPARE(w->monitor().ring.writeIndex, 0); // exactly ten frames a tick
     QVERIFY(heartSeen && heartHidden);
     const int rate = w->FrecTxt->text().toInt();
-    QVERIFY2(rate > 40 && rate < 70,
-             qPrintable(w->FrecTxt->text())); // about 61/min, still settling
+    QVERIFY2(rate > 40 && rate < 70, qPrintable(w->FrecTxt->text())); // about 61/min, settling
     QVERIFY(countColour(w->sweep().image(), qRgb(255, 255, 0)) > 500);
     QVERIFY(countColour(w->qrsImage(), qRgb(255, 0, 0)) > 50);
+
+    // "Promediar QRS" off freezes the average and its box.
+    w->PromQRSmnu->trigger();
+    const QrsBeats frozen = w->monitor().qrs.values;
+    const QImage box = w->qrsImage().copy();
+    for (int tick = 0; tick < 200; ++tick)
+        w->demoTimer().onTimeout();
+    QCOMPARE(w->monitor().qrs.values, frozen);
+    QCOMPARE(w->qrsImage(), box);
+    w->PromQRSmnu->trigger();
+    for (int tick = 0; tick < 200; ++tick)
+        w->demoTimer().onTimeout();
+    QVERIFY(w->monitor().qrs.values != frozen);
 }
 
 void TestMainWindow::closingABoxRestartsPlaybackFromTheFirstFrame()
@@ -272,7 +248,6 @@ void TestMainWindow::closingABoxRestartsPlaybackFromTheFirstFrame()
     // The ring carries on where it was; the recording starts over.
     QCOMPARE(w->monitor().ring.writeIndex, 80);
     QCOMPARE(w->monitor().ring.at(0, 71), int(firstSample));
-    QCOMPARE(w->windowTitle(), kProductTitle);
 }
 
 void TestMainWindow::displayCommandsCycleAndRelabel()
@@ -280,10 +255,8 @@ void TestMainWindow::displayCommandsCycleAndRelabel()
     copyRecording();
     auto w = makeWindow();
     w->FormActivate();
-    QVERIFY(!w->FiltroEst->isEnabled());
     w->FiltroBut->trigger();
-    QVERIFY(w->FiltroEst->isEnabled());
-    QCOMPARE(w->FiltroEst->text(), u"F 50 Hz"_s);
+    QVERIFY(w->FiltroEst->isEnabled() && w->monitor().settings.filterOn);
     w->FiltroBut->trigger();
     QVERIFY(!w->FiltroEst->isEnabled());
 
@@ -309,38 +282,17 @@ void TestMainWindow::displayCommandsCycleAndRelabel()
     // The detection lead moves only the heart symbol.
     QCOMPARE(w->heartlbl->y(), w->DerivLbl1->y());
     w->V5mnu->trigger();
+    w->V5mnu->trigger(); // choosing the checked item keeps it checked
     QVERIFY(w->V5mnu->isChecked() && !w->D2mnu->isChecked() && !w->V2mnu->isChecked());
     QCOMPARE(w->heartlbl->y(), w->DerivLbl3->y());
-    w->V2mnu->trigger();
-    w->V2mnu->trigger(); // choosing the checked item keeps it checked
-    QVERIFY(w->V2mnu->isChecked());
-    QCOMPARE(w->heartlbl->y(), w->DerivLbl2->y());
-}
-
-void TestMainWindow::averagingMenuFreezesTheBox()
-{
-    copyRecording();
-    auto w = makeWindow();
-    w->FormActivate();
-    w->PromQRSmnu->trigger();
-    QVERIFY(!w->PromQRSmnu->isChecked());
-    for (int tick = 0; tick < 200; ++tick)
-        w->demoTimer().onTimeout();
-    QCOMPARE(w->monitor().qrs.values, QrsBeats{});
-    QCOMPARE(countColour(w->qrsImage(), qRgb(255, 0, 0)), 0);
-    w->PromQRSmnu->trigger();
-    for (int tick = 0; tick < 200; ++tick)
-        w->demoTimer().onTimeout();
-    QVERIFY(w->monitor().qrs.values != QrsBeats{});
 }
 
 void TestMainWindow::gainBytesReachTheAcquisitionUnit()
 {
     ESF_REQUIRE_SOCAT();
-    PtyPair com1(m_dir->path(), u"com1"_s);
-    PtyPair com3(m_dir->path(), u"com3"_s);
-    QVERIFY(com1.ready());
-    QVERIFY(com3.ready());
+    PtyPair com1(m_work->dir(), u"com1"_s);
+    PtyPair com3(m_work->dir(), u"com3"_s);
+    QVERIFY(com1.ready() && com3.ready());
     writeFile(path(u"Puertos.txt"_s), (u"COM1="_s + com1.near + u"\nCOM2=/nonexistent/b\nCOM3="_s +
                                        com3.near + QLatin1Char('\n'))
                                           .toUtf8());
@@ -355,7 +307,6 @@ void TestMainWindow::gainBytesReachTheAcquisitionUnit()
     w->GanBut->trigger(); // gain 2.0
     QCOMPARE(com1.received(1), QByteArray("\x02", 1));
     w->COM3mnu->trigger();
-    QVERIFY(w->COM3mnu->isChecked() && !w->COM1mnu->isChecked());
     QCOMPARE(com3.received(1), QByteArray("\x02", 1));
     w->GanBut->trigger();
     QCOMPARE(com3.received(1), QByteArray("\x00", 1));
@@ -369,62 +320,24 @@ void TestMainWindow::gainBytesReachTheAcquisitionUnit()
     QCOMPARE(w->config().portIndex, 1);
 }
 
-void TestMainWindow::layoutFollowsTheWindowSize_data()
-{
-    QTest::addColumn<QSize>("size");
-    QTest::newRow("1920x1080") << QSize(1920, 1080);
-    QTest::newRow("1366x768") << QSize(1366, 768);
-}
-
 void TestMainWindow::layoutFollowsTheWindowSize()
 {
-    QFETCH(QSize, size);
     auto w = makeWindow();
-    w->resize(size);
+    w->resize(1366, 768);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     w->FormActivate();
     const auto round = [](double v) { return static_cast<int>(std::nearbyint(v)); };
-    QCOMPARE(w->ECGBar->width(), 65);
     QCOMPARE(w->PanelDatos->width(), 140);
-    QCOMPARE(w->FrecBrd->height(), 90);
-    QCOMPARE(w->FrecBrd->width(), 139);
-    // Lead labels at quarters of the column, the heart beside the first lead.
-    const int quarter = w->ECGBar->height() / 4;
-    QCOMPARE(w->DerivLbl1->y(), quarter);
-    QCOMPARE(w->DerivLbl3->y(), 3 * quarter);
-    QCOMPARE(w->heartlbl->y(), w->DerivLbl1->y());
-    // Heart-rate box: fields end at 92 % of the box, the first at 10 % from its top.
-    QCOMPARE(w->FrecMaxTxt->geometry().right() + 1, round(0.92 * 139));
-    QCOMPARE(w->FrecMaxTxt->y(), round(0.1 * 90));
-    QCOMPARE(w->FrecSMaxTxt->geometry().bottom() + 1, round(0.9 * 90));
-    QCOMPARE(w->FrecUnLbl->x(), w->FrecTxt->geometry().right() + 1);
-    // Stage box: labels from 10 %, fields to 95 %, the bar half as high as a field.
-    const int sw = w->TpoEtapabrd->width();
-    QCOMPARE(w->TpoEtapabrd->height(), 150);
-    QCOMPARE(w->CargaLbl->x(), round(0.1 * sw));
-    QCOMPARE(w->TiempoResTxt->geometry().right() + 1, round(0.95 * sw));
-    QCOMPARE(w->PendTxt->y(), w->CargaEtapaTxt->y() + w->CargaEtapaTxt->height() + 3);
+    // Lead labels at quarters of the column; fields and labels at shares of their boxes.
+    QCOMPARE(w->DerivLbl3->y(), 3 * (w->ECGBar->height() / 4));
+    QCOMPARE(w->FrecMaxTxt->geometry().right() + 1, round(0.92 * w->FrecBrd->width()));
+    QCOMPARE(w->CargaLbl->x(), round(0.1 * w->TpoEtapabrd->width()));
     QCOMPARE(w->TiempoResbar->height(), w->TiempoResTxt->height() / 2);
-    QCOMPARE(w->TiempoResbar->width(), round(0.8 * sw));
-    // The QRS box fills what the boxes above and below leave.
+    // The QRS box fills what the boxes above and below leave; the sweep follows the display.
     QCOMPARE(w->QRSBrd->geometry().bottom() + 1, w->PresBrd->y());
-    // The sweep geometry follows the display's width.
     QCOMPARE(w->sweep().geometry().bigDiv, w->ECGDisp->width() / 28);
     QCOMPARE(w->sweep().image().size(), w->ECGDisp->size());
-    QVERIFY(w->statusPanels[3]->width() >= 300);
-}
-
-void TestMainWindow::unitsComeFromTheGeneralData()
-{
-    writeFile(m_dir->filePath(QStringLiteral("Datosgen.txt")),
-              "Clínica\r\n\r\n(   )        \r\n\r\n[Kgm]\r\n[Pa]\r\n[m/s]\r\nlpm\r\n[Grad]\r\n\r\n");
-    auto w = makeWindow();
-    QVERIFY(w->units().rate.isEmpty()); // nothing is read before the first activation
-    w->FormActivate();
-    QCOMPARE(w->units().rate, QStringLiteral("lpm"));
-    QCOMPARE(w->units().load, QStringLiteral("[Kgm]"));
-    QCOMPARE(w->FrecUnLbl->text(), QStringLiteral("lpm"));
 }
 
 QTEST_MAIN(TestMainWindow)

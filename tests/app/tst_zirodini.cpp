@@ -28,9 +28,7 @@ class TestZirodIni : public QObject {
 private Q_SLOTS:
     void init() { m_path = m_dir.filePath(u"Zirod.ini"_s); }
     void fourFieldsAtTheirOffsets();
-    void updateKeepsWhatFollowsByte107AndExtendsShortFiles();
-    void patientNumberUpdateTouchesOnlyFourBytes();
-    void shortFileIsAReadError();
+    void updatesKeepWhatFollowsByte107AndExtendShortFiles();
     void scanFindsTheHighestPatientNumber();
 
 private:
@@ -50,12 +48,18 @@ void TestZirodIni::fourFieldsAtTheirOffsets()
     const ZirodConfig cut = decodeZirod(b, u"Zirod.ini"_s);
     QCOMPARE(cut.protocolFileName, u"C:\\ER"_s);
     QCOMPARE(cut.maxHRFormula, quint8(7));
+
+    writeFile(m_path, handBuilt().left(106));
+    QVERIFY_THROWS_EXCEPTION(FileError, readZirod(m_path));
+    QVERIFY_THROWS_EXCEPTION(FileError, readZirod(m_dir.filePath(u"missing.ini"_s)));
 }
 
-void TestZirodIni::updateKeepsWhatFollowsByte107AndExtendsShortFiles()
+void TestZirodIni::updatesKeepWhatFollowsByte107AndExtendShortFiles()
 {
     const QByteArray tail("extra bytes of a newer installation");
     writeFile(m_path, handBuilt() + tail);
+    updateZirodPatientNumber(m_path, 0x01020304); // only those four bytes change
+    QCOMPARE(readFile(m_path), "\x04\x03\x02\x01" + handBuilt().mid(4) + tail);
     ZirodConfig c = readZirod(m_path);
     c.portIndex = 0;
     c.maxHRFormula = 3;
@@ -66,20 +70,6 @@ void TestZirodIni::updateKeepsWhatFollowsByte107AndExtendsShortFiles()
     c = ZirodConfig{3, 0, {}, 0};
     updateZirod(m_path, c);
     QCOMPARE(readFile(m_path), encodeZirod(c));
-}
-
-void TestZirodIni::patientNumberUpdateTouchesOnlyFourBytes()
-{
-    writeFile(m_path, handBuilt());
-    updateZirodPatientNumber(m_path, 0x01020304);
-    QCOMPARE(readFile(m_path), "\x04\x03\x02\x01" + handBuilt().mid(4));
-}
-
-void TestZirodIni::shortFileIsAReadError()
-{
-    writeFile(m_path, handBuilt().left(106));
-    QVERIFY_THROWS_EXCEPTION(FileError, readZirod(m_path));
-    QVERIFY_THROWS_EXCEPTION(FileError, readZirod(m_dir.filePath(u"missing.ini"_s)));
 }
 
 void TestZirodIni::scanFindsTheHighestPatientNumber()

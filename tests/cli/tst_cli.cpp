@@ -69,67 +69,49 @@ class TestCli : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
-    void playPrintsOneLinePerFrame();
-    void playAppliesGainAndFilter();
-    void playLoopsAndIgnoresATornLastFrame();
+    void playPrintsFramesWithGainFilterAndLoop();
     void qrsPrintsTheAverageAfterNFrames();
     void dumpShowsConfigurationProtocolAndPatient();
     void dumpShowsAStudyAndReportsATornTail();
-    void badFilesExitWithOne_data();
-    void badFilesExitWithOne();
-    void badUsageExitsWithTwo_data();
-    void badUsageExitsWithTwo();
+    void badFilesExitWithOneAndBadUsageWithTwo();
     void theExecutableReportsItsStatus();
 
 private:
     QTemporaryDir m_dir;
     QString m_constant; // ten frames of 100, -3, 3
-    QString m_torn;
 };
 
 void TestCli::initTestCase()
 {
     m_constant = m_dir.filePath(u"constant.ecg"_s);
     writeFile(m_constant, frame(100, -3, 3).repeated(10));
-    m_torn = m_dir.filePath(u"torn.ecg"_s);
-    writeFile(m_torn, frame(1, 0, 0) + frame(2, 0, 0) + QByteArray("\x05\x00\x06", 3));
 }
 
-void TestCli::playPrintsOneLinePerFrame()
+void TestCli::playPrintsFramesWithGainFilterAndLoop()
 {
     const Result r = runCli(u"play @"_s, m_constant);
     QCOMPARE(r.status, 0);
-    const QStringList lines = r.lines();
+    QStringList lines = r.lines();
     QCOMPARE(lines.size(), 11); // header and one pass of ten frames
     QCOMPARE(lines[0], u"frame,write_index,ring0,ring1,ring2,shown0,shown1,shown2,"
                        "heart_rate,beat_counter,beat_flag,qrs_update"_s);
-    QCOMPARE(lines[1], u"1,1,100,-3,3,100,-3,3,0,1,0,0"_s);
     QCOMPARE(lines[10], u"10,10,100,-3,3,100,-3,3,0,10,0,0"_s);
+    lines = runCli(u"play @ --frames 2000"_s, m_constant).lines();
+    QVERIFY(lines[2000].startsWith(u"2000,0,"_s)); // the ring wraps
+    QVERIFY(lines[100].endsWith(u",100,0,1"_s));   // the count reaches 100
 
-    const QStringList many = runCli(u"play @ --frames 2001"_s, m_constant).lines();
-    QCOMPARE(many.size(), 2002);
-    QVERIFY(many[2000].startsWith(u"2000,0,"_s));
-    QVERIFY(many[100].endsWith(u",100,0,1"_s)); // the count reaches 100
-}
-
-void TestCli::playAppliesGainAndFilter()
-{
-    const Result r = runCli(u"play @ --gain 0 --filter --frames 3"_s, m_constant);
-    QCOMPARE(r.status, 0);
     // 100 × 0.5 = 50 in the ring, drawn through the filter; -3 × 0.5 = -1.5 → -2.
-    QVERIFY(r.lines()[1].startsWith(u"1,1,50,-2,2,13,"_s));
-    QVERIFY(r.lines()[2].startsWith(u"2,2,50,-2,2,28,"_s));
-}
+    lines = runCli(u"play @ --gain 0 --filter --frames 3"_s, m_constant).lines();
+    QVERIFY(lines[1].startsWith(u"1,1,50,-2,2,13,"_s));
+    QVERIFY(lines[2].startsWith(u"2,2,50,-2,2,28,"_s));
 
-void TestCli::playLoopsAndIgnoresATornLastFrame()
-{
-    const Result r = runCli(u"play @ --frames 5"_s, m_torn);
-    QCOMPARE(r.status, 0);
+    // The recording loops; a torn last frame is never played.
+    const QString torn = m_dir.filePath(u"torn.ecg"_s);
+    writeFile(torn, frame(1, 0, 0) + frame(2, 0, 0) + QByteArray("\x05\x00\x06", 3));
     QStringList ring0;
-    for (const QString& l : r.lines().mid(1))
+    for (const QString& l : runCli(u"play @ --frames 5"_s, torn).lines().mid(1))
         ring0 << l.section(u',', 2, 2);
     QCOMPARE(ring0.join(u' '), u"1 2 1 2 1"_s);
-    QCOMPARE(runCli(u"play @"_s, m_torn).out.count(u'\n'), 3);
 }
 
 void TestCli::qrsPrintsTheAverageAfterNFrames()
@@ -141,9 +123,8 @@ void TestCli::qrsPrintsTheAverageAfterNFrames()
     QCOMPARE(lines[0], u"fid_idx=100"_s);
     const QStringList d2 = lines[1].split(u',');
     QCOMPARE(d2.size(), 201);
-    QCOMPARE(d2[200], u"30"_s);                   // 0.3 × 100
-    QCOMPARE(d2[0], u"0"_s);                      // before the recording started
-    QCOMPARE(lines[2].split(u',')[200], u"-1"_s); // 0.3 × -3 = -0.9
+    QCOMPARE(d2[200], u"30"_s); // 0.3 × 100
+    QCOMPARE(d2[0], u"0"_s);    // before the recording started
     QCOMPARE(runCli(u"qrs @ --frames 99"_s, m_constant).lines()[0], u"fid_idx=0"_s);
 }
 
@@ -154,44 +135,30 @@ void TestCli::dumpShowsConfigurationProtocolAndPatient()
     Result r = runCli(u"dump @"_s, ini);
     QCOMPARE(r.status, 0);
     QCOMPARE(r.json(u"lastPatientNumber"_s).toInt(), 13);
-    QCOMPARE(r.json(u"portIndex"_s).toInt(), 2);
     QCOMPARE(r.json(u"protocolFileName"_s).toString(), u"PRUEBA.pro"_s);
-    QCOMPARE(r.json(u"maxHRFormula"_s).toInt(), 6);
 
     // General data: ten lines in Windows-1252, a short file reads the rest as empty.
     const QString gen = m_dir.filePath(u"Datosgen.txt"_s);
     writeFile(gen, "Cl\xednica\r\nSan Mart\xedn 1\r\n(011)12345678\r\nDra. P\xe9rez\r\n[Wats]\r\n");
     r = runCli(u"dump @"_s, gen);
-    QCOMPARE(r.status, 0);
-    QCOMPARE(r.json(u"institution"_s).toString(), u"Clínica"_s);
     QCOMPARE(r.json(u"physician"_s).toString(), u"Dra. Pérez"_s);
     QCOMPARE(r.json(u"loadUnit"_s).toString(), u"[Wats]"_s);
     QCOMPARE(r.json(u"logo"_s).toString(), QString());
 
     ProtocolRecord p;
     p.name = u"PRUEBA"_s;
-    p.stageCount = 2;
+    p.stageCount = 1;
     p.stages[0] = {1, 0, 180, 0.0f, 10.0f, 2.7f};
-    p.stages[1] = {2, 1, 75, 0.0f, 12.0f, 4.0f};
-    p.stages[2] = {3, 2, 60, 0.0f, 0.0f, 1.5f}; // beyond the count: not shown
+    p.stages[1] = {2, 1, 75, 0.0f, 12.0f, 4.0f}; // beyond the count: not shown
     r = runCli(u"dump @"_s, saveProtocolFile(QDir(m_dir.path()), p));
-    QCOMPARE(r.status, 0);
-    QCOMPARE(r.json(u"name"_s).toString(), u"PRUEBA"_s);
-    QCOMPARE(r.json(u"stages"_s).toArray().size(), 2);
+    QCOMPARE(r.json(u"stages"_s).toArray().size(), 1);
     QCOMPARE(r.json(u"stages/0/speed"_s).toDouble(), 2.7);
-    QCOMPARE(r.json(u"stages/1/duration"_s).toInt(), 75);
-    QCOMPARE(r.json(u"stages/1/type"_s).toInt(), 1);
 
     const QString patient = m_dir.filePath(u"00000012.DAT"_s);
     writePatientHeader(patient, {u"José"_s, u"Peña"_s, 172, u"03/04/1960"_s, 1}, 1);
     appendFile(patient, encodeString(u"0012_001.est"_s, 12) + encodeString(u"12/03/2007"_s, 10));
     r = runCli(u"dump @"_s, patient);
-    QCOMPARE(r.status, 0);
     QCOMPARE(r.json(u"surname"_s).toString(), u"Peña"_s);
-    QCOMPARE(r.json(u"height"_s).toInt(), 172);
-    QCOMPARE(r.json(u"version"_s).toString(), u"2007.1.1"_s);
-    QCOMPARE(r.json(u"studies"_s).toArray().size(), 1);
-    QCOMPARE(r.json(u"studies/0/file"_s).toString(), u"0012_001.est"_s);
     QCOMPARE(r.json(u"studies/0/date"_s).toString(), u"12/03/2007"_s);
 }
 
@@ -217,13 +184,12 @@ void TestCli::dumpShowsAStudyAndReportsATornTail()
 
     Result r = runCli(u"dump @"_s, study);
     QCOMPARE(r.status, 0);
-    QCOMPARE(r.json(u"protocol/name"_s).toString(), u"PRUEBA"_s);
     QCOMPARE(r.json(u"records"_s).toArray().size(), 2);
     QCOMPARE(r.json(u"records/0/itt"_s).toInt(), 15000);
     QCOMPARE(r.json(u"records/0/st/1"_s).toDouble(), -1000.0);
     QCOMPARE(r.json(u"records/0/strip/2"_s).toArray(), QJsonArray({0, 1, 2, 1998, 1999, 2000}));
-    QCOMPARE(runCli(u"dump @ --strips"_s, study).json(u"records/0/strip/0"_s).toArray().size(),
-             2001);
+    r = runCli(u"dump @ --strips"_s, study);
+    QCOMPARE(r.json(u"records/0/strip/0"_s).toArray().size(), 2001);
 
     // As an old patient's file the same bytes hold 24039-byte records without ST.
     r = runCli(u"dump @ --version 2007.1.0"_s, study);
@@ -238,51 +204,31 @@ void TestCli::dumpShowsAStudyAndReportsATornTail()
     QVERIFY(r.err.contains(u"registro 2"_s));
 }
 
-void TestCli::badFilesExitWithOne_data()
+void TestCli::badFilesExitWithOneAndBadUsageWithTwo()
 {
-    QTest::addColumn<QString>("args"); // "@" is the file, written with content unless "missing"
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QByteArray>("content");
-    QTest::newRow("missing recording") << u"play @"_s << u"missing.ecg"_s << QByteArray();
-    QTest::newRow("recording without a frame")
-        << u"play @"_s << u"x.ecg"_s << QByteArray("\x01\x02\x03", 3);
-    QTest::newRow("qrs on empty") << u"qrs @"_s << u"x.ecg"_s << QByteArray();
-    QTest::newRow("short Zirod.ini") << u"dump @"_s << u"Zirod.ini"_s << QByteArray(106, '\0');
-    QTest::newRow("short protocol") << u"dump @"_s << u"X.pro"_s << QByteArray(387, '\0');
-    QTest::newRow("short patient") << u"dump @"_s << u"00000001.DAT"_s << QByteArray(176, '\0');
-    QTest::newRow("missing Zirod.ini") << u"dump @"_s << u"missing.ini"_s << QByteArray();
-}
-
-void TestCli::badFilesExitWithOne()
-{
-    QFETCH(QString, args);
-    QFETCH(QString, file);
-    QFETCH(QByteArray, content);
+    // The words, a file, and what it holds; a file of no content is not written.
+    const std::tuple<QString, QString, QByteArray> files[] = {
+        {u"play @"_s, u"missing.ecg"_s, {}},
+        {u"play @"_s, u"x.ecg"_s, QByteArray("\x01\x02\x03", 3)}, // no whole frame
+        {u"dump @"_s, u"Zirod.ini"_s, QByteArray(106, '\0')},
+        {u"dump @"_s, u"X.pro"_s, QByteArray(387, '\0')},
+        {u"dump @"_s, u"00000001.DAT"_s, QByteArray(176, '\0')}};
     QTemporaryDir dir;
-    if (!file.startsWith(u"missing"_s))
-        writeFile(dir.filePath(file), content);
-    const Result r = runCli(args, dir.filePath(file));
-    QCOMPARE(r.status, 1);
-    QVERIFY(r.out.isEmpty());
-    QCOMPARE(r.err.count(u'\n'), 1);
-    QVERIFY(r.err.startsWith(u"esfuerzo-cli: "_s));
-}
-
-void TestCli::badUsageExitsWithTwo_data()
-{
-    QTest::addColumn<QString>("args");
+    for (const auto& [args, file, content] : files) {
+        if (!content.isEmpty())
+            writeFile(dir.filePath(file), content);
+        const Result r = runCli(args, dir.filePath(file));
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY2(r.err.startsWith(u"esfuerzo-cli: "_s), qPrintable(r.err));
+    }
     for (const char* args : {"", "record", "play x --gain 3", "play x --gain", "qrs x --frames -1",
-                             "qrs x --filter", "play", "play a b", "dump notes.txt"})
-        QTest::newRow(*args ? args : "nothing") << QString::fromLatin1(args);
-}
-
-void TestCli::badUsageExitsWithTwo()
-{
-    QFETCH(QString, args);
-    const Result r = runCli(args);
-    QCOMPARE(r.status, 2);
-    QVERIFY(r.out.isEmpty());
-    QVERIFY(r.err.contains(u"uso:"_s));
+                             "qrs x --filter", "play", "play a b", "dump notes.txt"}) {
+        const Result r = runCli(QString::fromLatin1(args));
+        QCOMPARE(r.status, 2);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY2(r.err.contains(u"uso:"_s), args);
+    }
 }
 
 void TestCli::theExecutableReportsItsStatus()

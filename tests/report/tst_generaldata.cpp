@@ -7,6 +7,7 @@
 #include <optional>
 
 using namespace esf;
+using namespace Qt::StringLiterals;
 using esf::test::readFile;
 using esf::test::writeFile;
 
@@ -35,12 +36,8 @@ QStringList padded(QStringList lines, qsizetype count = 10)
 const QByteArray kFull = "Cl\xEDnica \xD1"
                          "and\xFA\r\nAv. Libertador 1234\r\n(011)4567 890\r\nDr. M\xE9"
                          "dico \x80\r\n[Kgm]\r\nmmHg\r\n[Km/h]\r\n[Lpm]\r\n[%]\r\n/u/logo.bmp\r\n";
-const QStringList kFullLines{u"Clínica Ñandú"_qs, u"Av. Libertador 1234"_qs,
-                             u"(011)4567 890"_qs, u"Dr. Médico €"_qs,
-                             u"[Kgm]"_qs,         u"mmHg"_qs,
-                             u"[Km/h]"_qs,        u"[Lpm]"_qs,
-                             u"[%]"_qs,           u"/u/logo.bmp"_qs};
-const QByteArray kBlankFile = "\r\n\r\n(   )        \r\n" + QByteArray("\r\n").repeated(7);
+const QStringList kFullLines = u"Clínica Ñandú|Av. Libertador 1234|(011)4567 890|Dr. Médico €|"
+                               "[Kgm]|mmHg|[Km/h]|[Lpm]|[%]|/u/logo.bmp"_s.split(u'|');
 
 } // namespace
 
@@ -54,10 +51,8 @@ private Q_SLOTS:
     }
     void readsLinesInOrder_data();
     void readsLinesInOrder();
-    void writesTenCrLfLinesWhole();
+    void writesTenCrLfLinesWholeInTheFileOfAnyCase();
     void missingAndUnusableFiles();
-    void aFileDifferingOnlyInCaseIsUsed();
-    void loadUnitsTakesLinesFiveToNine_data();
     void loadUnitsTakesLinesFiveToNine();
 
 private:
@@ -71,17 +66,13 @@ void TestGeneralData::readsLinesInOrder_data()
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<QByteArray>("written");
     const QByteArray crlf = "\r\n";
-    QTest::newRow("ten lines") << kFull << kFullLines << kFull;
     QTest::newRow("beyond ten ignored") << kFull + "extra\r\n" << kFullLines << kFull;
     QTest::newRow("LF only, last open")
         << QByteArray(kFull).replace("\r\n", "\n").chopped(1) << kFullLines << kFull;
     QTest::newRow("empty") << QByteArray() << padded({}) << crlf.repeated(10);
-    QTest::newRow("two lines") << QByteArray("Cl\xEDnica\r\nmmHg")
-                               << padded({u"Clínica"_qs, u"mmHg"_qs})
-                               << "Cl\xEDnica\r\nmmHg\r\n" + crlf.repeated(8);
     // Blanks are data; only the CR of a line end goes.
     QTest::newRow("blanks kept") << QByteArray("\r\n  dos  \r\n(   )        \r\n\r\n a\rb\r\r\n")
-                                 << padded({{}, u"  dos  "_qs, kEmptyTelephone, {}, u" a\rb\r"_qs})
+                                 << padded({{}, u"  dos  "_s, kEmptyTelephone, {}, u" a\rb\r"_s})
                                  << "\r\n  dos  \r\n(   )        \r\n\r\n a\rb\r\r\n" +
                                         crlf.repeated(5);
 }
@@ -96,23 +87,25 @@ void TestGeneralData::readsLinesInOrder()
     QCOMPARE(linesOf(d), expected);
     writeGeneralData(path(), d);
     QCOMPARE(readFile(path()), written);
-    QCOMPARE(linesOf(readGeneralData(path())), expected);
 }
 
-void TestGeneralData::writesTenCrLfLinesWhole()
+void TestGeneralData::writesTenCrLfLinesWholeInTheFileOfAnyCase()
 {
-    writeFile(path(), QByteArray(4000, 'x')); // a longer file must not leave its tail behind
+    const QString upper = m_tmp->filePath(u"DATOSGEN.TXT"_s);
+    writeFile(upper, "Vieja\r\n" + QByteArray(4000, 'x')); // its tail must not stay behind
+    QCOMPARE(readGeneralData(path()).institution, u"Vieja"_s);
     GeneralData d;
     d.telephone = kEmptyTelephone;
     writeGeneralData(path(), d);
-    QCOMPARE(readFile(path()), kBlankFile);
+    QCOMPARE(readFile(upper), "\r\n\r\n(   )        \r\n" + QByteArray("\r\n").repeated(7));
+    QVERIFY(!QFile::exists(path()));
 }
 
 void TestGeneralData::missingAndUnusableFiles()
 {
     QCOMPARE(readGeneralData(path()), GeneralData{});
     QVERIFY(!QFile::exists(path()));
-    const QString nowhere = m_tmp->filePath(QStringLiteral("no-such-folder/Datosgen.txt"));
+    const QString nowhere = m_tmp->filePath(u"no-such-folder/Datosgen.txt"_s);
     QVERIFY_THROWS_EXCEPTION(FileError, writeGeneralData(nowhere, {}));
 
     // A folder in the file's place can be neither read nor replaced.
@@ -129,42 +122,21 @@ void TestGeneralData::missingAndUnusableFiles()
     QCOMPARE(linesOf(units), linesOf(UnitTexts{}));
 }
 
-void TestGeneralData::aFileDifferingOnlyInCaseIsUsed()
-{
-    const QString upper = m_tmp->filePath(QStringLiteral("DATOSGEN.TXT"));
-    writeFile(upper, "Vieja\r\n");
-    QCOMPARE(readGeneralData(path()).institution, QStringLiteral("Vieja"));
-    writeGeneralData(path(), {});
-    QCOMPARE(readFile(upper), QByteArray("\r\n").repeated(10));
-    QVERIFY(!QFile::exists(path()));
-}
-
-void TestGeneralData::loadUnitsTakesLinesFiveToNine_data()
-{
-    QTest::addColumn<bool>("exists");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QStringList>("expected");
-    const QStringList before{u"L"_qs, u"P"_qs, u"S"_qs, u"R"_qs, u"G"_qs};
-    QTest::newRow("no file") << false << QByteArray() << before;
-    QTest::newRow("ten lines") << true << kFull
-                               << QStringList{u"[Kgm]"_qs, u"mmHg"_qs, u"[Km/h]"_qs, u"[Lpm]"_qs,
-                                              u"[%]"_qs};
-    // Lines 1 to 4 passed through the load unit too, but only line 5 may stay there.
-    QTest::newRow("four lines") << true << QByteArray("a\r\nb\r\nc\r\nd\r\n") << padded({}, 5);
-    QTest::newRow("five, last open")
-        << true << QByteArray("a\nb\nc\nd\n[Wats]") << padded({u"[Wats]"_qs}, 5);
-}
-
 void TestGeneralData::loadUnitsTakesLinesFiveToNine()
 {
-    QFETCH(bool, exists);
-    QFETCH(QByteArray, bytes);
-    QFETCH(QStringList, expected);
-    if (exists)
-        writeFile(path(), bytes);
-    UnitTexts units{u"L"_qs, u"P"_qs, u"S"_qs, u"R"_qs, u"G"_qs};
+    UnitTexts units{u"L"_s, u"P"_s, u"S"_s, u"R"_s, u"G"_s};
+    loadUnits(path(), units); // no file: nothing changes
+    QCOMPARE(linesOf(units), (QStringList{u"L"_s, u"P"_s, u"S"_s, u"R"_s, u"G"_s}));
+    writeFile(path(), kFull);
     loadUnits(path(), units);
-    QCOMPARE(linesOf(units), expected);
+    QCOMPARE(linesOf(units), kFullLines.mid(4, 5));
+    // Lines 1 to 4 passed through the load unit too, but only line 5 may stay there.
+    writeFile(path(), "a\nb\nc\nd\n[Wats]");
+    loadUnits(path(), units);
+    QCOMPARE(linesOf(units), padded({u"[Wats]"_s}, 5));
+    writeFile(path(), "a\r\nb\r\nc\r\nd\r\n");
+    loadUnits(path(), units);
+    QCOMPARE(linesOf(units), padded({}, 5));
 }
 
 QTEST_GUILESS_MAIN(TestGeneralData)

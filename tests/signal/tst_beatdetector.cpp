@@ -44,9 +44,7 @@ struct Feeder {
 class TestBeatDetector : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void rateSettlesBelowSeventyFiveAtSeventyFive();
-    void steadyRates_data();
-    void steadyRates();
+    void rateSettlesOnSteadyBeats();
     void refractoryIgnoresEdgesWithoutRestartingTheCount();
     void instantaneousRateComesFromTheInterval();
     void heartSymbolShowsForThirtySixFrames();
@@ -55,35 +53,19 @@ private Q_SLOTS:
     void slopeSpansThreeFramesAcrossTheRingEnd();
 };
 
-void TestBeatDetector::rateSettlesBelowSeventyFiveAtSeventyFive()
+void TestBeatDetector::rateSettlesOnSteadyBeats()
 {
-    Feeder f;
-    const std::vector<int> rates = f.ratesAfterBeats(160, 14);
-    // The separate rounding of 22.5 down to 22 holds the rate at 72.
+    // At 75/min the separate rounding of 22.5 down to 22 holds the rate at 72.
     const std::vector<int> expected = {22, 37, 48, 56, 61, 65, 68, 70, 71, 72, 72, 72, 72, 72};
-    QCOMPARE(rates, expected);
-}
-
-void TestBeatDetector::steadyRates_data()
-{
-    QTest::addColumn<int>("interval");
-    QTest::addColumn<int>("settled");
-    QTest::newRow("120/min") << 100 << 119;
-    QTest::newRow("200/min") << 60 << 199;
-    QTest::newRow("shortest interval") << 31 << 386;
-    // 85 × 0.7 is exactly 59.5 on the way up: it must round to 60, not fall short to 59.
-    QTest::newRow("85/min through a true half") << 141 << 86;
-}
-
-void TestBeatDetector::steadyRates()
-{
-    QFETCH(int, interval);
-    QFETCH(int, settled);
-    Feeder f;
-    const std::vector<int> rates = f.ratesAfterBeats(interval, 60, 200);
-    QVERIFY(rates.size() >= 50);
-    QCOMPARE(rates.back(), settled);
-    QCOMPARE(rates[rates.size() - 2], settled);
+    QCOMPARE(Feeder().ratesAfterBeats(160, 14), expected);
+    // Frames between beats, then the settled rate; at 141 frames 85 × 0.7 is exactly 59.5 on
+    // the way up and must round to 60, not fall short to 59. 31 is the shortest interval.
+    for (const auto& [interval, settled] : {std::pair{100, 119}, {60, 199}, {31, 386}, {141, 86}}) {
+        const std::vector<int> rates = Feeder().ratesAfterBeats(interval, 60);
+        QVERIFY(rates.size() >= 50);
+        QCOMPARE(rates.back(), settled);
+        QCOMPARE(rates[rates.size() - 2], settled);
+    }
 }
 
 void TestBeatDetector::refractoryIgnoresEdgesWithoutRestartingTheCount()
@@ -144,12 +126,9 @@ void TestBeatDetector::timeoutDropsTheRateAtTheSixSecondMark()
 
 void TestBeatDetector::thresholdIsStrictlyAboveFifty()
 {
-    Feeder exact;
-    QVERIFY(exact.ratesAfterBeats(160, 5, 50).empty());
-    Feeder above;
-    QCOMPARE(above.ratesAfterBeats(160, 5, 51).size(), std::size_t(5));
-    Feeder falling;
-    QCOMPARE(falling.ratesAfterBeats(160, 5, -60).size(), std::size_t(5));
+    QVERIFY(Feeder().ratesAfterBeats(160, 5, 50).empty());
+    QCOMPARE(Feeder().ratesAfterBeats(160, 5, 51).size(), std::size_t(5));
+    QCOMPARE(Feeder().ratesAfterBeats(160, 5, -60).size(), std::size_t(5));
 }
 
 void TestBeatDetector::slopeSpansThreeFramesAcrossTheRingEnd()

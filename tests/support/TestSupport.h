@@ -18,6 +18,7 @@
 #include <csignal>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <sys/prctl.h>
 
 namespace esf::test {
@@ -149,18 +150,32 @@ private:
     std::unique_ptr<QSerialPort> m_listener;
 };
 
-// Services whose boxes, timers, date and exit the test controls; today is 06/12/2026.
-inline Services fakeServices(std::shared_ptr<FakeMessages> messages, QList<FakeTimer*>* timers,
-                             int* quits)
+// A fresh working folder, current while it lives, whose port map reaches no real device.
+class WorkFolder {
+public:
+    WorkFolder() : m_oldCwd(QDir::currentPath())
+    {
+        QDir::setCurrent(m_dir.path());
+        writeFile(path(QStringLiteral("Puertos.txt")),
+                  "COM1=/nonexistent/tty-a\nCOM2=/nonexistent/tty-b\nCOM3=/nonexistent/tty-c\n"
+                  "COM6=/nonexistent/tty-f\n");
+    }
+    ~WorkFolder() { QDir::setCurrent(m_oldCwd); }
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QString dir() const { return m_dir.path(); }
+
+private:
+    QString m_oldCwd;
+    QTemporaryDir m_dir;
+};
+
+// Services whose boxes, date and exit the test controls, with timers it fires by hand; today
+// is 06/12/2026.
+inline Services fakeServices(std::shared_ptr<FakeMessages> messages, int* quits = nullptr)
 {
     Services s;
     s.messages = std::move(messages);
-    s.makeTimer = [timers] {
-        auto t = std::make_unique<FakeTimer>();
-        if (timers)
-            timers->append(t.get());
-        return t;
-    };
+    s.makeTimer = [] { return std::make_unique<FakeTimer>(); };
     s.today = [] { return QDate(2026, 12, 6); };
     s.beep = [] {};
     s.quit = [quits] {
