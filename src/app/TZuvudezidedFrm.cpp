@@ -36,6 +36,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -282,15 +283,9 @@ void TZuvudezidedFrm::buildToolBar()
     DerivBut->setEnabled(false); // no second set of leads to choose from
 
     // The study, protocol, report and backup windows arrive with later work.
-    m_notYetAvailable = {Copiarmnu,
-                         AbrirCopiamnu,
-                         Recuperarmnu,
-                         Impresoramnu,
-                         VerInformemnu,
-                         PlantInformemnu,
-                         Imprimirmnu,
-                         VerEstBut,
-                         CopiaArchivosmnu->menuAction()};
+    m_notYetAvailable = {Copiarmnu,    AbrirCopiamnu, Recuperarmnu,
+                         Impresoramnu, VerInformemnu, PlantInformemnu,
+                         Imprimirmnu,  VerEstBut,     CopiaArchivosmnu->menuAction()};
     for (QAction* a : std::as_const(m_notYetAvailable))
         a->setEnabled(false);
 }
@@ -556,6 +551,11 @@ void TZuvudezidedFrm::afterModal(int serialBefore)
 
 void TZuvudezidedFrm::showError(const QString& text)
 {
+    if (m_inClockTick) {
+        // A box opened inside the clock's tick would stop the clock until it is closed.
+        QTimer::singleShot(0, this, [this, text] { showError(text); });
+        return;
+    }
     const int serial = modalSerial();
     m_services.messages->error(this, text);
     afterModal(serial);

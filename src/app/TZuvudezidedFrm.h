@@ -249,6 +249,10 @@ private:
     };
     std::optional<PendingStageEnd> m_pendingStageEnd;
     int m_stageEndSerial = 0;
+    bool m_inClockTick = false;
+    // Records may go to the current study only when it was started here with "Estudio
+    // nuevo"; a study opened from disk is for looking at.
+    bool m_recording = false;
     UnitTexts m_units;
     QString m_lastUnitsError; // reported once: every closed box re-activates the window
     int m_activationCount = 0;

@@ -1,9 +1,6 @@
 // The main window's patient, protocol and stage-panel commands.
 #include "app/PieGaugeView.h"
 #include "app/THelpFrm.h"
-#include "report/GeneralData.h"
-#include "report/TOKDatosDlg.h"
-#include "st/TQRSview.h"
 #include "app/TZuvudezidedFrm.h"
 #include "app/ZirodIni.h"
 #include "common/FileError.h"
@@ -19,6 +16,9 @@
 #include "records/TAbrirEstfrm.h"
 #include "records/TAbrirPacfrm.h"
 #include "records/TPacfrm.h"
+#include "report/GeneralData.h"
+#include "report/TOKDatosDlg.h"
+#include "st/TQRSview.h"
 
 #include <QAction>
 #include <QDir>
@@ -288,6 +288,8 @@ void TZuvudezidedFrm::PacNuevomnuClick()
     if (cancelled)
         return;
     resetStudyState(m_run, m_session);
+    SetRunControls(false); // a study armed for the previous patient is gone
+    m_recording = false;
     m_patientOpen = true;
     // Never reuse a number whose file is already there (an old Zirod.ini, a restored copy).
     const QDir dir(m_workDir);
@@ -329,6 +331,8 @@ void TZuvudezidedFrm::PacExistentemnuClick()
     m_session.studyCount = chosen.header.studyCount;
     m_session.patientVersion = chosen.header.version;
     resetStudyState(m_run, m_session);
+    SetRunControls(false); // a study armed for the previous patient is gone
+    m_recording = false;
     m_patientOpen = true;
     RefreshHeader();
     setPatientMenus(false);
@@ -367,6 +371,7 @@ void TZuvudezidedFrm::CerrarpacmnuClick()
     FrecSMaxTxt->clear();
     resetStudyState(m_run, m_session);
     SetRunControls(false);
+    m_recording = false;
 }
 
 void TZuvudezidedFrm::BorrarPacmnuClick()

@@ -52,6 +52,7 @@ void TZuvudezidedFrm::EstudionuevomnuClick()
     }
     ++m_session.studyCount;
     m_session.newStudyPending = true;
+    m_recording = true;
     m_session.studyDate = m_services.today().toString(QStringLiteral("dd/MM/yyyy")).left(10);
     m_run.studyElapsed = 0;
     if (!m_currentProtocol.name.isEmpty())
@@ -101,10 +102,14 @@ void TZuvudezidedFrm::EtapaCronoTimer()
                 Gauge1->setForeColor(kGaugeNavy);
             }
         }
-        if (m_run.stageRemaining <= 0)
+        if (m_run.stageRemaining <= 0) {
+            m_inClockTick = true;
             stageEnded();
+            m_inClockTick = false;
+        }
         UpdateStageDisplay();
     } catch (const std::exception& e) {
+        m_inClockTick = false;
         qWarning("Stage clock tick failed: %s", e.what());
     }
 }
@@ -171,8 +176,14 @@ StageRecord TZuvudezidedFrm::CaptureStrip()
 
 void TZuvudezidedFrm::SaveStageRecord(StageRecord record, std::uint8_t kind)
 {
-    if (!m_patientOpen || (m_session.studyFileName.isEmpty() && !m_session.newStudyPending))
+    if (!m_patientOpen)
         return;
+    if (!m_recording || (m_session.studyFileName.isEmpty() && !m_session.newStudyPending)) {
+        // Never let a strip vanish without a word.
+        showError(QStringLiteral("No hay un estudio en curso: elija \"Estudio nuevo\" antes de "
+                                 "grabar. La tira no se guardó."));
+        return;
+    }
     // What the operator sees when the record is written goes into it.
     const DisplaySettings& display = m_monitor.settings;
     record.kind = kind;
@@ -266,8 +277,17 @@ void TZuvudezidedFrm::openExistingStudy()
     const bool chosen = runModal([&] { return AbrirEstfrm->ChooseStudy(patientPath, file, date); });
     if (!chosen)
         return;
+    if (m_session.newStudyPending) {
+        // A new study with nothing written yet gives way to the one chosen: its number
+        // goes back, and the run controls wait for another "Estudio nuevo".
+        --m_session.studyCount;
+        m_session.newStudyPending = false;
+    }
+    m_recording = false;
     m_session.studyFileName = file;
-    // The review of the chosen study opens here once it exists.
+    // The review of the chosen study opens here once it exists. A stored study is looked
+    // at, never run again: its records must not mix with a new run's.
+    SetRunControls(false);
     setCommandEnabled(Guardarmnu, false);
     setCommandEnabled(GuardarBut, false);
     m_session.studyDate = date;

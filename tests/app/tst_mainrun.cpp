@@ -32,6 +32,7 @@ private Q_SLOTS:
     void refusedStarts();
     void secondStageEndClosesTheWaitingDialog();
     void existingStudyOfAPatientNotOpen();
+    void aStudyArmedForAnotherPatientOrStudyCannotRun();
     void stMeasuredInTheViewGoesIntoTheNextRecord();
 
 private:
@@ -301,6 +302,42 @@ void TestMainRun::existingStudyOfAPatientNotOpen()
     QCOMPARE(m_w->session().studyFileName, u"0012_001.est"_s);
     QCOMPARE(m_w->statusPanels[4]->text(), u"Fecha: 06/12/2026"_s);
     QVERIFY(!m_w->Guardarmnu->isEnabled());
+}
+
+void TestMainRun::aStudyArmedForAnotherPatientOrStudyCannotRun()
+{
+    makeWindow();
+    m_w->Estudionuevomnu->trigger();
+    m_w->Guardarmnu->trigger(); // study 1 is on disk
+    m_w->DetenerBut->trigger();
+    m_w->Estudionuevomnu->trigger(); // study 2 armed, nothing written yet
+    QCOMPARE(m_w->session().studyCount, 2);
+    QVERIFY(m_w->InicioBut->isEnabled());
+
+    // Opening the stored study gives the armed one up: its number goes back and nothing
+    // can run into the old file.
+    whenShown([this] {
+        m_w->AbrirEstfrm->ListEst->setCurrentRow(0);
+        m_w->AbrirEstfrm->OKBtn->click();
+    });
+    m_w->EstudioExistmnu->trigger();
+    QCOMPARE(m_w->session().studyCount, 1);
+    QVERIFY(!m_w->session().newStudyPending);
+    QVERIFY(!m_w->InicioBut->isEnabled() && !m_w->SiguienteBut->isEnabled());
+    const qint64 before = QFileInfo(path(u"0012_001.est"_s)).size();
+    m_w->GuardarmnuClick(); // reached only by a script: refused aloud, nothing appended
+    QVERIFY(m_messages->shown.back().text.startsWith(u"No hay un estudio en curso"_s));
+    QCOMPARE(QFileInfo(path(u"0012_001.est"_s)).size(), before);
+
+    // Choosing a patient again in the ready state disarms the run as well.
+    m_w->Estudionuevomnu->trigger();
+    QVERIFY(m_w->InicioBut->isEnabled());
+    whenShown([this] {
+        m_w->AbrirPacfrm->ListPac->setCurrentRow(0);
+        m_w->AbrirPacfrm->OKBtn->click();
+    });
+    m_w->PacExistentemnu->trigger();
+    QVERIFY(!m_w->InicioBut->isEnabled() && !m_w->AvanzaBut->isEnabled());
 }
 
 void TestMainRun::stMeasuredInTheViewGoesIntoTheNextRecord()
