@@ -1,5 +1,6 @@
 #include "app/Controls.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 
@@ -22,6 +23,18 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     b->setAccessibleName(caption);
     b->setAutoDefault(false);
     return b;
+}
+
+QHBoxLayout* makeOkCancelRow(QWidget* parent, QPushButton*& ok, QPushButton*& cancel)
+{
+    ok = makeButton(parent, "OKBtn", QStringLiteral("OK"));
+    ok->setDefault(true);
+    cancel = makeButton(parent, "CancelBtn", QStringLiteral("Cancel"));
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    return row;
 }
 
 } // namespace esf

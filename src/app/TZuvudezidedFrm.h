@@ -192,6 +192,7 @@ private:
     void SetStudyButtons(bool enabled);
     void SetMainMenus(bool enabled);
     bool choosePatient(const QString& caption, PatientListing& chosen);
+    void takePatient(const PatientListing& chosen);
     void buildPressureBox(QWidget* parent);
     void setPanelText(int panel, const QString& text);
     void placePressureBox();

@@ -321,15 +321,20 @@ bool TZuvudezidedFrm::choosePatient(const QString& caption, PatientListing& chos
     return ok;
 }
 
+void TZuvudezidedFrm::takePatient(const PatientListing& chosen)
+{
+    m_currentPatient = chosen.header.data;
+    m_session.patientFile = chosen.fileName;
+    m_session.studyCount = chosen.header.studyCount;
+    m_session.patientVersion = chosen.header.version;
+}
+
 void TZuvudezidedFrm::PacExistentemnuClick()
 {
     PatientListing chosen;
     if (!choosePatient(QStringLiteral("Elegir paciente"), chosen))
         return;
-    m_currentPatient = chosen.header.data;
-    m_session.patientFile = chosen.fileName;
-    m_session.studyCount = chosen.header.studyCount;
-    m_session.patientVersion = chosen.header.version;
+    takePatient(chosen);
     resetStudyState(m_run, m_session);
     SetRunControls(false); // a study armed for the previous patient is gone
     m_recording = false;

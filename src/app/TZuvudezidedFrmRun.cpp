@@ -266,10 +266,7 @@ void TZuvudezidedFrm::openExistingStudy()
         if (!choosePatient(QStringLiteral("Elegir paciente"), chosen))
             return;
         // The patient is looked at, not opened: no new study can start from here.
-        m_currentPatient = chosen.header.data;
-        m_session.patientFile = chosen.fileName;
-        m_session.studyCount = chosen.header.studyCount;
-        m_session.patientVersion = chosen.header.version;
+        takePatient(chosen);
     }
     QString file;
     QString date;

@@ -87,16 +87,21 @@ qint64 openRecording(SampleSource& source, const QString& path)
     return source.frameCount();
 }
 
-int play(const QStringList& args, QTextStream& out)
+// The recording opened and the monitor in its start-up state with the options applied;
+// returns how many frames to play (one pass unless --frames says otherwise).
+qint64 startPlayback(const PlayOptions& o, SampleSource& source, LiveMonitor& monitor)
 {
-    const PlayOptions o = parsePlay(args, true);
-    SampleSource source;
     const qint64 onePass = openRecording(source, o.file);
-    const qint64 frames = o.frames.value_or(onePass);
-
-    LiveMonitor monitor;
     monitor.settings.gainIndex = static_cast<std::uint8_t>(o.gainIndex);
     monitor.settings.filterOn = o.filter;
+    return o.frames.value_or(onePass);
+}
+
+int play(const QStringList& args, QTextStream& out)
+{
+    SampleSource source;
+    LiveMonitor monitor;
+    const qint64 frames = startPlayback(parsePlay(args, true), source, monitor);
     out << "frame,write_index,ring0,ring1,ring2,shown0,shown1,shown2,heart_rate,beat_counter,"
            "beat_flag,qrs_update\n";
     for (qint64 f = 1; f <= frames; ++f) {
@@ -112,12 +117,9 @@ int play(const QStringList& args, QTextStream& out)
 
 int qrs(const QStringList& args, QTextStream& out)
 {
-    const PlayOptions o = parsePlay(args, false);
     SampleSource source;
-    const qint64 onePass = openRecording(source, o.file);
-    const qint64 frames = o.frames.value_or(onePass);
     LiveMonitor monitor;
-    monitor.settings.gainIndex = static_cast<std::uint8_t>(o.gainIndex);
+    const qint64 frames = startPlayback(parsePlay(args, false), source, monitor);
     for (qint64 f = 0; f < frames; ++f)
         monitor.processFrame(source.nextFrame(), nullptr);
     out << "fid_idx=" << monitor.qrs.fidIdx << '\n';

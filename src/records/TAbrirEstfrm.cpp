@@ -3,6 +3,8 @@
 #include "common/FileNames.h"
 #include "records/StudyFile.h"
 
+#include "app/Controls.h"
+
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
@@ -27,18 +29,7 @@ TAbrirEstfrm::TAbrirEstfrm(QWidget* parent) : QDialog(parent)
     ListEst->setSelectionMode(QAbstractItemView::SingleSelection);
     ListEst->setFrameStyle(QFrame::Panel | QFrame::Sunken);
 
-    OKBtn = new QPushButton(QStringLiteral("OK"), this);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setAccessibleName(QStringLiteral("OK"));
-    OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    CancelBtn->setAccessibleName(QStringLiteral("Cancel"));
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(OKBtn);
-    buttons->addWidget(CancelBtn);
+    QHBoxLayout* buttons = makeOkCancelRow(this, OKBtn, CancelBtn);
     auto* all = new QVBoxLayout(this);
     all->addWidget(ListEst, 1);
     all->addLayout(buttons);

@@ -3,6 +3,8 @@
 #include "common/FileError.h"
 #include "common/FileNames.h"
 
+#include "app/Controls.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -64,18 +66,7 @@ TAbrirPacfrm::TAbrirPacfrm(QWidget* parent) : QDialog(parent)
     ApellidoLbl->setObjectName(QStringLiteral("ApellidoLbl"));
     ApellidoLbl->setBuddy(ListPac);
 
-    OKBtn = new QPushButton(QStringLiteral("OK"), this);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setAccessibleName(QStringLiteral("OK"));
-    OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    CancelBtn->setAccessibleName(QStringLiteral("Cancel"));
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(OKBtn);
-    buttons->addWidget(CancelBtn);
+    QHBoxLayout* buttons = makeOkCancelRow(this, OKBtn, CancelBtn);
     auto* all = new QVBoxLayout(this);
     all->addWidget(ApellidoLbl);
     all->addWidget(ListPac, 1);

@@ -192,19 +192,7 @@ TOKDatosDlg::TOKDatosDlg(MessageBoxes& messages, QWidget* parent)
     unitsLayout->addSpacing(12);
     unitsLayout->addLayout(note);
 
-    OKBtn = new QPushButton(QStringLiteral("OK"), this);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setAccessibleName(QStringLiteral("OK"));
-    OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    CancelBtn->setAccessibleName(QStringLiteral("Cancel"));
-    CancelBtn->setAutoDefault(false);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(OKBtn);
-    buttons->addWidget(CancelBtn);
+    QHBoxLayout* buttons = makeOkCancelRow(this, OKBtn, CancelBtn);
     auto* all = new QVBoxLayout(this);
     all->addWidget(PageControl);
     all->addLayout(buttons);
