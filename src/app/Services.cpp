@@ -1,6 +1,7 @@
 #include "app/Services.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QTimer>
@@ -46,6 +47,24 @@ public:
     }
 };
 
+class StandardFileDialogs final : public FileDialogs {
+public:
+    QString openFile(QWidget* parent, const QString& caption, const QString& dir,
+                     const QString& filters, QString* selectedFilter) override
+    {
+        return QFileDialog::getOpenFileName(parent, caption, dir, filters, selectedFilter);
+    }
+    QString saveFile(QWidget* parent, const QString& caption, const QString& dir,
+                     const QString& filters, QString* selectedFilter) override
+    {
+        return QFileDialog::getSaveFileName(parent, caption, dir, filters, selectedFilter);
+    }
+    QString directory(QWidget* parent, const QString& caption, const QString& dir) override
+    {
+        return QFileDialog::getExistingDirectory(parent, caption, dir);
+    }
+};
+
 class QtTickTimer final : public TickTimer {
 public:
     QtTickTimer()
@@ -71,6 +90,7 @@ Services Services::standard()
 {
     Services s;
     s.messages = std::make_shared<StandardMessageBoxes>();
+    s.files = std::make_shared<StandardFileDialogs>();
     s.makeTimer = [] { return std::make_unique<QtTickTimer>(); };
     s.today = [] { return QDate::currentDate(); };
     s.beep = [] { QApplication::beep(); };

@@ -48,9 +48,24 @@ public:
     std::function<void()> onTimeout;
 };
 
+// Standard file and folder dialogs, so tests can answer them. Each returns an empty text
+// when the user cancels.
+class FileDialogs {
+public:
+    virtual ~FileDialogs() = default;
+    // `filters` as Qt writes them ("Texto (*.rtf);;Todos (*)"); `selectedFilter`, when given,
+    // receives the filter chosen.
+    virtual QString openFile(QWidget* parent, const QString& caption, const QString& dir,
+                             const QString& filters, QString* selectedFilter = nullptr) = 0;
+    virtual QString saveFile(QWidget* parent, const QString& caption, const QString& dir,
+                             const QString& filters, QString* selectedFilter = nullptr) = 0;
+    virtual QString directory(QWidget* parent, const QString& caption, const QString& dir) = 0;
+};
+
 // Everything the windows take from the platform that a test wants to replace.
 struct Services {
     std::shared_ptr<MessageBoxes> messages;
+    std::shared_ptr<FileDialogs> files;
     std::function<std::unique_ptr<TickTimer>()> makeTimer;
     std::function<QDate()> today;
     std::function<void()> beep;

@@ -169,12 +169,46 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Answers the file dialogs from a queue (an empty answer is a cancel) and records what
+// each was asked.
+class FakeFiles final : public FileDialogs {
+public:
+    QStringList answers;
+    QStringList asked; // "open|caption|dir|filters", "save|...", "dir|caption|dir"
+    QString chosenFilter;
+
+    QString openFile(QWidget*, const QString& caption, const QString& dir, const QString& filters,
+                     QString* selectedFilter) override
+    {
+        return answer(u"open|"_s + caption + u'|' + dir + u'|' + filters, selectedFilter);
+    }
+    QString saveFile(QWidget*, const QString& caption, const QString& dir, const QString& filters,
+                     QString* selectedFilter) override
+    {
+        return answer(u"save|"_s + caption + u'|' + dir + u'|' + filters, selectedFilter);
+    }
+    QString directory(QWidget*, const QString& caption, const QString& dir) override
+    {
+        return answer(u"dir|"_s + caption + u'|' + dir, nullptr);
+    }
+
+private:
+    QString answer(const QString& question, QString* selectedFilter)
+    {
+        asked << question;
+        if (selectedFilter && !chosenFilter.isEmpty())
+            *selectedFilter = chosenFilter;
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+};
+
 // Services whose boxes, date and exit the test controls, with timers it fires by hand; today
 // is 06/12/2026.
 inline Services fakeServices(std::shared_ptr<FakeMessages> messages, int* quits = nullptr)
 {
     Services s;
     s.messages = std::move(messages);
+    s.files = std::make_shared<FakeFiles>();
     s.makeTimer = [] { return std::make_unique<FakeTimer>(); };
     s.today = [] { return QDate(2026, 12, 6); };
     s.beep = [] {};
