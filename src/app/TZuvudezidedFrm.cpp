@@ -2,6 +2,7 @@
 
 #include "acquisition/SerialLink.h"
 #include "app/ImageView.h"
+#include "app/LiveLabel.h"
 #include "app/THelpFrm.h"
 #include "app/ToolIcons.h"
 #include "common/FileError.h"
@@ -70,6 +71,13 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text)
     return l;
 }
 
+LiveLabel* makeLiveLabel(QWidget* parent, const char* name, const QString& caption)
+{
+    auto* l = new LiveLabel(caption, parent);
+    l->setObjectName(QLatin1String(name));
+    return l;
+}
+
 QFrame* makeFrame(QWidget* parent, const char* name, QFrame::Shape shape = QFrame::StyledPanel)
 {
     auto* f = new QFrame(parent);
@@ -115,8 +123,44 @@ QAction* TZuvudezidedFrm::makeAction(const char* name, const QString& caption,
     auto* a = new QAction(caption, this);
     a->setObjectName(QLatin1String(name));
     if (handler)
-        connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        connectCommand(a, [this, handler] { (this->*handler)(); });
     return a;
+}
+
+void TZuvudezidedFrm::connectCommand(QAction* action, std::function<void()> handler)
+{
+    // Every command passes here, so a route the menus do not cover (a pop-up, a screen
+    // reader's action, a shortcut) cannot reach a command the running study locks.
+    connect(action, &QAction::triggered, this, [this, action, handler = std::move(handler)] {
+        if (!lockedByRun(action))
+            handler();
+    });
+}
+
+bool TZuvudezidedFrm::lockedByRun(const QAction* action) const
+{
+    if (!m_etapaCrono || !m_etapaCrono->isActive())
+        return false;
+    // The run's own commands stay live; "Guardar" saves a strip of the study in progress.
+    for (const QAction* run :
+         {InicioBut, AvanzaBut, DetenerBut, SiguienteBut, GuardarBut, Guardarmnu})
+        if (action == run)
+            return false;
+    for (const QAction* study : {NuevoEstBut, AbrirBut, VerEstBut})
+        if (action == study)
+            return true;
+    const std::function<bool(const QMenu*)> holds = [&](const QMenu* menu) {
+        const QList<QAction*> actions = menu->actions();
+        for (const QAction* a : actions) {
+            if (a == action || (a->menu() && holds(a->menu())))
+                return true;
+        }
+        return false;
+    };
+    for (const QMenu* m : {Archivomnu, Configmnu, Protocolosmnu, Informemnu, PacPopupmnu})
+        if (holds(m))
+            return true;
+    return false;
 }
 
 QAction* TZuvudezidedFrm::makeToolButton(const char* name, const QString& hint, const QIcon& icon,
@@ -199,7 +243,7 @@ void TZuvudezidedFrm::buildMenus()
                                 kFormulaCaptions[static_cast<std::size_t>(i)], nullptr);
         a->setCheckable(true);
         formulaGroup->addAction(a);
-        connect(a, &QAction::triggered, this, [this, i] {
+        connectCommand(a, [this, i] {
             chooseFormula(i);
             if (i == kUserFormula)
                 UsuarioFMmnuClick();
@@ -346,20 +390,18 @@ void TZuvudezidedFrm::buildCentral()
 
     FrecBrd = makeFrame(PanelDatos, "FrecBrd");
     FrecBrd->setFixedHeight(kFrecBrdHeight);
-    FrecTxt = makeLabel(FrecBrd, "FrecTxt", QStringLiteral("0"));
-    FrecTxt->setAccessibleName(QStringLiteral("Frecuencia cardíaca"));
+    FrecTxt = makeLiveLabel(FrecBrd, "FrecTxt", QStringLiteral("Frecuencia cardíaca"));
+    FrecTxt->setText(QStringLiteral("0"));
     QFont rateFont(QStringLiteral("Arial"), 26, QFont::Bold);
     FrecTxt->setFont(rateFont);
     FrecTxt->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     FrecUnLbl = makeLabel(FrecBrd, "FrecUnLbl", m_units.rate);
     FrecMaxLbl = makeLabel(FrecBrd, "FrecMaxLbl", QStringLiteral("Max."));
-    FrecMaxTxt = makeLabel(FrecBrd, "FrecMaxTxt", QString());
+    FrecMaxTxt = makeLiveLabel(FrecBrd, "FrecMaxTxt", QStringLiteral("Max."));
     FrecSMaxLbl = makeLabel(FrecBrd, "FrecSMaxLbl", QStringLiteral("SubMax."));
-    FrecSMaxTxt = makeLabel(FrecBrd, "FrecSMaxTxt", QString());
+    FrecSMaxTxt = makeLiveLabel(FrecBrd, "FrecSMaxTxt", QStringLiteral("SubMax."));
     FrecMaxLbl->setBuddy(FrecMaxTxt);
     FrecSMaxLbl->setBuddy(FrecSMaxTxt);
-    FrecMaxTxt->setAccessibleName(QStringLiteral("Max."));
-    FrecSMaxTxt->setAccessibleName(QStringLiteral("SubMax."));
     dataLayout->addWidget(FrecBrd);
 
     QRSBrd = makeFrame(PanelDatos, "QRSBrd");
@@ -519,7 +561,20 @@ void TZuvudezidedFrm::SalirmnuClick()
 void TZuvudezidedFrm::closeEvent(QCloseEvent* e)
 {
     // The window has no close box; a close from the desktop ends the program the
-    // orderly way so the configuration is not lost.
+    // orderly way so the configuration is not lost, and never in the middle of a test.
+    if (!m_exited && m_etapaCrono->isActive()) {
+        const bool stop = runModal([&] {
+            return m_services.messages->confirm(
+                this, QStringLiteral("Hay un estudio en curso. ¿Detener el estudio y salir?"));
+        });
+        if (!stop) {
+            e->ignore();
+            return;
+        }
+        DetenerButClick();
+    }
+    if (!m_exited)
+        savePendingStageEnd();
     if (!m_exited)
         SalirmnuClick();
     if (m_exited)
@@ -600,10 +655,7 @@ void TZuvudezidedFrm::placeLeftColumn()
     DerivLbl3->move(20, quarter * 3);
     for (QLabel* l : {DerivLbl1, DerivLbl2, DerivLbl3})
         l->adjustSize();
-    QLabel* leadOfHeart = V2mnu->isChecked()   ? DerivLbl2
-                          : V5mnu->isChecked() ? DerivLbl3
-                                               : DerivLbl1;
-    heartlbl->move(2, leadOfHeart->y());
+    heartlbl->move(2, DerivLbl1->y());
 
     for (QLabel* l : {FiltroEst, VelEst, GanEst})
         l->adjustSize();
@@ -625,7 +677,8 @@ void TZuvudezidedFrm::placeHeartRateBox()
     FrecUnLbl->setGeometry(FrecTxt->x() + FrecTxt->width(), FrecTxt->y(), FrecUnLbl->width(),
                            FrecTxt->height());
     const int right = static_cast<int>(roundHalfEven(0.92 * w));
-    for (QLabel* l : {FrecMaxTxt, FrecSMaxTxt, FrecMaxLbl, FrecSMaxLbl})
+    for (QLabel* l :
+         std::initializer_list<QLabel*>{FrecMaxTxt, FrecSMaxTxt, FrecMaxLbl, FrecSMaxLbl})
         l->adjustSize();
     const int fieldWidth = qMax(FrecMaxTxt->width(), 30);
     FrecMaxTxt->setGeometry(right - fieldWidth, static_cast<int>(roundHalfEven(0.1 * h)),

@@ -3,6 +3,7 @@
 #include "acquisition/LiveMonitor.h"
 #include "acquisition/PortMap.h"
 #include "acquisition/SampleSource.h"
+#include "app/LiveLabel.h"
 #include "app/Services.h"
 #include "app/ZirodIni.h"
 #include "common/Version.h"
@@ -17,6 +18,7 @@
 #include <QMainWindow>
 #include <QSet>
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -176,6 +178,9 @@ private:
     QAction* makeToolButton(const char* name, const QString& hint, const QIcon& icon,
                             void (TZuvudezidedFrm::*handler)());
     void setCommandEnabled(QAction* action, bool enabled);
+    void connectCommand(QAction* action, std::function<void()> handler);
+    bool lockedByRun(const QAction* action) const;
+    void savePendingStageEnd();
     void SetRunControls(bool enabled);
     void applyPortChecks();
     void applyFormulaCheck();
@@ -350,11 +355,11 @@ public:
     ImageView* ECGDisp = nullptr;
     QFrame* PanelDatos = nullptr;
     QFrame* FrecBrd = nullptr;
-    QLabel* FrecTxt = nullptr;
+    LiveLabel* FrecTxt = nullptr;
     QLabel* FrecUnLbl = nullptr;
-    QLabel* FrecMaxTxt = nullptr;
+    LiveLabel* FrecMaxTxt = nullptr;
     QLabel* FrecMaxLbl = nullptr;
-    QLabel* FrecSMaxTxt = nullptr;
+    LiveLabel* FrecSMaxTxt = nullptr;
     QLabel* FrecSMaxLbl = nullptr;
     QFrame* QRSBrd = nullptr;
     ImageView* QRSdisp = nullptr;
@@ -366,15 +371,15 @@ public:
     QLabel* DiastLbl = nullptr;
     QCheckBox* AngorChk = nullptr;
     QFrame* TpoEtapabrd = nullptr;
-    QLabel* EtapaNLbl = nullptr;
+    LiveLabel* EtapaNLbl = nullptr;
     PieGaugeView* Gauge1 = nullptr;
     QLabel* CargaLbl = nullptr;
-    QLabel* CargaEtapaTxt = nullptr;
+    LiveLabel* CargaEtapaTxt = nullptr;
     QLabel* PendLbl = nullptr;
-    QLabel* PendTxt = nullptr;
+    LiveLabel* PendTxt = nullptr;
     QLabel* TpoLbl = nullptr;
-    QLabel* TiempoResTxt = nullptr;
-    QLabel* TipoTxt = nullptr;
+    LiveLabel* TiempoResTxt = nullptr;
+    LiveLabel* TipoTxt = nullptr;
     QProgressBar* TiempoResbar = nullptr;
     QStatusBar* StatusBarPac = nullptr;
     std::array<QLabel*, 5> statusPanels{};

@@ -1,4 +1,5 @@
 // The main window's patient, protocol and stage-panel commands.
+#include "app/LiveLabel.h"
 #include "app/PieGaugeView.h"
 #include "app/THelpFrm.h"
 #include "app/TZuvudezidedFrm.h"
@@ -42,11 +43,10 @@ QLabel* stageLabel(QWidget* parent, const char* name, const QString& text)
     return l;
 }
 
-QLabel* stageValue(QWidget* parent, const char* name, const QString& accessible)
+LiveLabel* stageValue(QWidget* parent, const char* name, const QString& caption)
 {
-    auto* l = new QLabel(parent);
+    auto* l = new LiveLabel(caption, parent);
     l->setObjectName(QLatin1String(name));
-    l->setAccessibleName(accessible);
     l->setFrameShape(QFrame::Panel);
     l->setFrameShadow(QFrame::Sunken);
     l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -80,7 +80,9 @@ void TZuvudezidedFrm::buildStageBox(QWidget* parent)
     TpoEtapabrd->setFrameShape(QFrame::StyledPanel);
     TpoEtapabrd->setFrameShadow(QFrame::Sunken);
     TpoEtapabrd->setFixedHeight(kStageBoxHeight);
-    EtapaNLbl = stageLabel(TpoEtapabrd, "EtapaNLbl", QStringLiteral("Etapa nº"));
+    EtapaNLbl = new LiveLabel(QStringLiteral("Etapa"), TpoEtapabrd);
+    EtapaNLbl->setObjectName(QStringLiteral("EtapaNLbl"));
+    EtapaNLbl->setText(QStringLiteral("Etapa nº"));
     Gauge1 = new PieGaugeView(TpoEtapabrd);
     Gauge1->setObjectName(QStringLiteral("Gauge1"));
     Gauge1->setAccessibleName(QStringLiteral("Tiempo restante de la etapa"));
@@ -91,8 +93,8 @@ void TZuvudezidedFrm::buildStageBox(QWidget* parent)
     PendTxt = stageValue(TpoEtapabrd, "PendTxt", QStringLiteral("Pendiente"));
     TpoLbl = stageLabel(TpoEtapabrd, "TpoLbl", QStringLiteral("Tiempo"));
     TiempoResTxt = stageValue(TpoEtapabrd, "TiempoResTxt", QStringLiteral("Tiempo"));
-    TipoTxt = stageLabel(TpoEtapabrd, "TipoTxt", QString());
-    TipoTxt->setAccessibleName(QStringLiteral("Tipo de etapa"));
+    TipoTxt = new LiveLabel(QStringLiteral("Tipo de etapa"), TpoEtapabrd);
+    TipoTxt->setObjectName(QStringLiteral("TipoTxt"));
     TiempoResbar = new QProgressBar(TpoEtapabrd);
     TiempoResbar->setObjectName(QStringLiteral("TiempoResbar"));
     TiempoResbar->setAccessibleName(QStringLiteral("Progreso de la etapa"));
@@ -110,7 +112,7 @@ void TZuvudezidedFrm::placeStageBox()
     const int h = TpoEtapabrd->height();
     const int left = roundShare(0.1, w);
     const int right = roundShare(0.95, w);
-    for (QLabel* l : {EtapaNLbl, CargaLbl, PendLbl, TpoLbl})
+    for (QLabel* l : std::initializer_list<QLabel*>{EtapaNLbl, CargaLbl, PendLbl, TpoLbl})
         l->adjustSize();
     const int fieldH = TiempoResTxt->height();
     const int barH = fieldH / 2;
@@ -176,13 +178,19 @@ void TZuvudezidedFrm::UpdateStageDisplay()
         TipoTxt->setText(*panel.typeText);
     if (panel.loadCaption) {
         CargaLbl->setText(*panel.loadCaption);
+        CargaLbl->setAccessibleName(*panel.loadCaption);
+        CargaEtapaTxt->setCaption(*panel.loadCaption);
         CargaLbl->adjustSize();
         CargaEtapaTxt->setText(panel.loadText.value_or(QString()));
         PendTxt->setText(panel.slopeText.value_or(QString()));
         PendTxt->setEnabled(panel.slopeEnabled.value_or(true));
         PendLbl->setEnabled(panel.slopeEnabled.value_or(true));
     }
-    TiempoResbar->setValue(panel.progress);
+    if (TiempoResbar->value() != panel.progress) {
+        TiempoResbar->setValue(panel.progress);
+        // The bar skips repaints of steps narrower than its chunk; every second must show.
+        TiempoResbar->update();
+    }
     Gauge1->setProgress(panel.progress);
     if (panel.gaugeToNavy)
         Gauge1->setForeColor(kGaugeNavy);
@@ -198,6 +206,8 @@ void TZuvudezidedFrm::SetMainMenus(bool enabled)
 {
     for (QMenu* m : {Archivomnu, Configmnu, Protocolosmnu, Informemnu})
         m->menuAction()->setEnabled(enabled);
+    // The patient pop-up of the status bar and of "Estudio nuevo" is a main menu too.
+    PacPopupmnu->setEnabled(enabled);
 }
 
 void TZuvudezidedFrm::RefreshHeader()
@@ -384,7 +394,9 @@ void TZuvudezidedFrm::BorrarPacmnuClick()
     PatientListing chosen;
     if (!choosePatient(QStringLiteral("Elegir paciente a borrar"), chosen))
         return;
-    if (m_patientOpen && chosen.fileName.compare(m_session.patientFile, Qt::CaseInsensitive) == 0) {
+    // Also the patient of a study looked at through "Estudio Existente..." without opening it.
+    if (!m_session.patientFile.isEmpty() &&
+        chosen.fileName.compare(m_session.patientFile, Qt::CaseInsensitive) == 0) {
         runModal([&] {
             m_services.messages->warning(
                 this, QStringLiteral("Los archivos del paciente selecionado están en uso, debe "

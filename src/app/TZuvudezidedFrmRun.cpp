@@ -1,4 +1,5 @@
 // The main window's study run: the stage clock, the run buttons and the stage records.
+#include "app/LiveLabel.h"
 #include "app/PieGaugeView.h"
 #include "app/TZuvudezidedFrm.h"
 #include "common/FileError.h"
@@ -117,19 +118,8 @@ void TZuvudezidedFrm::EtapaCronoTimer()
 void TZuvudezidedFrm::stageEnded()
 {
     m_services.beep();
-    if (m_pendingStageEnd) {
-        // The previous stage end still waits for its pressures: save it now with what the
-        // operator has entered so far, so its record goes before this one.
-        PendingStageEnd earlier = std::move(*m_pendingStageEnd);
-        m_pendingStageEnd.reset();
-        if (VirezAde->isVisible()) {
-            SisPresEd->setValue(VirezAde->SisPresEd->value());
-            DiastPresEd->setValue(VirezAde->DiastPresEd->value());
-            AngorChk->setChecked(VirezAde->AngorChk->isChecked());
-        }
-        SaveStageRecord(std::move(earlier.record), RecordKind::Automatic);
-        ResetCurrentST();
-    }
+    // The previous stage end may still wait for its pressures: its record goes first.
+    savePendingStageEnd();
 
     StageRecord captured = CaptureStrip();
     if (m_run.currentStage < m_currentProtocol.usableStageCount()) {
@@ -144,6 +134,22 @@ void TZuvudezidedFrm::stageEnded()
     const int id = ++m_stageEndSerial;
     m_pendingStageEnd = PendingStageEnd{id, std::move(captured)};
     QTimer::singleShot(0, this, [this, id] { askPressuresAndSave(id); });
+}
+
+void TZuvudezidedFrm::savePendingStageEnd()
+{
+    if (!m_pendingStageEnd)
+        return;
+    // Saved with what the operator has entered so far.
+    PendingStageEnd earlier = std::move(*m_pendingStageEnd);
+    m_pendingStageEnd.reset();
+    if (VirezAde->isVisible()) {
+        SisPresEd->setValue(VirezAde->SisPresEd->value());
+        DiastPresEd->setValue(VirezAde->DiastPresEd->value());
+        AngorChk->setChecked(VirezAde->AngorChk->isChecked());
+    }
+    SaveStageRecord(std::move(earlier.record), RecordKind::Automatic);
+    ResetCurrentST();
 }
 
 void TZuvudezidedFrm::askPressuresAndSave(int id)

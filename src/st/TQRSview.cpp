@@ -120,7 +120,9 @@ StArrows::StArrows(Qt::Orientation orientation, const QString& name, const QStri
 TQRSview::TQRSview(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TQRSview"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // A tool window that keeps its close box: closing it hands the values back like Ok.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     setWindowTitle(kCaption);
     setModal(true);
     setFixedSize(kClientWidth, kClientHeight);

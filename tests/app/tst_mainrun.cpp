@@ -5,16 +5,23 @@
 #include "common/BinaryIO.h"
 #include "display/PieGauge.h"
 #include "protocol/PressureEdit.h"
+#include "protocol/TAbrirProtDlg.h"
 #include "protocol/TVirezAde.h"
 #include "records/StudyFile.h"
 #include "records/TAbrirEstfrm.h"
 #include "records/TAbrirPacfrm.h"
+#include "records/TPacfrm.h"
 #include "st/TQRSview.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QStatusBar>
 
 using namespace esf;
 using namespace esf::test;
@@ -34,6 +41,10 @@ private Q_SLOTS:
     void existingStudyOfAPatientNotOpen();
     void aStudyArmedForAnotherPatientOrStudyCannotRun();
     void stMeasuredInTheViewGoesIntoTheNextRecord();
+    void noRouteChangesTheStudyWhileRunning_data();
+    void noRouteChangesTheStudyWhileRunning();
+    void closingTheWindowDuringARunAsksFirst();
+    void liveValuesReachAssistiveTools();
 
 private:
     void saveProtocol(int basal, int exercise, int recovery);
@@ -147,7 +158,7 @@ void TestMainRun::threeStageStudyWritesOneRecordPerStageEnd()
     tick(1);
     QCOMPARE(m_w->TiempoResTxt->text(), u"00:19"_s);
     QCOMPARE(m_w->EtapaNLbl->text(), u"Etapa nº 1"_s);
-    QCOMPARE(m_w->Gauge1->foreColor(), kGaugeRed); // 19 s left: the last 30 seconds
+    QCOMPARE(m_w->Gauge1->foreColor(), QColor(255, 0, 0)); // 19 s left: the last 30 seconds
     QCOMPARE(m_w->Gauge1->progress(), 95);
     QCOMPARE(m_beeps, 1);
 
@@ -157,7 +168,7 @@ void TestMainRun::threeStageStudyWritesOneRecordPerStageEnd()
     QCOMPARE(m_beeps, 2); // the stage-end alert; stage 2 starts red, so no second warning
     QCOMPARE(m_w->run().currentStage, 2);
     QCOMPARE(m_w->SisPresEd->value(), 130);
-    QCOMPARE(m_w->currentST()[0], kStNotMeasured);
+    QCOMPARE(m_w->currentST()[0], -1000.0f);
     const QString study = path(u"0012_001.est"_s);
     QCOMPARE(QFileInfo(study).size(), 388 + 24051);
     QCOMPARE(readStudyEntries(path(u"00000012.DAT"_s)).size(), 1);
@@ -184,7 +195,7 @@ void TestMainRun::threeStageStudyWritesOneRecordPerStageEnd()
     QVERIFY(first.record.heartRate > 40);
     const StudyRead second = readStudyRecord(study, 2, kSoftwareVersion);
     QCOMPARE(second.record.angina, 1);
-    QCOMPARE(second.record.st[0], kStNotMeasured);
+    QCOMPARE(second.record.st[0], -1000.0f);
     const StudyRead third = readStudyRecord(study, 3, kSoftwareVersion);
     QCOMPARE(third.record.stage, 3);
     QCOMPARE(third.record.elapsed, 60);
@@ -302,6 +313,16 @@ void TestMainRun::existingStudyOfAPatientNotOpen()
     QCOMPARE(m_w->session().studyFileName, u"0012_001.est"_s);
     QCOMPARE(m_w->statusPanels[4]->text(), u"Fecha: 06/12/2026"_s);
     QVERIFY(!m_w->Guardarmnu->isEnabled());
+
+    // That patient's study is current though the patient was never opened: not deletable.
+    whenShown([this] {
+        m_w->AbrirPacfrm->ListPac->setCurrentRow(0);
+        m_w->AbrirPacfrm->OKBtn->click();
+    });
+    m_w->BorrarPacmnu->trigger();
+    QCOMPARE(m_messages->shown.back().text,
+             u"Los archivos del paciente selecionado están en uso, debe cerrarlo para borrar"_s);
+    QVERIFY(QFile::exists(path(u"00000012.DAT"_s)) && QFile::exists(path(u"0012_001.est"_s)));
 }
 
 void TestMainRun::aStudyArmedForAnotherPatientOrStudyCannotRun()
@@ -361,7 +382,189 @@ void TestMainRun::stMeasuredInTheViewGoesIntoTheNextRecord()
     m_w->PromQRSmnu->trigger();
     m_w->ResetCurrentST();
     m_w->QRSdispDblClick();
-    QCOMPARE(m_w->currentST()[1], kStNotMeasured);
+    QCOMPARE(m_w->currentST()[1], -1000.0f);
+}
+
+void TestMainRun::noRouteChangesTheStudyWhileRunning_data()
+{
+    QTest::addColumn<QString>("route");
+    // Every command of the four main menus, the patient pop-up and the study buttons.
+    for (const char* name : {"PacNuevomnu",       "PacExistentemnu", "Cerrarpacmnu",
+                             "Estudionuevomnu",   "EstudioExistmnu", "Copiarmnu",
+                             "AbrirCopiamnu",     "Recuperarmnu",    "BorrarPacmnu",
+                             "Salirmnu",          "COM2mnu",         "Impresoramnu",
+                             "Datosgenmnu",       "PromQRSmnu",      "UsuarioFMmnu",
+                             "N220Edadmnu",       "V5mnu",           "EditarProtomnu",
+                             "AbrirProtocolomnu", "MostrarProtmnu",  "VerInformemnu",
+                             "PlantInformemnu",   "Imprimirmnu",     "Pacexismnu",
+                             "Pacientenuevomnu",  "NuevoEstBut",     "AbrirBut",
+                             "VerEstBut"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+    QTest::newRow("status-bar pop-up") << u"popup"_s;
+    QTest::newRow("any other menu item") << u"all"_s;
+}
+
+void TestMainRun::noRouteChangesTheStudyWhileRunning()
+{
+    QFETCH(QString, route);
+    makeWindow();
+    m_w->Estudionuevomnu->trigger();
+    m_w->InicioBut->trigger();
+    tick(2);
+    const QString patient = m_w->patientFileName();
+    const int studies = m_w->studyCount();
+    const int stage = m_w->run().currentStage;
+    const int remaining = m_w->run().stageRemaining;
+    const QString protocol = m_w->currentProtocol().name;
+    const qsizetype boxes = m_messages->shown.size();
+    const QByteArray ini = readFile(path(u"Zirod.ini"_s));
+    const ZirodConfig config = m_w->config();
+    const bool averaging = m_w->monitor().averagingOn;
+    int dialogs = 0; // a window that opened anyway is closed again, so a failure cannot hang
+    QTimer sweeper;
+    connect(&sweeper, &QTimer::timeout, &sweeper, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            ++dialogs;
+            modal->close();
+        }
+    });
+    sweeper.start(5);
+
+    QList<QAction*> routes;
+    if (route == u"popup"_s) {
+        Q_EMIT m_w->StatusBarPac->customContextMenuRequested(QPoint(5, 5));
+        QVERIFY(!m_w->PacPopupmnu->isEnabled());
+        m_w->PacPopupmnu->close();
+        routes = m_w->PacPopupmnu->actions();
+    } else if (route == u"all"_s) {
+        const std::function<void(QMenu*)> walk = [&](QMenu* menu) {
+            for (QAction* a : menu->actions()) {
+                if (a->menu())
+                    walk(a->menu());
+                else if (!a->isSeparator() && a != m_w->Guardarmnu)
+                    routes << a;
+            }
+        };
+        for (QMenu* m : {m_w->Archivomnu, m_w->Configmnu, m_w->Protocolosmnu, m_w->Informemnu})
+            walk(m);
+    } else {
+        routes << m_w->findChild<QAction*>(route);
+        QVERIFY(routes.first());
+    }
+    for (QAction* a : std::as_const(routes)) {
+        a->setEnabled(true); // as a screen reader or a script would reach it
+        a->trigger();
+    }
+    QTest::qWait(20);
+
+    for (QMenu* m : {m_w->Archivomnu, m_w->Configmnu, m_w->Protocolosmnu, m_w->Informemnu})
+        QVERIFY2(!m_w->menuBar()->actions().isEmpty() && !m->menuAction()->isEnabled(),
+                 qPrintable(m->title()));
+    QCOMPARE(dialogs, 0);
+    QCOMPARE(m_messages->shown.size(), boxes);
+    QVERIFY(!m_w->exited());
+    QVERIFY(m_w->stageClock().isActive());
+    QCOMPARE(m_w->patientFileName(), patient);
+    QVERIFY(m_w->patientOpen());
+    QCOMPARE(m_w->studyCount(), studies);
+    QVERIFY(m_w->session().newStudyPending);
+    QCOMPARE(m_w->run().currentStage, stage);
+    QCOMPARE(m_w->run().stageRemaining, remaining);
+    QCOMPARE(m_w->currentProtocol().name, protocol);
+    QCOMPARE(readFile(path(u"Zirod.ini"_s)), ini);
+    QCOMPARE(m_w->config().maxHRFormula, config.maxHRFormula);
+    QCOMPARE(m_w->config().portIndex, config.portIndex);
+    QCOMPARE(m_w->monitor().averagingOn, averaging);
+
+    // Correcting the open patient's data changes no study and stays at hand.
+    whenShown([this] { m_w->Pacfrm->reject(); });
+    m_w->StatusBarPacDblClick();
+    QVERIFY(m_w->Pacfrm->isHidden());
+}
+
+void TestMainRun::closingTheWindowDuringARunAsksFirst()
+{
+    makeWindow();
+    m_w->Estudionuevomnu->trigger();
+    m_w->InicioBut->trigger();
+    answerPressures(140, 80, false);
+    tick(21); // stage 1 ends: one record
+    QTRY_VERIFY(!m_w->VirezAde->isVisible());
+    tick(3);
+
+    m_messages->answers = {false};
+    QVERIFY(!m_w->close());
+    QCOMPARE(m_messages->shown.back().text,
+             u"Hay un estudio en curso. ¿Detener el estudio y salir?"_s);
+    QVERIFY(m_w->stageClock().isActive());
+    QVERIFY(!m_w->exited());
+
+    m_messages->answers = {true};
+    QVERIFY(m_w->close());
+    QVERIFY(m_w->exited());
+    QVERIFY(!m_w->stageClock().isActive());
+    const QString study = path(u"0012_001.est"_s);
+    QCOMPARE(QFileInfo(study).size(), 388 + 24051);
+    QCOMPARE(readStudyRecord(study, 1, u"2007.1.1"_s).record.systolic, 140);
+}
+
+void TestMainRun::liveValuesReachAssistiveTools()
+{
+    makeWindow();
+    m_w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+    auto value = [](QWidget* w) {
+        QAccessibleInterface* i = QAccessible::queryAccessibleInterface(w);
+        return QPair<QString, QString>(i->text(QAccessible::Name), i->text(QAccessible::Value));
+    };
+    QCOMPARE(value(m_w->FrecMaxTxt), (QPair<QString, QString>(u"Max."_s, u"171"_s)));
+    QCOMPARE(value(m_w->FrecSMaxTxt).second, u"145"_s);
+    QCOMPARE(value(m_w->CargaEtapaTxt), (QPair<QString, QString>(u"Carga"_s, u"0.0"_s)));
+    QCOMPARE(value(m_w->EtapaNLbl).second, u"Prot. detenido"_s);
+
+    int paints = 0;
+    struct PaintCounter : QObject {
+        int* count;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Paint)
+                ++*count;
+            return false;
+        }
+    } counter;
+    counter.count = &paints;
+    m_w->TiempoResbar->installEventFilter(&counter);
+
+    m_w->Estudionuevomnu->trigger();
+    m_w->InicioBut->trigger();
+    for (int second = 1; second <= 3; ++second) {
+        paints = 0;
+        tick(1);
+        QTRY_VERIFY2(paints > 0, "the bar repaints at every one-second step");
+    }
+    QCOMPARE(value(m_w->TiempoResTxt), (QPair<QString, QString>(u"Tiempo"_s, u"00:17"_s)));
+    QCOMPARE(value(m_w->EtapaNLbl).second, u"Etapa nº 1"_s);
+    QCOMPARE(value(m_w->TipoTxt), (QPair<QString, QString>(u"Tipo de etapa"_s, u"Basal"_s)));
+    for (int t = 0; t < 60; ++t)
+        m_w->demoTimer().onTimeout();
+    QCOMPARE(value(m_w->FrecTxt).first, u"Frecuencia cardíaca"_s);
+    QCOMPARE(value(m_w->FrecTxt).second, m_w->FrecTxt->text());
+    m_w->DetenerBut->trigger();
+
+    // A treadmill protocol renames the load caption, for the ear as for the eye.
+    ProtocolRecord p = m_w->currentProtocol();
+    p.name = u"CINTA"_s;
+    p.device = Device::Cinta;
+    p.stages[0].speed = 2.7f;
+    saveProtocolFile(QDir(m_work->dir()), p);
+    whenShown([this] {
+        QListWidget* list = m_w->AbrirProtDlg->ListBox1;
+        list->setCurrentItem(list->findItems(u"CINTA"_s, Qt::MatchExactly).value(0));
+        m_w->AbrirProtDlg->OKBut->click();
+    });
+    m_w->AbrirProtocolomnu->trigger();
+    QCOMPARE(m_w->CargaLbl->accessibleName(), u"Velocidad"_s);
+    QCOMPARE(value(m_w->CargaEtapaTxt), (QPair<QString, QString>(u"Velocidad"_s, u"2.7"_s)));
 }
 
 QTEST_MAIN(TestMainRun)

@@ -13,6 +13,7 @@ using Average = std::array<std::array<std::int32_t, 201>, 3>;
 
 const QRgb kFace = qRgb(240, 240, 240);
 const QRgb kBlack = qRgb(0, 0, 0);
+const QRgb kRed = qRgb(255, 0, 0);                    // the averaged beat
 const std::array<int, 3> kBaselines = {80, 160, 240}; // a box 320 pixels high
 
 // Drawn at 0.5 px per unit: 140 units, 1 mV, are 70 px.
@@ -81,10 +82,10 @@ void TestQrsBox::constantAverageOnItsRow()
     const QImage img = averageImage(averageOf([](int) { return 140; }), 0, 1000.0 / 1162);
     const int end = 172; // round(200 * 0.8606)
     for (int base : kBaselines) {
-        QCOMPARE(img.pixel(end, base - 70), kQrsAverageColor);
+        QCOMPARE(img.pixel(end, base - 70), kRed);
         QCOMPARE(img.pixel(end + 1, base - 70), kBlack);
         // From the zero line at the left edge up to the first entry.
-        QCOMPARE(img.pixel(0, base), kQrsAverageColor);
+        QCOMPARE(img.pixel(0, base), kRed);
     }
 }
 
@@ -93,12 +94,12 @@ void TestQrsBox::scrollChoosesFirstEntry()
     // Entries before the detection point 30 px below the zero line, from it on 30 px above.
     const Average avg = averageOf([](int i) { return i < 100 ? -60 : 60; });
     const auto image = [&](int scroll) { return averageImage(avg, scroll, 1.0); };
-    QCOMPARE(image(0).pixel(50, 80 + 30), kQrsAverageColor);
+    QCOMPARE(image(0).pixel(50, 80 + 30), kRed);
 
     // At 100 entries 100..200 are drawn from the left edge, and the trace ends at x = 100.
     const QImage scrolled = image(100);
     for (int base : kBaselines) {
-        QCOMPARE(scrolled.pixel(100, base - 30), kQrsAverageColor);
+        QCOMPARE(scrolled.pixel(100, base - 30), kRed);
         QCOMPARE(scrolled.pixel(101, base - 30), kBlack);
     }
     // Out of range, the scroll bar's ends hold.

@@ -8,6 +8,9 @@ using namespace esf;
 
 namespace {
 
+const QRgb kYellow = qRgb(255, 255, 0); // traces
+const QRgb kBlackPx = qRgb(0, 0, 0);    // sweep background and erase pen
+
 QString describe(const QImage& img, int x, int y)
 {
     return QStringLiteral("pixel (%1, %2) is %3").arg(x).arg(y).arg(QColor(img.pixel(x, y)).name());
@@ -99,16 +102,16 @@ void TestSweepDisplay::sampleLandsAtScale()
     d.drawTraceSample(45, 2);
     QCOMPARE(d.state().lastY, (std::array<int, 3>{70, -24, 22}));
     const QImage& img = d.image();
-    QCOMPARE(img.pixel(1, 150 - 70), kTraceColor);
-    QCOMPARE(img.pixel(1, 150 - 71), kSweepBackgroundColor);
-    QCOMPARE(img.pixel(1, 300 + 24), kTraceColor);
-    QCOMPARE(img.pixel(1, 450 - 22), kTraceColor);
+    QCOMPARE(img.pixel(1, 150 - 70), kYellow);
+    QCOMPARE(img.pixel(1, 150 - 71), kBlackPx);
+    QCOMPARE(img.pixel(1, 300 + 24), kYellow);
+    QCOMPARE(img.pixel(1, 450 - 22), kYellow);
 
     // A later frame on the same column adds its stroke without erasing the earlier one.
     drawFrames(d, 1, -70);
     QCOMPARE(d.state().sweepX, 1);
-    QCOMPARE(img.pixel(1, 150 - 70), kTraceColor);
-    QCOMPARE(img.pixel(1, 150 + 35), kTraceColor);
+    QCOMPARE(img.pixel(1, 150 - 70), kYellow);
+    QCOMPARE(img.pixel(1, 150 + 35), kYellow);
 }
 
 void TestSweepDisplay::gridEdges()
@@ -131,7 +134,7 @@ void TestSweepDisplay::gridEdges()
         SweepDisplay d;
         d.resize(c.w, c.h, 100);
         d.drawGrid(25);
-        QVERIFY2(d.image().pixel(c.at) == (c.grid ? kGridColor : kSweepBackgroundColor),
+        QVERIFY2(d.image().pixel(c.at) == (c.grid ? kGridColor : kBlackPx),
                  qPrintable(describe(d.image(), c.at.x(), c.at.y())));
     }
 }
@@ -163,7 +166,7 @@ void TestSweepDisplay::wrapAtColumnZeroErasesOnlyColumnZero()
     // Column 0: erased, grid back, a new stroke from each zero line up to the new value.
     const int rise = static_cast<int>(std::nearbyint(70 * d.geometry().pxPerUnit));
     for (int y : {300, 300 - rise})
-        QCOMPARE(img.pixel(0, y), kTraceColor);
+        QCOMPARE(img.pixel(0, y), kYellow);
     for (int y : {0, 300 + 1, 300 - rise - 1})
         QCOMPARE(img.pixel(0, y), grid.image().pixel(0, y));
 
@@ -172,7 +175,7 @@ void TestSweepDisplay::wrapAtColumnZeroErasesOnlyColumnZero()
     const int last = d.state().sweepX;
     QVERIFY(last > 400);
     QVERIFY2(columns(img, 1, last) == columns(grid.image(), 1, last), "erased columns differ");
-    QCOMPARE(img.pixel(last + 1, 300), kTraceColor); // not yet erased
+    QCOMPARE(img.pixel(last + 1, 300), kYellow); // not yet erased
 }
 
 void TestSweepDisplay::wrapPastColumnZeroRestartsAtLeftEdge()
@@ -196,10 +199,10 @@ void TestSweepDisplay::wrapPastColumnZeroRestartsAtLeftEdge()
     // The old trace in columns 0..x is gone; the new segments run from the left edge on the
     // old level (0) to the new column at 140 units (57/70 px each: 114 px).
     for (int base : {150, 300, 450}) {
-        QCOMPARE(img.pixel(0, base), kTraceColor);
-        QCOMPARE(img.pixel(x, base - 114), kTraceColor);
+        QCOMPARE(img.pixel(0, base), kYellow);
+        QCOMPARE(img.pixel(x, base - 114), kYellow);
         for (int c = 1; c <= x; ++c)
-            QVERIFY2(img.pixel(c, base) != kTraceColor, qPrintable(describe(img, c, base)));
+            QVERIFY2(img.pixel(c, base) != kYellow, qPrintable(describe(img, c, base)));
     }
 }
 
@@ -216,12 +219,12 @@ void TestSweepDisplay::dirtyRectAndRestart()
     // Erased columns are full height; the segments start at the previous column.
     QCOMPARE(d.takeDirtyRect(), QRect(QPoint(from, 0), QPoint(d.state().sweepX, 599)));
     QVERIFY(d.takeDirtyRect().isNull());
-    QCOMPARE(d.image().pixel(from, 80), kTraceColor);
+    QCOMPARE(d.image().pixel(from, 80), kYellow);
 
     // A new grid, as on a change of speed, restarts the sweep on a clean image.
     d.drawGrid(25);
     QCOMPARE(d.state().sweepX, 0);
-    QCOMPARE(d.image().pixel(from, 80), kSweepBackgroundColor);
+    QCOMPARE(d.image().pixel(from, 80), kBlackPx);
 }
 
 void TestSweepDisplay::tinyDisplaysNeverCrash()
