@@ -129,7 +129,6 @@ public:
     void CopiarmnuClick();
     void AbrirCopiamnuClick();
     void RecuperarmnuClick();
-    const QString& backupDir() const { return m_backupDir; }
 
     // Serial link.
     void OpenPort();
