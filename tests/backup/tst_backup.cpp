@@ -38,7 +38,6 @@ private Q_SLOTS:
     void copyAndMoveThreePatientsWithAMissingStudy();
     void fullDiskDeletesNothingAndLeavesNoPartialFile_data();
     void fullDiskDeletesNothingAndLeavesNoPartialFile();
-    void restoreKeepsTheOldFilesOnFailure();
     void commandLine();
 
 private:
@@ -145,19 +144,6 @@ void TestBackup::fullDiskDeletesNothingAndLeavesNoPartialFile()
     kept.sort();
     QCOMPARE(contents(m_backup).keys(), kept);
     QCOMPARE(readFile(m_backup.filePath(failing)), QByteArray("copia anterior"));
-}
-
-void TestBackup::restoreKeepsTheOldFilesOnFailure()
-{
-    const QMap<QString, QByteArray> before = contents(m_work);
-    backupPatient(m_work, m_backup, u"00000002.DAT"_s, BackupMode::Copy, m_writer);
-    writeFile(m_work.filePath(u"0002_003.est"_s), "cambiado");
-    const QMap<QString, QByteArray> changed = contents(m_work);
-    FullDisk disk(30000);
-    QVERIFY_THROWS_EXCEPTION(FileError, restorePatient(m_backup, m_work, u"00000002.DAT"_s, disk));
-    QCOMPARE(contents(m_work), changed);
-    restorePatient(m_backup, m_work, u"00000002.DAT"_s, m_writer);
-    QCOMPARE(contents(m_work), before);
 }
 
 void TestBackup::commandLine()
