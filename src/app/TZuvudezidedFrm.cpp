@@ -5,6 +5,7 @@
 #include "app/LiveLabel.h"
 #include "app/THelpFrm.h"
 #include "app/ToolIcons.h"
+#include "backup/TCopiarchfrm.h"
 #include "common/FileError.h"
 #include "common/FileNames.h"
 #include "common/Rounding.h"
@@ -204,9 +205,12 @@ void TZuvudezidedFrm::buildMenus()
     Archivomnu->addActions({Estudionuevomnu, EstudioExistmnu});
     Archivomnu->addSeparator();
     CopiaArchivosmnu = menu(Archivomnu, "CopiaArchivosmnu", QStringLiteral("Copia de archivos..."));
-    Copiarmnu = makeAction("Copiarmnu", QStringLiteral("Copiar..."), nullptr);
-    AbrirCopiamnu = makeAction("AbrirCopiamnu", QStringLiteral("Abrir..."), nullptr);
-    Recuperarmnu = makeAction("Recuperarmnu", QStringLiteral("Recuperar..."), nullptr);
+    Copiarmnu =
+        makeAction("Copiarmnu", QStringLiteral("Copiar..."), &TZuvudezidedFrm::CopiarmnuClick);
+    AbrirCopiamnu = makeAction("AbrirCopiamnu", QStringLiteral("Abrir..."),
+                               &TZuvudezidedFrm::AbrirCopiamnuClick);
+    Recuperarmnu = makeAction("Recuperarmnu", QStringLiteral("Recuperar..."),
+                              &TZuvudezidedFrm::RecuperarmnuClick);
     CopiaArchivosmnu->addActions({Copiarmnu, AbrirCopiamnu, Recuperarmnu});
     BorrarPacmnu = makeAction("BorrarPacmnu", QStringLiteral("Borrar Paciente..."),
                               &TZuvudezidedFrm::BorrarPacmnuClick);
@@ -327,9 +331,8 @@ void TZuvudezidedFrm::buildToolBar()
     DerivBut->setEnabled(false); // no second set of leads to choose from
 
     // The study, protocol, report and backup windows arrive with later work.
-    m_notYetAvailable = {Copiarmnu,    AbrirCopiamnu, Recuperarmnu,
-                         Impresoramnu, VerInformemnu, PlantInformemnu,
-                         Imprimirmnu,  VerEstBut,     CopiaArchivosmnu->menuAction()};
+    m_notYetAvailable = {AbrirCopiamnu,   Impresoramnu, VerInformemnu,
+                         PlantInformemnu, Imprimirmnu,  VerEstBut};
     for (QAction* a : std::as_const(m_notYetAvailable))
         a->setEnabled(false);
 }

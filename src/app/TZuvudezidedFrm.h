@@ -44,6 +44,7 @@ class TAbrirProtDlg;
 class TNProtoFrm;
 class PressureEdit;
 class TAbrirEstfrm;
+class TCopiarchfrm;
 class THelpFrm;
 class TOKDatosDlg;
 class TQRSview;
@@ -125,6 +126,11 @@ public:
     void EstudioExistmnuClick();
     void AbrirButClick();
     void ResetCurrentST();
+
+    // Backup copies.
+    void CopiarmnuClick();
+    void AbrirCopiamnuClick();
+    void RecuperarmnuClick();
 
     // Serial link.
     void OpenPort();
@@ -224,6 +230,8 @@ private:
         }
     }
     QString zirodPath() const;
+    bool openBackupStudyReview(const PatientListing& patient, const QString& studyFile,
+                               const QString& studyDate, const QString& folder);
 
     Services m_services;
 
@@ -266,6 +274,9 @@ private:
     bool m_exited = false;
     bool m_creating = false;
 
+    // Where backups go, ending in "/"; starts as the home folder, never stored.
+    QString m_backupDir;
+
     // Commands whose windows come with later work: shown, never enabled.
     QSet<QAction*> m_notYetAvailable;
 
@@ -279,6 +290,7 @@ public:
     std::unique_ptr<TAbrirEstfrm> AbrirEstfrm;
     std::unique_ptr<TVirezAde> VirezAde;
     std::unique_ptr<TOKDatosDlg> OKDatosDlg;
+    std::unique_ptr<TCopiarchfrm> Copiarchfrm;
     std::unique_ptr<THelpFrm> HelpFrm;
     std::unique_ptr<TQRSview> QRSview;
 

@@ -4,6 +4,7 @@
 #include "app/THelpFrm.h"
 #include "app/TZuvudezidedFrm.h"
 #include "app/ZirodIni.h"
+#include "backup/TCopiarchfrm.h"
 #include "common/FileError.h"
 #include "common/FileNames.h"
 #include "common/NumberFormat.h"
@@ -69,6 +70,8 @@ void TZuvudezidedFrm::createWindows()
     VerProtoFrm = std::make_unique<TVerProtoFrm>(this);
     AbrirProtDlg = std::make_unique<TAbrirProtDlg>(*m_services.messages, *VerProtoFrm, this);
     OKDatosDlg = std::make_unique<TOKDatosDlg>(*m_services.messages, this);
+    Copiarchfrm = std::make_unique<TCopiarchfrm>(*m_services.messages, *m_services.files, this);
+    m_backupDir = QDir::homePath() + QLatin1Char('/');
     HelpFrm = std::make_unique<THelpFrm>(this);
     QRSview = std::make_unique<TQRSview>(this);
 }

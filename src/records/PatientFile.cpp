@@ -208,6 +208,12 @@ bool versionAllowsNewStudy(const QString& version)
     return year == 2004 && s.size() >= 6 && allDigits(s.mid(5, 1)) && s.mid(5, 1).toInt() >= 2;
 }
 
+bool isStudyEntryName(const QString& name)
+{
+    return isPlainFileName(name) && name.endsWith(kStudySuffix, Qt::CaseInsensitive) &&
+           name.size() > kStudySuffix.size();
+}
+
 void deletePatientFiles(const QDir& dir, const QString& patientFile)
 {
     if (!isPlainFileName(patientFile))
@@ -218,10 +224,7 @@ void deletePatientFiles(const QDir& dir, const QString& patientFile)
         return;
     if (readPatientHeader(path).studyCount >= 1) {
         for (const StudyEntry& e : readStudyEntries(path)) {
-            // A damaged entry must not take the configuration, the template or another
-            // patient's file with it: only study files are deleted.
-            if (!e.file.endsWith(kStudySuffix, Qt::CaseInsensitive) ||
-                e.file.size() <= kStudySuffix.size())
+            if (!isStudyEntryName(e.file))
                 continue;
             removeIfPresent(dir, e.file);
             removeIfPresent(dir, e.file.left(e.file.size() - 4) + kReportSuffix);

@@ -74,6 +74,11 @@ int patientAge(const QString& birthDate, const QDate& today);
 QDate parseShortDate(const QString& text);
 bool versionAllowsNewStudy(const QString& version);
 
+// A study entry's name may reach the file system only when it is a plain name ending in
+// ".est": a damaged entry must never name the configuration, the template or another
+// patient's file.
+bool isStudyEntryName(const QString& name);
+
 // Deletes the patient's study files and their .INF reports (names taken from the file are
 // used only when they are plain names inside dir), then the patient file itself.
 void deletePatientFiles(const QDir& dir, const QString& patientFile);

@@ -14,8 +14,6 @@
 namespace esf {
 namespace {
 
-constexpr int kFileRole = Qt::UserRole;
-
 // Spanish readers expect "Álvarez" beside "alvarez", not after "Zapata".
 QString sortKey(const QString& text)
 {
@@ -32,7 +30,7 @@ public:
     PatientItem(const QString& text, const QString& fileName)
         : QListWidgetItem(text), m_key(sortKey(text))
     {
-        setData(kFileRole, fileName);
+        setData(kPatientFileRole, fileName);
     }
     bool operator<(const QListWidgetItem& other) const override
     {
@@ -46,6 +44,15 @@ private:
 };
 
 } // namespace
+
+QListWidgetItem* makePatientItem(const PatientListing& p)
+{
+    const PatientData& d = p.header.data;
+    const QString text = d.surname + QStringLiteral(", ") + d.firstName +
+                         QString(3, QLatin1Char(' ')) + QString::number(p.header.studyCount) +
+                         QString(61, QLatin1Char(' ')) + QLatin1Char('@') + p.fileName;
+    return new PatientItem(text, p.fileName);
+}
 
 TAbrirPacfrm::TAbrirPacfrm(QWidget* parent) : QDialog(parent)
 {
@@ -101,11 +108,7 @@ void TAbrirPacfrm::fillList(const QDir& dir)
     m_dir = dir;
     ListPac->clear();
     for (const PatientListing& p : listPatients(dir)) {
-        const PatientData& d = p.header.data;
-        const QString text = d.surname + QStringLiteral(", ") + d.firstName +
-                             QString(3, QLatin1Char(' ')) + QString::number(p.header.studyCount) +
-                             QString(61, QLatin1Char(' ')) + QLatin1Char('@') + p.fileName;
-        ListPac->addItem(new PatientItem(text, p.fileName));
+        ListPac->addItem(makePatientItem(p));
     }
 }
 
@@ -116,7 +119,7 @@ void TAbrirPacfrm::OKBtnClick()
     if (!selected.isEmpty()) {
         // Read again: the line shows what was there when the list was filled, and a
         // damaged file must never become the current patient.
-        const QString fileName = selected.first()->data(kFileRole).toString();
+        const QString fileName = selected.first()->data(kPatientFileRole).toString();
         try {
             m_choice.fileName = fileName;
             m_choice.header = readPatientHeader(m_dir.filePath(fileName));

@@ -11,6 +11,12 @@ class QPushButton;
 
 namespace esf {
 
+// One line of a patient list: surname, ", ", first name, three blanks, the study count, 61
+// blanks, "@" and the file name, which also rides in kPatientFileRole. Lists sorting these
+// lines put "Álvarez" beside "alvarez".
+inline constexpr int kPatientFileRole = Qt::UserRole;
+QListWidgetItem* makePatientItem(const PatientListing& patient);
+
 // Patient chooser: every patient file of a folder, by surname.
 class TAbrirPacfrm : public QDialog {
     Q_OBJECT
