@@ -2,6 +2,7 @@
 
 #include "acquisition/LiveMonitor.h"
 #include "app/ZirodIni.h"
+#include "cli/CliReport.h"
 #include "common/BinaryIO.h"
 #include "common/FileError.h"
 #include "common/Version.h"
@@ -28,7 +29,8 @@ const QString kUsageText = QStringLiteral(
     "uso: esfuerzo-cli play ARCHIVO [--gain 0|1|2] [--filter] [--frames N]\n"
     "     esfuerzo-cli qrs ARCHIVO [--gain 0|1|2] [--frames N]\n"
     "     esfuerzo-cli dump Zirod.ini|Datosgen.txt|ARCHIVO.pro|ARCHIVO.DAT\n"
-    "     esfuerzo-cli dump ARCHIVO.est [--strips] [--version V | --patient ARCHIVO.DAT]");
+    "     esfuerzo-cli dump ARCHIVO.est [--strips] [--version V | --patient ARCHIVO.DAT]\n"
+    "     esfuerzo-cli dump ARCHIVO.INF|ARCHIVO.rtf");
 
 struct UsageError {
     QString text;
@@ -275,6 +277,8 @@ int dump(const QStringList& args, QTextStream& out, QTextStream& err)
     if (args.size() != 1)
         throw UsageError{QStringLiteral("dump necesita exactamente un archivo")};
     const QString& path = args.front();
+    if (isReportFile(path))
+        return dumpReport(path, out);
     const QString name = QFileInfo(path).fileName();
     const bool generalData = name.compare(kGeneralDataFileName, Qt::CaseInsensitive) == 0;
     const bool known = generalData || name.endsWith(QLatin1String(".ini"), Qt::CaseInsensitive) ||
