@@ -42,6 +42,7 @@ class TAbrirProtDlg;
 class TNProtoFrm;
 class PressureEdit;
 class TAbrirEstfrm;
+class TInformfrm;
 class THelpFrm;
 class TOKDatosDlg;
 class TQRSview;
@@ -123,6 +124,10 @@ public:
     void EstudioExistmnuClick();
     void AbrirButClick();
     void ResetCurrentST();
+
+    // The physician's report.
+    void VerInformemnuClick();
+    void PlantInformemnuClick();
 
     // Serial link.
     void OpenPort();
@@ -263,6 +268,8 @@ private:
 
     // Commands whose windows come with later work: shown, never enabled.
     QSet<QAction*> m_notYetAvailable;
+    // "Ver Informe" as the menu state wants it; it also needs a study with a file name.
+    bool m_reportCommandWanted = false;
 
 public:
     // The other windows, created once and hidden when closed.
@@ -272,6 +279,7 @@ public:
     std::unique_ptr<TVerProtoFrm> VerProtoFrm;
     std::unique_ptr<TAbrirProtDlg> AbrirProtDlg;
     std::unique_ptr<TAbrirEstfrm> AbrirEstfrm;
+    std::unique_ptr<TInformfrm> Informfrm;
     std::unique_ptr<TVirezAde> VirezAde;
     std::unique_ptr<TOKDatosDlg> OKDatosDlg;
     std::unique_ptr<THelpFrm> HelpFrm;
