@@ -216,10 +216,14 @@ private:
         }
         ++m_pos;
         if (c == '\'') {
+            // A broken escape takes what hex digits it has and gives no character.
             int byte = -1;
-            if (m_pos + 1 < n && hexValue(m_in[m_pos]) >= 0 && hexValue(m_in[m_pos + 1]) >= 0) {
-                byte = hexValue(m_in[m_pos]) * 16 + hexValue(m_in[m_pos + 1]);
-                m_pos += 2;
+            if (m_pos < n && hexValue(m_in[m_pos]) >= 0) {
+                ++m_pos;
+                if (m_pos < n && hexValue(m_in[m_pos]) >= 0) {
+                    byte = hexValue(m_in[m_pos - 1]) * 16 + hexValue(m_in[m_pos]);
+                    ++m_pos;
+                }
             }
             if (consumeSkip() || byte < 0)
                 return;
@@ -412,8 +416,12 @@ private:
         } else if (w == "tab"sv) {
             addText(QStringLiteral("\t"));
         } else if (w == "cell"sv || w == "nestcell"sv) {
-            if (m_cellPending)
+            // The tab between two cells is added when the next cell's text comes, so a
+            // row does not end in one.
+            if (m_cellPending) {
+                m_cellPending = false;
                 addText(QStringLiteral("\t"));
+            }
             m_cellPending = true;
         } else if (w == "row"sv) {
             top().para.inTable = false;
