@@ -138,8 +138,7 @@ void TInformfrm::buildToolBar()
                          themed("document-save", s->standardIcon(QStyle::SP_DialogSaveButton)),
                          [this] { SaveButtonClick(); });
     SaveButton->setText(QStringLiteral("Guardar"));
-    ImprimeBut = addTool("ImprimeBut", QString(),
-                         themed("document-print", s->standardIcon(QStyle::SP_FileIcon)),
+    ImprimeBut = addTool("ImprimeBut", QString(), themed("document-print", QIcon()),
                          [this] { ImprimeButClick(); });
     ImprimeBut->setText(QStringLiteral("Imprimir"));
     StandardToolBar->addSeparator();
