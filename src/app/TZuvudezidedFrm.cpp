@@ -511,6 +511,9 @@ void TZuvudezidedFrm::SalirmnuClick()
 {
     if (m_exited)
         return;
+    // A report with unsaved edits is offered for saving; a failed save keeps the program.
+    if (Informfrm && Informfrm->isVisible() && !Informfrm->close())
+        return;
     m_demoTimer->stop();
     m_source.close();
     m_comPort1->close();

@@ -76,7 +76,6 @@ public:
 
     const QString& reportFile() const { return m_reportFile; }
     bool templateMode() const { return m_templateMode; }
-    bool updatingToolbar() const { return m_updatingToolbar; }
 
     QToolBar* StandardToolBar = nullptr;
     QAction* SalirTBtn = nullptr;

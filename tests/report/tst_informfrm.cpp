@@ -243,7 +243,9 @@ void TestInformfrm::toolbarFollowsTheSelectionWithoutActingOnIt()
 
 void TestInformfrm::reportCommandNeedsAStudy()
 {
-    TZuvudezidedFrm window(fakeServices(m_messages));
+    Services services = fakeServices(m_messages);
+    auto* files = static_cast<FakeFiles*>(services.files.get());
+    TZuvudezidedFrm window(services);
     QVERIFY(!window.VerInformemnu->isEnabled());
     QVERIFY(window.PlantInformemnu->isEnabled());
     // A new patient has no study yet, so there is no report to name.
@@ -263,6 +265,17 @@ void TestInformfrm::reportCommandNeedsAStudy()
     QVERIFY(window.Informfrm->isVisible());
     QCOMPARE(window.Informfrm->windowTitle(), u"Informe: Edición de plantillas"_s);
     QCOMPARE(window.Informfrm->InfEd->toPlainText(), u"Plantilla"_s);
+
+    // Leaving the program offers the unsaved template; a failed save keeps both open.
+    window.Informfrm->InfEd->textCursor().insertText(u"Nueva "_s);
+    QVERIFY(QDir(m_work->dir()).mkdir(u"carpeta.rtf"_s));
+    files->answers = {m_work->path(u"carpeta.rtf"_s), QString()};
+    window.Salirmnu->trigger();
+    QVERIFY(!window.exited());
+    QVERIFY(window.Informfrm->isVisible());
+    window.Salirmnu->trigger();
+    QVERIFY(window.exited());
+    QCOMPARE(files->asked.size(), 2);
 }
 
 QTEST_MAIN(TestInformfrm)
