@@ -19,6 +19,7 @@
 #include "records/TAbrirEstfrm.h"
 #include "records/TAbrirPacfrm.h"
 #include "records/TPacfrm.h"
+#include "report/TInformfrm.h"
 #include "report/TOKDatosDlg.h"
 #include "st/TQRSview.h"
 
@@ -274,10 +275,15 @@ void TZuvudezidedFrm::buildMenus()
     Protocolosmnu->addActions({EditarProtomnu, AbrirProtocolomnu, MostrarProtmnu});
 
     Informemnu = menu(nullptr, "Informemnu", QStringLiteral("&Informe"));
-    VerInformemnu = makeAction("VerInformemnu", QStringLiteral("Ver Informe"), nullptr);
-    PlantInformemnu = makeAction("PlantInformemnu", QStringLiteral("Plantilla Informe"), nullptr);
+    VerInformemnu = makeAction("VerInformemnu", QStringLiteral("Ver Informe"),
+                               &TZuvudezidedFrm::VerInformemnuClick);
+    PlantInformemnu = makeAction("PlantInformemnu", QStringLiteral("Plantilla Informe"),
+                                 &TZuvudezidedFrm::PlantInformemnuClick);
     Imprimirmnu = makeAction("Imprimirmnu", QStringLiteral("Imprimir"), nullptr);
     Informemnu->addActions({VerInformemnu, PlantInformemnu, Imprimirmnu});
+    // The study's file name may have come since the menu state was set (its first record).
+    connect(Informemnu, &QMenu::aboutToShow, this,
+            [this] { setCommandEnabled(VerInformemnu, m_reportCommandWanted); });
 
     Ayudamnu = menu(nullptr, "Ayudamnu", QStringLiteral("A&yuda"));
     Ayuda1 = makeAction("Ayuda1", QStringLiteral("Ayuda..."), &TZuvudezidedFrm::Ayuda1Click);
@@ -331,8 +337,7 @@ void TZuvudezidedFrm::buildToolBar()
     DerivBut->setEnabled(false); // no second set of leads to choose from
 
     // The study, protocol, report and backup windows arrive with later work.
-    m_notYetAvailable = {AbrirCopiamnu,   Impresoramnu, VerInformemnu,
-                         PlantInformemnu, Imprimirmnu,  VerEstBut};
+    m_notYetAvailable = {AbrirCopiamnu, Impresoramnu, Imprimirmnu, VerEstBut};
     for (QAction* a : std::as_const(m_notYetAvailable))
         a->setEnabled(false);
 }
@@ -545,6 +550,9 @@ void TZuvudezidedFrm::FormCreate()
 void TZuvudezidedFrm::SalirmnuClick()
 {
     if (m_exited)
+        return;
+    // A report with unsaved edits is offered for saving; a failed save keeps the program.
+    if (Informfrm && Informfrm->isVisible() && !Informfrm->close())
         return;
     m_demoTimer->stop();
     m_source.close();
@@ -878,6 +886,11 @@ void TZuvudezidedFrm::AcercamnuClick()
 
 void TZuvudezidedFrm::setCommandEnabled(QAction* action, bool enabled)
 {
+    if (action == VerInformemnu) {
+        // Without a study file the report would be named ".INF".
+        m_reportCommandWanted = enabled;
+        enabled = enabled && !m_session.studyFileName.isEmpty();
+    }
     action->setEnabled(enabled && !m_notYetAvailable.contains(action));
 }
 

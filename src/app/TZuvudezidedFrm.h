@@ -45,6 +45,7 @@ class TNProtoFrm;
 class PressureEdit;
 class TAbrirEstfrm;
 class TCopiarchfrm;
+class TInformfrm;
 class THelpFrm;
 class TOKDatosDlg;
 class TQRSview;
@@ -131,6 +132,9 @@ public:
     void CopiarmnuClick();
     void AbrirCopiamnuClick();
     void RecuperarmnuClick();
+    // The physician's report.
+    void VerInformemnuClick();
+    void PlantInformemnuClick();
 
     // Serial link.
     void OpenPort();
@@ -279,6 +283,8 @@ private:
 
     // Commands whose windows come with later work: shown, never enabled.
     QSet<QAction*> m_notYetAvailable;
+    // "Ver Informe" as the menu state wants it; it also needs a study with a file name.
+    bool m_reportCommandWanted = false;
 
 public:
     // The other windows, created once and hidden when closed.
@@ -288,6 +294,7 @@ public:
     std::unique_ptr<TVerProtoFrm> VerProtoFrm;
     std::unique_ptr<TAbrirProtDlg> AbrirProtDlg;
     std::unique_ptr<TAbrirEstfrm> AbrirEstfrm;
+    std::unique_ptr<TInformfrm> Informfrm;
     std::unique_ptr<TVirezAde> VirezAde;
     std::unique_ptr<TOKDatosDlg> OKDatosDlg;
     std::unique_ptr<TCopiarchfrm> Copiarchfrm;

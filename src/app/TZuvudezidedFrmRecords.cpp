@@ -19,6 +19,7 @@
 #include "records/TAbrirPacfrm.h"
 #include "records/TPacfrm.h"
 #include "report/GeneralData.h"
+#include "report/TInformfrm.h"
 #include "report/TOKDatosDlg.h"
 #include "st/TQRSview.h"
 
@@ -66,6 +67,7 @@ void TZuvudezidedFrm::createWindows()
     AbrirPacfrm = std::make_unique<TAbrirPacfrm>(this);
     NProtoFrm = std::make_unique<TNProtoFrm>(*m_services.messages, this);
     AbrirEstfrm = std::make_unique<TAbrirEstfrm>(this);
+    Informfrm = std::make_unique<TInformfrm>(m_services, this);
     VirezAde = std::make_unique<TVirezAde>(this);
     VerProtoFrm = std::make_unique<TVerProtoFrm>(this);
     AbrirProtDlg = std::make_unique<TAbrirProtDlg>(*m_services.messages, *VerProtoFrm, this);

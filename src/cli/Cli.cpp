@@ -3,6 +3,7 @@
 #include "acquisition/LiveMonitor.h"
 #include "app/ZirodIni.h"
 #include "cli/CliBackup.h"
+#include "cli/CliReport.h"
 #include "common/BinaryIO.h"
 #include "common/FileError.h"
 #include "common/Version.h"
@@ -30,6 +31,7 @@ const QString kUsageText = QStringLiteral(
     "     esfuerzo-cli qrs ARCHIVO [--gain 0|1|2] [--frames N]\n"
     "     esfuerzo-cli dump Zirod.ini|Datosgen.txt|ARCHIVO.pro|ARCHIVO.DAT\n"
     "     esfuerzo-cli dump ARCHIVO.est [--strips] [--version V | --patient ARCHIVO.DAT]\n"
+    "     esfuerzo-cli dump ARCHIVO.INF|ARCHIVO.rtf\n"
     "     esfuerzo-cli backup copy|move CARPETA [NNNNNNNN.DAT ...]\n"
     "     esfuerzo-cli backup restore CARPETA NNNNNNNN.DAT [--replace]");
 
@@ -278,6 +280,8 @@ int dump(const QStringList& args, QTextStream& out, QTextStream& err)
     if (args.size() != 1)
         throw UsageError{QStringLiteral("dump necesita exactamente un archivo")};
     const QString& path = args.front();
+    if (isReportFile(path))
+        return dumpReport(path, out);
     const QString name = QFileInfo(path).fileName();
     const bool generalData = name.compare(kGeneralDataFileName, Qt::CaseInsensitive) == 0;
     const bool known = generalData || name.endsWith(QLatin1String(".ini"), Qt::CaseInsensitive) ||
