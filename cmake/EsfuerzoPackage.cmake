@@ -54,10 +54,11 @@ set(CPACK_PACKAGE_VENDOR "Esfuerzo")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "estación de prueba ergométrica con ECG de tres derivaciones")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Esfuerzo acompaña una prueba de esfuerzo en cinta o bicicleta: muestra en vivo las\n\
-derivaciones D2, V2 y V5, la frecuencia cardíaca y el QRS promediado, mide el ST,\n\
-registra presiones y angor por etapa, guarda pacientes y estudios, y redacta e imprime\n\
-los informes. Incluye esfuerzo-cli, la misma lógica desde la línea de órdenes.")
+    "Esfuerzo acompaña una prueba de esfuerzo en cinta o bicicleta: muestra en\n\
+vivo las derivaciones D2, V2 y V5, la frecuencia cardíaca y el QRS promediado,\n\
+mide el ST, registra presiones y angor por etapa, guarda pacientes y estudios,\n\
+y redacta e imprime los informes. Incluye esfuerzo-cli, la misma lógica desde\n\
+la línea de órdenes.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
