@@ -3,11 +3,12 @@ BUILD   ?= build
 DATA    ?= $(HOME)/Esfuerzo
 JOBS    ?= $(shell nproc)
 PACKAGES = cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libedf-dev \
-           qt6-translations-l10n libgl-dev fonts-liberation socat xvfb xauth unrtf
+           qt6-translations-l10n libgl-dev fonts-liberation socat xvfb xauth unrtf \
+           dpkg-dev file desktop-file-utils
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test format clean
+.PHONY: all deps build run test deb format clean
 
 all: build
 
@@ -34,10 +35,16 @@ run: build
 	    [ -f "$$f" ] || continue; \
 	    [ -e "$(DATA)/$$(basename "$$f")" ] || cp "$$f" "$(DATA)/"; \
 	done
-	cd "$(DATA)" && "$(CURDIR)/$(BUILD)/esfuerzo"
+	cd "$(DATA)" && "$(CURDIR)/$(BUILD)/esfuerzo" .
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The Debian package of what `build` made, here: esfuerzo_<version>_amd64.deb.
+deb: build
+	rm -rf $(BUILD)/package
+	cd $(BUILD) && cpack -G DEB -B "$(CURDIR)/$(BUILD)/package"
+	cp $(BUILD)/package/esfuerzo_*.deb .
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

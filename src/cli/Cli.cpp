@@ -26,6 +26,14 @@ constexpr int kOk = 0;
 constexpr int kBadFile = 1;
 constexpr int kUsage = 2;
 
+// Shown after the usage by --help only, so the list of commands stays one block.
+const QString kHelpFooter = QStringLiteral(
+    "     esfuerzo-cli --help | --version\n"
+    "\n"
+    "Ejecuta sin pantalla la lógica de la estación Esfuerzo sobre los archivos nombrados.\n"
+    "Estado de salida: 0 correcto, 1 archivo ausente, ilegible o dañado, 2 uso incorrecto.\n"
+    "Más detalles en esfuerzo-cli(1).");
+
 const QString kUsageText = QStringLiteral(
     "uso: esfuerzo-cli play ARCHIVO [--gain 0|1|2] [--filter] [--frames N]\n"
     "     esfuerzo-cli qrs ARCHIVO [--gain 0|1|2] [--frames N]\n"
@@ -343,7 +351,11 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err)
         if (command == QLatin1String("backup"))
             return backup(rest, out, err);
         if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
-            out << kUsageText << '\n';
+            out << kUsageText << '\n' << kHelpFooter << '\n';
+            return kOk;
+        }
+        if (command == QLatin1String("--version")) {
+            out << "esfuerzo-cli " << kSoftwareVersion << '\n';
             return kOk;
         }
         throw UsageError{QStringLiteral("orden desconocida '%1'").arg(command)};

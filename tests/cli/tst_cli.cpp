@@ -75,6 +75,7 @@ private Q_SLOTS:
     void dumpShowsAStudyAndReportsATornTail();
     void badFilesExitWithOneAndBadUsageWithTwo();
     void theExecutableReportsItsStatus();
+    void helpAndVersionAnswerOnStandardOutput();
 
 private:
     QTemporaryDir m_dir;
@@ -242,6 +243,29 @@ void TestCli::theExecutableReportsItsStatus()
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 1);
     QVERIFY(p.readAllStandardError().contains("nope.ecg"));
+}
+
+void TestCli::helpAndVersionAnswerOnStandardOutput()
+{
+    Result r = runCli(u"--version"_s);
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.out, u"esfuerzo-cli 2007.1.1\n"_s);
+    QVERIFY(r.err.isEmpty());
+
+    for (const QString& option : {u"--help"_s, u"-h"_s}) {
+        r = runCli(option);
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.err.isEmpty());
+        QVERIFY2(r.out.startsWith(u"uso: esfuerzo-cli play ARCHIVO"_s), qPrintable(r.out));
+        QVERIFY2(r.out.contains(u"\n     esfuerzo-cli --help | --version\n"_s), qPrintable(r.out));
+        QVERIFY2(r.out.contains(u"Estado de salida: 0 correcto, 1 archivo ausente, ilegible o "
+                                u"dañado, 2 uso incorrecto.\n"_s),
+                 qPrintable(r.out));
+    }
+    // The footer belongs to the help; a usage error shows the commands only.
+    r = runCli(u"--versión"_s);
+    QCOMPARE(r.status, 2);
+    QVERIFY(!r.err.contains(u"Estado de salida"_s));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
