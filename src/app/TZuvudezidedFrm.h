@@ -42,6 +42,7 @@ class TAbrirProtDlg;
 class TNProtoFrm;
 class PressureEdit;
 class TAbrirEstfrm;
+class TEstudioExistFrm;
 class THelpFrm;
 class TOKDatosDlg;
 class TQRSview;
@@ -122,6 +123,7 @@ public:
     void DetenerButClick();
     void EstudioExistmnuClick();
     void AbrirButClick();
+    void VerEstButClick();
     void ResetCurrentST();
 
     // Serial link.
@@ -201,6 +203,8 @@ private:
     void stageEnded();
     void askPressuresAndSave(int id);
     void openExistingStudy();
+    int reviewStudy(const QString& file, const QString& date,
+                    std::bitset<kPrintSelectionSize>& flags);
     void resizeSweep();
     void showError(const QString& text);
     void afterModal(int serialBefore);
@@ -272,6 +276,7 @@ public:
     std::unique_ptr<TVerProtoFrm> VerProtoFrm;
     std::unique_ptr<TAbrirProtDlg> AbrirProtDlg;
     std::unique_ptr<TAbrirEstfrm> AbrirEstfrm;
+    std::unique_ptr<TEstudioExistFrm> EstudioExistFrm;
     std::unique_ptr<TVirezAde> VirezAde;
     std::unique_ptr<TOKDatosDlg> OKDatosDlg;
     std::unique_ptr<THelpFrm> HelpFrm;

@@ -15,6 +15,7 @@
 #include "protocol/TVirezAde.h"
 #include "records/TAbrirEstfrm.h"
 #include "records/TAbrirPacfrm.h"
+#include "records/TEstudioExistFrm.h"
 #include "records/TPacfrm.h"
 #include "report/GeneralData.h"
 #include "report/TOKDatosDlg.h"
@@ -65,6 +66,8 @@ void TZuvudezidedFrm::createWindows()
     AbrirPacfrm = std::make_unique<TAbrirPacfrm>(this);
     NProtoFrm = std::make_unique<TNProtoFrm>(*m_services.messages, this);
     AbrirEstfrm = std::make_unique<TAbrirEstfrm>(this);
+    EstudioExistFrm =
+        std::make_unique<TEstudioExistFrm>(*m_services.messages, m_services.today, this);
     VirezAde = std::make_unique<TVirezAde>(this);
     VerProtoFrm = std::make_unique<TVerProtoFrm>(this);
     AbrirProtDlg = std::make_unique<TAbrirProtDlg>(*m_services.messages, *VerProtoFrm, this);
