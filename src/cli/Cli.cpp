@@ -1,4 +1,5 @@
 #include "cli/Cli.h"
+#include "cli/CliReview.h"
 
 #include "acquisition/LiveMonitor.h"
 #include "app/ZirodIni.h"
@@ -28,7 +29,9 @@ const QString kUsageText = QStringLiteral(
     "uso: esfuerzo-cli play ARCHIVO [--gain 0|1|2] [--filter] [--frames N]\n"
     "     esfuerzo-cli qrs ARCHIVO [--gain 0|1|2] [--frames N]\n"
     "     esfuerzo-cli dump Zirod.ini|Datosgen.txt|ARCHIVO.pro|ARCHIVO.DAT\n"
-    "     esfuerzo-cli dump ARCHIVO.est [--strips] [--version V | --patient ARCHIVO.DAT]");
+    "     esfuerzo-cli dump ARCHIVO.est [--strips] [--version V | --patient ARCHIVO.DAT]\n"
+    "     esfuerzo-cli review ARCHIVO.est --patient ARCHIVO.DAT [--record N] [--size AxH] "
+    "--out ARCHIVO.png");
 
 struct UsageError {
     QString text;
@@ -333,6 +336,8 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err)
             return qrs(rest, out);
         if (command == QLatin1String("dump"))
             return dump(rest, out, err);
+        if (command == QLatin1String("review"))
+            return review(rest, out, err);
         if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
             out << kUsageText << '\n';
             return kOk;
