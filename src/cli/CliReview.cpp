@@ -16,6 +16,9 @@
 namespace esf::cli {
 namespace {
 
+const QString kReviewUsage = QStringLiteral(
+    "uso: esfuerzo-cli review ARCHIVO.est --patient ARCHIVO.DAT [--record N] [--size AxH] "
+    "--out ARCHIVO.png");
 constexpr int kMinSide = 100;
 constexpr int kMaxSide = 10000;
 
@@ -82,7 +85,7 @@ int review(const QStringList& args, QTextStream& out, QTextStream& err)
     try {
         o = parse(args);
     } catch (const QString& text) {
-        err << "esfuerzo-cli: " << text << '\n' << kReviewUsage.trimmed() << '\n';
+        err << "esfuerzo-cli: " << text << '\n' << kReviewUsage << '\n';
         return 2;
     }
     const PatientHeader patient = readPatientHeader(o.patient);

@@ -5,10 +5,6 @@
 
 namespace esf::cli {
 
-inline const QString kReviewUsage = QStringLiteral(
-    "     esfuerzo-cli review ARCHIVO.est --patient ARCHIVO.DAT [--record N] [--size AxH] "
-    "--out ARCHIVO.png");
-
 // Renders the review canvas of a study to an image. Needs a QGuiApplication. Returns the exit
 // status; bad files throw FileError.
 int review(const QStringList& args, QTextStream& out, QTextStream& err);

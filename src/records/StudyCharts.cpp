@@ -293,11 +293,7 @@ void drawStripPanel(QPainter& p, const ReviewScene& scene)
 {
     const StudyReview& review = *scene.review;
     const ReviewLayout& l = scene.layout;
-    {
-        Saved saved(p);
-        p.fillRect(pixels(l.strips.left, l.strips.top, l.strips.right, l.strips.bottom),
-                   scene.window);
-    }
+    // The frame fills the whole panel, which clears whatever strips were there.
     DrawChartFrame(p, l.strips, QColor(kStripPaperColor), QColor(kStripGridColor), l.stripRows,
                    kStripColumns);
     if (review.currentReadable())
@@ -321,8 +317,6 @@ void drawReviewCanvas(QPainter& p, const ReviewScene& scene)
     for (int i = 0; i < 4; ++i)
         DrawChartFrame(p, l.chart(i), QColor(kChartPaperColor), QColor(kChartLineColor),
                        c.specs[static_cast<std::size_t>(i)].rows, c.axis.columns());
-    DrawChartFrame(p, l.strips, QColor(kStripPaperColor), QColor(kStripGridColor), l.stripRows,
-                   kStripColumns);
     for (int i = 0; i < 4; ++i) {
         const ChartSpec& s = c.specs[static_cast<std::size_t>(i)];
         if (s.shown)
@@ -353,6 +347,7 @@ void drawReviewCanvas(QPainter& p, const ReviewScene& scene)
         prevTime = t;
     }
 
+    // Nothing above draws inside the strip panel, so it is drawn once, here.
     drawStripPanel(p, scene);
     if (review.currentReadable()) {
         const StageRecord& r = review.current();

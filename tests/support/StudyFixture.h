@@ -26,7 +26,7 @@ inline ProtocolRecord reviewProtocol()
 }
 
 // Record k (1-based) of a study whose records lie `spacing` seconds apart; the strips are
-// sine-free ramps so a wrong sample order shows.
+// ramps, so a wrong sample order shows.
 inline StageRecord reviewRecord(int k, int spacing = 60)
 {
     StageRecord r;
