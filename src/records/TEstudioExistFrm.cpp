@@ -230,6 +230,15 @@ void TEstudioExistFrm::ShowRecordLabels()
     STD2txt->setText(stLevelText(r.st[0], m_version));
     STV2txt->setText(stLevelText(r.st[1], m_version));
     STV5txt->setText(stLevelText(r.st[2], m_version));
+    if (m_review.currentRecord() == 0) {
+        // A study without a readable record has no values to show or correct.
+        EtapaNumLbl->clear();
+        TpoParcialLbl->setText(QStringLiteral("Tpo. Parcial: "));
+        ITTLbl->setText(QStringLiteral("ITT: "));
+        DemandLbl->clear();
+        for (QLineEdit* e : {PresSistEd, PresDiastEd, FreCarEd})
+            e->clear();
+    }
     for (QLabel* l : {ProtoNomlbl, EtapaNumLbl, TpoParcialLbl, ITTLbl, DemandLbl})
         l->adjustSize();
     {

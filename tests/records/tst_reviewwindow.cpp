@@ -101,6 +101,23 @@ void TestReviewWindow::canvasOfTheWorkedExample()
     QCOMPARE(at(image, 819, 227), navy);
     // Slope 10 of stage 2 from 160 s to 320 s.
     QCOMPARE(at(image, 850, 185), red);
+
+    // A damaged record and protocol draw at the edges of the charts.
+    std::vector<StageRecord> damaged = workedRecords();
+    damaged[0].elapsed = -7;
+    damaged[0].heartRate = std::numeric_limits<std::int32_t>::max();
+    damaged[0].stage = 255;
+    damaged[0].gain = 200;
+    damaged[2].elapsed = std::numeric_limits<std::int32_t>::max();
+    ProtocolRecord protocol = reviewProtocol();
+    protocol.stages[1].slope = std::numeric_limits<float>::quiet_NaN();
+    writeFile(path, encodeStudy(protocol, damaged));
+    QVERIFY(review.open(path, u"2007.1.1"_s));
+    painter.begin(&image);
+    drawReviewCanvas(painter, scene);
+    painter.end();
+    QCOMPARE(at(image, 277, 32), red);  // heart rate square at time 0, top edge of chart 2
+    QCOMPARE(at(image, 477, 112), red); // the last record at the right edge
 }
 
 void TestReviewWindow::windowStepsCorrectsAndMarks()
