@@ -18,6 +18,7 @@
 #include "protocol/TVirezAde.h"
 #include "records/TAbrirEstfrm.h"
 #include "records/TAbrirPacfrm.h"
+#include "records/TEstudioExistFrm.h"
 #include "records/TPacfrm.h"
 #include "report/TInformfrm.h"
 #include "report/TOKDatosDlg.h"
@@ -312,7 +313,7 @@ void TZuvudezidedFrm::buildToolBar()
     AbrirBut = makeToolButton("AbrirBut", QStringLiteral("Abrir estudio existente"),
                               toolIcon(ToolGlyph::OpenStudy), &TZuvudezidedFrm::AbrirButClick);
     VerEstBut = makeToolButton("VerEstBut", QStringLiteral("Ver estudio"),
-                               toolIcon(ToolGlyph::ViewStudy), nullptr);
+                               toolIcon(ToolGlyph::ViewStudy), &TZuvudezidedFrm::VerEstButClick);
     ToolBar1->addSeparator();
     DerivBut = makeToolButton("DerivBut", QStringLiteral("Selector de Derivación"),
                               toolIcon(ToolGlyph::Leads), &TZuvudezidedFrm::DerivButClick);
@@ -337,7 +338,7 @@ void TZuvudezidedFrm::buildToolBar()
     DerivBut->setEnabled(false); // no second set of leads to choose from
 
     // The study, protocol, report and backup windows arrive with later work.
-    m_notYetAvailable = {AbrirCopiamnu, Impresoramnu, Imprimirmnu, VerEstBut};
+    m_notYetAvailable = {Impresoramnu, Imprimirmnu};
     for (QAction* a : std::as_const(m_notYetAvailable))
         a->setEnabled(false);
 }

@@ -46,6 +46,7 @@ class PressureEdit;
 class TAbrirEstfrm;
 class TCopiarchfrm;
 class TInformfrm;
+class TEstudioExistFrm;
 class THelpFrm;
 class TOKDatosDlg;
 class TQRSview;
@@ -126,6 +127,7 @@ public:
     void DetenerButClick();
     void EstudioExistmnuClick();
     void AbrirButClick();
+    void VerEstButClick();
     void ResetCurrentST();
 
     // Backup copies.
@@ -216,6 +218,8 @@ private:
     void stageEnded();
     void askPressuresAndSave(int id);
     void openExistingStudy();
+    int reviewStudy(const QString& file, const QString& date,
+                    std::bitset<kPrintSelectionSize>& flags);
     void resizeSweep();
     void showError(const QString& text);
     void afterModal(int serialBefore);
@@ -295,6 +299,7 @@ public:
     std::unique_ptr<TAbrirProtDlg> AbrirProtDlg;
     std::unique_ptr<TAbrirEstfrm> AbrirEstfrm;
     std::unique_ptr<TInformfrm> Informfrm;
+    std::unique_ptr<TEstudioExistFrm> EstudioExistFrm;
     std::unique_ptr<TVirezAde> VirezAde;
     std::unique_ptr<TOKDatosDlg> OKDatosDlg;
     std::unique_ptr<TCopiarchfrm> Copiarchfrm;

@@ -5,6 +5,7 @@
 #include "common/FileError.h"
 #include "records/TAbrirEstfrm.h"
 #include "records/TAbrirPacfrm.h"
+#include "records/TEstudioExistFrm.h"
 
 #include <QAction>
 #include <QDir>
@@ -60,19 +61,18 @@ void TZuvudezidedFrm::AbrirCopiamnuClick()
     setCommandEnabled(GuardarBut, false);
 }
 
-// The one place where "Abrir..." meets the study review, which is not part of this build
-// yet: the review opens here with the backup patient's data and version string, the date,
-// a print selection of its own (the current study's stays untouched), the study file and
-// the backup folder, and its result says whether it could read the study. Until it is
-// connected this reports nothing read, and "Abrir..." stays disabled in the menu.
+// A backup study is looked at with its own patient, version and print marks: the current
+// patient and study stay as they were.
 bool TZuvudezidedFrm::openBackupStudyReview(const PatientListing& patient, const QString& studyFile,
                                             const QString& studyDate, const QString& folder)
 {
-    Q_UNUSED(patient);
-    Q_UNUSED(studyFile);
-    Q_UNUSED(studyDate);
-    Q_UNUSED(folder);
-    return false;
+    std::bitset<kPrintSelectionSize> marks;
+    EstudioExistFrm->setRateFormula(m_config.maxHRFormula, m_userMaxHR);
+    EstudioExistFrm->setUnits(m_units);
+    return runModal([&] {
+               return EstudioExistFrm->OpenStudyReview(patient.header.data, patient.header.version,
+                                                       studyDate, marks, studyFile, folder);
+           }) == 0;
 }
 
 void TZuvudezidedFrm::RecuperarmnuClick()

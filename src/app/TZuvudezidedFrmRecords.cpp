@@ -17,6 +17,7 @@
 #include "protocol/TVirezAde.h"
 #include "records/TAbrirEstfrm.h"
 #include "records/TAbrirPacfrm.h"
+#include "records/TEstudioExistFrm.h"
 #include "records/TPacfrm.h"
 #include "report/GeneralData.h"
 #include "report/TInformfrm.h"
@@ -68,6 +69,8 @@ void TZuvudezidedFrm::createWindows()
     NProtoFrm = std::make_unique<TNProtoFrm>(*m_services.messages, this);
     AbrirEstfrm = std::make_unique<TAbrirEstfrm>(this);
     Informfrm = std::make_unique<TInformfrm>(m_services, this);
+    EstudioExistFrm =
+        std::make_unique<TEstudioExistFrm>(*m_services.messages, m_services.today, this);
     VirezAde = std::make_unique<TVirezAde>(this);
     VerProtoFrm = std::make_unique<TVerProtoFrm>(this);
     AbrirProtDlg = std::make_unique<TAbrirProtDlg>(*m_services.messages, *VerProtoFrm, this);

@@ -8,6 +8,7 @@
 #include "protocol/TVirezAde.h"
 #include "records/StudyFile.h"
 #include "records/TAbrirEstfrm.h"
+#include "records/TEstudioExistFrm.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -280,6 +281,12 @@ void TZuvudezidedFrm::openExistingStudy()
     const bool chosen = runModal([&] { return AbrirEstfrm->ChooseStudy(patientPath, file, date); });
     if (!chosen)
         return;
+    // Marks made for another study do not carry over to this one.
+    const bool sameStudy = file == m_session.studyFileName;
+    std::bitset<kPrintSelectionSize> flags = sameStudy ? m_run.printSelection : decltype(flags)();
+    if (reviewStudy(file, date, flags) != 0)
+        return;
+    m_run.printSelection = flags;
     if (m_session.newStudyPending) {
         // A new study with nothing written yet gives way to the one chosen: its number
         // goes back, and the run controls wait for another "Estudio nuevo".
@@ -288,9 +295,10 @@ void TZuvudezidedFrm::openExistingStudy()
     }
     m_recording = false;
     m_session.studyFileName = file;
-    // The review of the chosen study opens here once it exists. A stored study is looked
-    // at, never run again: its records must not mix with a new run's.
+    // A stored study is looked at, never run again: its records must not mix with a new run's.
     SetRunControls(false);
+    setCommandEnabled(Imprimirmnu, true);
+    setCommandEnabled(VerInformemnu, true);
     setCommandEnabled(Guardarmnu, false);
     setCommandEnabled(GuardarBut, false);
     m_session.studyDate = date;
@@ -344,6 +352,23 @@ void TZuvudezidedFrm::placePressureBox()
     AngorChk->adjustSize();
     AngorChk->move((w - AngorChk->width()) / 2 - AngorChk->width() / 2,
                    static_cast<int>(std::lround(0.9 * h)) - AngorChk->height());
+}
+
+void TZuvudezidedFrm::VerEstButClick()
+{
+    if (!m_session.studyFileName.isEmpty())
+        reviewStudy(m_session.studyFileName, m_session.studyDate, m_run.printSelection);
+}
+
+int TZuvudezidedFrm::reviewStudy(const QString& file, const QString& date,
+                                 std::bitset<kPrintSelectionSize>& flags)
+{
+    EstudioExistFrm->setRateFormula(m_config.maxHRFormula, m_userMaxHR);
+    EstudioExistFrm->setUnits(m_units);
+    return runModal([&] {
+        return EstudioExistFrm->OpenStudyReview(m_currentPatient, m_session.patientVersion, date,
+                                                flags, file, m_workDir);
+    });
 }
 
 } // namespace esf

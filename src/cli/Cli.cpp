@@ -1,4 +1,5 @@
 #include "cli/Cli.h"
+#include "cli/CliReview.h"
 
 #include "acquisition/LiveMonitor.h"
 #include "app/ZirodIni.h"
@@ -40,6 +41,8 @@ const QString kUsageText = QStringLiteral(
     "     esfuerzo-cli dump Zirod.ini|Datosgen.txt|ARCHIVO.pro|ARCHIVO.DAT\n"
     "     esfuerzo-cli dump ARCHIVO.est [--strips] [--version V | --patient ARCHIVO.DAT]\n"
     "     esfuerzo-cli dump ARCHIVO.INF|ARCHIVO.rtf\n"
+    "     esfuerzo-cli review ARCHIVO.est --patient ARCHIVO.DAT [--record N] [--size AxH] "
+    "--out ARCHIVO.png\n"
     "     esfuerzo-cli backup copy|move CARPETA [NNNNNNNN.DAT ...]\n"
     "     esfuerzo-cli backup restore CARPETA NNNNNNNN.DAT [--replace]");
 
@@ -350,6 +353,8 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err)
             return dump(rest, out, err);
         if (command == QLatin1String("backup"))
             return backup(rest, out, err);
+        if (command == QLatin1String("review"))
+            return review(rest, out, err);
         if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
             out << kUsageText << '\n' << kHelpFooter << '\n';
             return kOk;

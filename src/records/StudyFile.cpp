@@ -60,6 +60,15 @@ void seekTo(QFile& f, qint64 pos)
         throw FileError(f.fileName(), kWriting, f.errorString());
 }
 
+QByteArray readWhole(QFile& f, qint64 size)
+{
+    QByteArray bytes = f.read(size);
+    if (bytes.size() != size)
+        throw FileError(f.fileName(), kReading,
+                        QStringLiteral("el archivo termina antes de tiempo"));
+    return bytes;
+}
+
 void truncateTo(QFile& f, qint64 size)
 {
     if (!f.resize(size))
@@ -245,22 +254,42 @@ StudyRead readStudyRecord(const QString& path, int n, const QString& patientVers
         return out;
     }
     const bool withST = recordsHaveST(patientVersion);
-    LeReader r(f, f.fileName());
+    const qint64 recordSize = withST ? kStageRecordSize : kOldStageRecordSize;
     try {
-        out.protocol = readStudyHeader(r, usesOldProtocolHeader(patientVersion));
-        qint64 afterLast = f.pos();
-        while (out.recordsRead < n) {
-            StageRecord next = readStageRecord(r, withST);
-            out.previousElapsed = out.recordsRead == 0 ? 0 : out.record.elapsed;
-            out.record = std::move(next);
-            ++out.recordsRead;
-            afterLast = f.pos();
-            if (afterLast >= f.size())
-                break;
+        QBuffer header;
+        header.setData(readWhole(f, kProtocolRecordSize));
+        header.open(QIODevice::ReadOnly);
+        LeReader hr(header, f.fileName());
+        out.protocol = readStudyHeader(hr, usesOldProtocolHeader(patientVersion));
+        const qint64 size = f.size();
+        if (n <= 0) {
+            out.atEnd = kProtocolRecordSize >= size;
+            return out;
         }
-        out.atEnd = afterLast >= f.size();
+        // Records are found by position: only record n and the one before it are read, in
+        // one piece, as if every record up to n had been read in turn.
+        const qint64 whole = (size - kProtocolRecordSize) / recordSize;
+        const qint64 last = std::min<qint64>(n, whole);
+        if (last == 0)
+            throw FileError(f.fileName(), kReading,
+                            QStringLiteral("el estudio no tiene registros"));
+        const qint64 first = std::max<qint64>(1, last - 1);
+        seekTo(f, kProtocolRecordSize + (first - 1) * recordSize);
+        QBuffer records;
+        records.setData(readWhole(f, (last - first + 1) * recordSize));
+        records.open(QIODevice::ReadOnly);
+        LeReader rr(records, f.fileName());
+        if (first < last)
+            out.previousElapsed = readStageRecord(rr, withST).elapsed;
+        out.record = readStageRecord(rr, withST);
+        out.recordsRead = static_cast<int>(last);
+        // Asked past a torn tail: the reader stopped inside the record after the last whole one.
+        if (n > whole && (size - kProtocolRecordSize) % recordSize != 0) {
+            out.error = true;
+            return out;
+        }
+        out.atEnd = kProtocolRecordSize + last * recordSize >= size;
     } catch (const FileError&) {
-        // A record cut short: the whole ones before it stay as read.
         out.error = true;
     }
     return out;
@@ -277,13 +306,21 @@ void rewriteStageValues(const QString& path, int n, std::int32_t diastolic, std:
     if (n < 1 || start + kStageRecordSize > f.size())
         throw FileError(f.fileName(), kWriting,
                         QStringLiteral("el estudio no tiene el registro %1").arg(n));
-    LeWriter w(f, f.fileName());
+    // The corrected fields and the reserved one between them go out in one write, so a failed
+    // write cannot leave a record half corrected by an earlier successful one.
     seekTo(f, start + kDiastolicOffset);
-    w.i32(diastolic);
-    w.i32(systolic);
-    w.i32(heartRate);
-    seekTo(f, start + kAnginaOffset);
-    w.u8(angina);
+    QByteArray fields = readWhole(f, kAnginaOffset + 1 - kDiastolicOffset);
+    QBuffer patch(&fields);
+    patch.open(QIODevice::WriteOnly);
+    LeWriter pw(patch, f.fileName());
+    pw.i32(diastolic);
+    pw.i32(systolic);
+    pw.i32(heartRate);
+    patch.seek(kAnginaOffset - kDiastolicOffset);
+    pw.u8(angina);
+    seekTo(f, start + kDiastolicOffset);
+    if (f.write(fields) != fields.size())
+        throw FileError(f.fileName(), kWriting, f.errorString());
     syncToDisk(f);
 }
 

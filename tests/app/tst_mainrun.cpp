@@ -11,6 +11,7 @@
 #include "records/TAbrirEstfrm.h"
 #include "records/TAbrirPacfrm.h"
 #include "records/TPacfrm.h"
+#include "records/TEstudioExistFrm.h"
 #include "st/TQRSview.h"
 
 #include <QAccessible>
@@ -40,6 +41,7 @@ private Q_SLOTS:
     void secondStageEndClosesTheWaitingDialog();
     void existingStudyOfAPatientNotOpen();
     void aStudyArmedForAnotherPatientOrStudyCannotRun();
+    void aStudyThatCannotBeReadDoesNotBecomeCurrent();
     void stMeasuredInTheViewGoesIntoTheNextRecord();
     void noRouteChangesTheStudyWhileRunning_data();
     void noRouteChangesTheStudyWhileRunning();
@@ -51,6 +53,7 @@ private:
     void makeWindow(const QString& version = kSoftwareVersion, int studies = 0);
     void tick(int seconds);
     void answerPressures(int systolic, int diastolic, bool angina);
+    void closeReview(bool markFirstRecord);
     QString path(const QString& name) const { return m_work->path(name); }
 
     std::optional<WorkFolder> m_work;
@@ -112,6 +115,17 @@ void TestMainRun::makeWindow(const QString& version, int studies)
     });
     m_w->PacExistentemnu->trigger();
     QVERIFY(m_w->patientOpen());
+}
+
+// Closes the review once it is up, after marking record 1 for printing when asked.
+void TestMainRun::closeReview(bool markFirstRecord)
+{
+    QTimer::singleShot(0, m_w.get(), [this, markFirstRecord] {
+        QTRY_VERIFY(m_w->EstudioExistFrm->isVisible());
+        if (markFirstRecord)
+            m_w->EstudioExistFrm->ImprimirChk->click();
+        m_w->EstudioExistFrm->OkBut->click();
+    });
 }
 
 void TestMainRun::tick(int seconds)
@@ -306,11 +320,15 @@ void TestMainRun::existingStudyOfAPatientNotOpen()
             QCOMPARE(m_w->AbrirEstfrm->ListEst->item(0)->text(), u"1)-06/12/2026"_s);
             m_w->AbrirEstfrm->ListEst->setCurrentRow(0);
             m_w->AbrirEstfrm->OKBtn->click();
+            closeReview(true);
         });
     });
     m_w->AbrirBut->trigger();
     QVERIFY(!m_w->patientOpen());
     QCOMPARE(m_w->session().studyFileName, u"0012_001.est"_s);
+    QVERIFY(
+        m_w->EstudioExistFrm->windowTitle().startsWith(u"Estudio de archivo: 0012_001.est, "_s));
+    QVERIFY(m_w->run().printSelection.test(1));
     QCOMPARE(m_w->statusPanels[4]->text(), u"Fecha: 06/12/2026"_s);
     QVERIFY(!m_w->Guardarmnu->isEnabled());
 
@@ -340,6 +358,7 @@ void TestMainRun::aStudyArmedForAnotherPatientOrStudyCannotRun()
     whenShown([this] {
         m_w->AbrirEstfrm->ListEst->setCurrentRow(0);
         m_w->AbrirEstfrm->OKBtn->click();
+        closeReview(false);
     });
     m_w->EstudioExistmnu->trigger();
     QCOMPARE(m_w->session().studyCount, 1);
@@ -359,6 +378,34 @@ void TestMainRun::aStudyArmedForAnotherPatientOrStudyCannotRun()
     });
     m_w->PacExistentemnu->trigger();
     QVERIFY(!m_w->InicioBut->isEnabled() && !m_w->AvanzaBut->isEnabled());
+}
+
+void TestMainRun::aStudyThatCannotBeReadDoesNotBecomeCurrent()
+{
+    makeWindow();
+    m_w->Estudionuevomnu->trigger();
+    m_w->Guardarmnu->trigger();
+    m_w->DetenerBut->trigger();
+    m_w->Estudionuevomnu->trigger();
+    m_w->Guardarmnu->trigger(); // study 2 is current
+    QVERIFY(QFile::remove(path(u"0012_001.est"_s)));
+    whenShown([this] {
+        m_w->AbrirEstfrm->ListEst->setCurrentRow(0);
+        m_w->AbrirEstfrm->OKBtn->click();
+        closeReview(false);
+    });
+    m_w->EstudioExistmnu->trigger();
+    QCOMPARE(m_messages->shown.back().text,
+             u"Problemas para abrir el archivo de estudio.Posiblemente dañado"_s);
+    QCOMPARE(m_w->session().studyFileName, u"0012_002.est"_s);
+
+    // "Ver estudio" reviews the current study and hands the print marks back.
+    QVERIFY(m_w->VerEstBut->isEnabled());
+    closeReview(true);
+    m_w->VerEstBut->trigger();
+    QVERIFY(
+        m_w->EstudioExistFrm->windowTitle().startsWith(u"Estudio de archivo: 0012_002.est, "_s));
+    QCOMPARE(m_w->run().printSelection.count(), 1u);
 }
 
 void TestMainRun::stMeasuredInTheViewGoesIntoTheNextRecord()

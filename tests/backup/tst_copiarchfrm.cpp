@@ -1,8 +1,11 @@
 #include "BackupFixtures.h"
+#include "StudyFixture.h"
 #include "TestSupport.h"
 #include "app/TZuvudezidedFrm.h"
 #include "backup/TCopiarchfrm.h"
+#include "records/TAbrirEstfrm.h"
 #include "records/TAbrirPacfrm.h"
+#include "records/TEstudioExistFrm.h"
 
 #include <QAction>
 #include <QLabel>
@@ -20,6 +23,7 @@ private Q_SLOTS:
     void cleanup() { m_work.reset(); }
     void listSummaryRefusalsCopyAndMove();
     void restoreAsksBeforeReplacingAPatient();
+    void backupStudyIsLookedAtNotTaken();
 
 private:
     void startWith(TCopiarchfrm& form, const QList<int>& rows, bool go = true);
@@ -101,7 +105,7 @@ void TestCopiarchfrm::restoreAsksBeforeReplacingAPatient()
     Services services = fakeServices(m_messages);
     services.files = m_dialogs;
     TZuvudezidedFrm window(services);
-    QVERIFY(window.Copiarmnu->isEnabled() && !window.AbrirCopiamnu->isEnabled());
+    QVERIFY(window.Copiarmnu->isEnabled() && window.AbrirCopiamnu->isEnabled());
     auto restore = [&](QList<bool> answers) {
         m_messages->shown.clear();
         m_messages->answers = answers;
@@ -132,6 +136,41 @@ void TestCopiarchfrm::restoreAsksBeforeReplacingAPatient()
     restore({true});
     QCOMPARE(m_messages->lines().last(), u"warning: Error en acceso a archivo"_s);
     QCOMPARE(readFile(work.filePath(u"00000002.DAT"_s)), QByteArray("anterior"));
+}
+
+void TestCopiarchfrm::backupStudyIsLookedAtNotTaken()
+{
+    const QDir work(m_work->dir());
+    for (const QString& f : m_files.mid(4, 4))
+        QVERIFY(QFile::rename(work.filePath(f), m_backup.filePath(f)));
+    writeFile(m_backup.filePath(u"0002_001.est"_s),
+              encodeStudy(reviewProtocol(), reviewRecords(3)));
+    Services services = fakeServices(m_messages);
+    services.files = m_dialogs;
+    TZuvudezidedFrm window(services);
+    m_dialogs->answers = {m_backup.path()};
+    m_messages->shown.clear();
+    QString caption;
+    whenShown([&] {
+        QCOMPARE(window.AbrirPacfrm->windowTitle(), u"Elegir paciente de Copia de Seguridad"_s);
+        window.AbrirPacfrm->ListPac->setCurrentRow(0);
+        window.AbrirPacfrm->OKBtn->click();
+        QTimer::singleShot(0, &window, [&] {
+            window.AbrirEstfrm->ListEst->setCurrentRow(0);
+            window.AbrirEstfrm->OKBtn->click();
+            QTimer::singleShot(0, &window, [&] {
+                QTRY_VERIFY(window.EstudioExistFrm->isVisible());
+                caption = window.EstudioExistFrm->windowTitle();
+                window.EstudioExistFrm->OkBut->click();
+            });
+        });
+    });
+    window.AbrirCopiamnu->trigger();
+    QVERIFY2(caption.startsWith(u"Estudio de archivo: 0002_001.est, Ana"_s), qPrintable(caption));
+    QVERIFY2(m_messages->shown.isEmpty(), qPrintable(m_messages->lines().join(u'|')));
+    // The current patient and study stay as they were, and nothing of the copy is printable.
+    QVERIFY(window.patientFileName().isEmpty() && window.session().studyFileName.isEmpty());
+    QVERIFY(!window.Imprimirmnu->isEnabled() && !window.VerInformemnu->isEnabled());
 }
 
 QTEST_MAIN(TestCopiarchfrm)
