@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 #include "cli/CliReview.h"
+#include "cli/CliSummary.h"
 
 #include "acquisition/LiveMonitor.h"
 #include "app/ZirodIni.h"
@@ -43,6 +44,9 @@ const QString kUsageText = QStringLiteral(
     "     esfuerzo-cli dump ARCHIVO.INF|ARCHIVO.rtf\n"
     "     esfuerzo-cli review ARCHIVO.est --patient ARCHIVO.DAT [--record N] [--size AxH] "
     "--out ARCHIVO.png\n"
+    "     esfuerzo-cli summary ARCHIVO.est --patient ARCHIVO.DAT [--formula N] [--angina 0|1|2]\n"
+    "     esfuerzo-cli export-edf ARCHIVO.est --patient ARCHIVO.DAT --out ARCHIVO.edf "
+    "[--anonymous]\n"
     "     esfuerzo-cli backup copy|move CARPETA [NNNNNNNN.DAT ...]\n"
     "     esfuerzo-cli backup restore CARPETA NNNNNNNN.DAT [--replace]");
 
@@ -355,6 +359,10 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err)
             return backup(rest, out, err);
         if (command == QLatin1String("review"))
             return review(rest, out, err);
+        if (command == QLatin1String("summary"))
+            return summary(rest, out, err);
+        if (command == QLatin1String("export-edf"))
+            return exportEdf(rest, out, err);
         if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
             out << kUsageText << '\n' << kHelpFooter << '\n';
             return kOk;

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace esf {
@@ -24,7 +25,7 @@ constexpr int kRecordHead = 27;
 // The trend is read this many records at a time: few reads, bounded memory.
 constexpr int kRecordsPerRead = 64;
 
-StageRecord decodeHead(const char* p)
+StageRecord decodeHead(const char* p, bool withST)
 {
     StageRecord r;
     const auto u8 = [p](int at) { return static_cast<std::uint8_t>(p[at]); };
@@ -39,6 +40,15 @@ StageRecord decodeHead(const char* p)
     r.systolic = readI32(p + 14);
     r.heartRate = readI32(p + 18);
     r.angina = u8(26);
+    if (withST) {
+        // The ST levels follow the three strips of 2001 samples.
+        for (int lead = 0; lead < kLeadCount; ++lead) {
+            const std::int32_t bits = readI32(p + kOldStageRecordSize + 4 * lead);
+            float level = 0.0f;
+            std::memcpy(&level, &bits, sizeof level);
+            r.st[static_cast<std::size_t>(lead)] = level;
+        }
+    }
     return r;
 }
 
@@ -213,7 +223,8 @@ StudyTrend readStudyTrend(const QString& path, const QString& version)
         const QByteArray block = f.read(recordSize * kRecordsPerRead);
         const qint64 whole = block.size() / recordSize;
         for (qint64 k = 0; k < whole; ++k)
-            out.records.push_back(decodeHead(block.constData() + k * recordSize));
+            out.records.push_back(
+                decodeHead(block.constData() + k * recordSize, recordSize == kStageRecordSize));
         if (block.size() < recordSize * kRecordsPerRead) {
             out.tornTail = block.size() % recordSize != 0;
             break;

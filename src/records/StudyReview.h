@@ -96,8 +96,8 @@ QString stLevelText(float level, const QString& version);
 // "1.0[cm/mV]" for the record's gain index (clamped into the gain table).
 QString gainTitle(int gainIndex);
 
-// The stored study as the charts need it: every whole record (strips left out) read in one
-// pass. A torn tail is left out.
+// The stored study as the charts and the summary need it: every whole record (strips left out,
+// ST levels kept) read in one pass. A torn tail is left out.
 struct StudyTrend {
     bool readable = false; // the header could be read
     ProtocolRecord protocol;

@@ -1,6 +1,8 @@
 #include "report/ClinicalSummary.h"
 
+#include "common/FileError.h"
 #include "protocol/MaxHeartRate.h"
+#include "records/StudyReview.h"
 
 #include <algorithm>
 #include <cmath>
@@ -235,6 +237,24 @@ ClinicalSummary computeClinicalSummary(const SummaryInput& in)
         s.dukeRisk = dukeRisk(score);
     }
     return s;
+}
+
+SummaryInput readSummaryInput(const QString& studyPath, const PatientData& patient,
+                              const QString& patientVersion, const QDate& today, int formula,
+                              int userMaxHR)
+{
+    StudyTrend trend = readStudyTrend(studyPath, patientVersion);
+    if (!trend.readable)
+        throw FileError(studyPath, QStringLiteral("lectura"),
+                        QStringLiteral("no se pudo leer la cabecera del estudio"));
+    SummaryInput in;
+    in.protocol = trend.protocol;
+    in.records = std::move(trend.records);
+    in.age = patientAge(patient.birthDate, today);
+    in.sex = patient.sex != 0 ? 0 : 1; // the file keeps 1 for male, the formulas 0
+    in.formula = formula;
+    in.userMaxHR = userMaxHR;
+    return in;
 }
 
 QList<SummaryRow> summaryRows(const ClinicalSummary& s, const QString& rateUnit,

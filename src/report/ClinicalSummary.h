@@ -2,7 +2,9 @@
 
 #include "protocol/ProtocolRecord.h"
 #include "protocol/StageRecord.h"
+#include "records/PatientFile.h"
 
+#include <QDate>
 #include <QList>
 #include <QString>
 #include <array>
@@ -56,6 +58,12 @@ struct ClinicalSummary {
 };
 
 ClinicalSummary computeClinicalSummary(const SummaryInput& in);
+
+// The study's whole records read once, with the patient's age and sex as the header shows
+// them. Throws FileError when the study cannot be read; a torn tail is left out.
+SummaryInput readSummaryInput(const QString& studyPath, const PatientData& patient,
+                              const QString& patientVersion, const QDate& today, int formula,
+                              int userMaxHR);
 
 // ACSM walking (below 8 km/h) or running equation, METs with one decimal.
 double treadmillMets(double speedKmh, double slopePercent);

@@ -198,6 +198,19 @@ void TestCli::dumpShowsAStudyAndReportsATornTail()
     QCOMPARE(r.json(u"records"_s).toArray().size(), 2);
     QCOMPARE(r.json(u"records/0/st/0"_s).toDouble(), -1000.0);
 
+    // The same study summarised and exported.
+    r = runCli(u"summary @ --patient @ --formula 1"_s, study, patient);
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.json(u"records"_s).toInt(), 2);
+    QCOMPARE(r.json(u"values/maxST/0"_s).toDouble(), 0.5);
+    QCOMPARE(r.json(u"rows/0/label"_s).toString(), u"FC de reposo"_s);
+    const QString edf = dir.filePath(u"estudio.edf"_s);
+    r = runCli(u"export-edf @ --patient @ --out "_s + edf, study, patient);
+    QCOMPARE(r.status, 0);
+    const QByteArray header = readFile(edf).left(256);
+    QCOMPARE(header.mid(192, 5), "EDF+C");
+    QCOMPARE(header.mid(236, 8).trimmed(), "20"); // ten one-second records a strip
+
     QVERIFY(QFile::resize(study, QFileInfo(study).size() - 100)); // cut inside record 2
     r = runCli(u"dump @ --patient @"_s, study, patient);
     QCOMPARE(r.status, 1);
@@ -223,8 +236,10 @@ void TestCli::badFilesExitWithOneAndBadUsageWithTwo()
         QVERIFY(r.out.isEmpty());
         QVERIFY2(r.err.startsWith(u"esfuerzo-cli: "_s), qPrintable(r.err));
     }
-    for (const char* args : {"", "record", "play x --gain 3", "play x --gain", "qrs x --frames -1",
-                             "qrs x --filter", "play", "play a b", "dump notes.txt"}) {
+    for (const char* args :
+         {"", "record", "play x --gain 3", "play x --gain", "qrs x --frames -1", "qrs x --filter",
+          "play", "play a b", "dump notes.txt", "summary x", "summary x --patient p --formula 8",
+          "summary x --patient p --angina 3", "export-edf x --patient p"}) {
         const Result r = runCli(QString::fromLatin1(args));
         QCOMPARE(r.status, 2);
         QVERIFY(r.out.isEmpty());
