@@ -3,7 +3,8 @@ BUILD   ?= build
 DATA    ?= $(HOME)/Esfuerzo
 JOBS    ?= $(shell nproc)
 PACKAGES = cmake ninja-build g++ qt6-base-dev qt6-serialport-dev \
-           qt6-translations-l10n libgl-dev fonts-liberation socat xvfb xauth
+           qt6-translations-l10n libgl-dev fonts-liberation socat xvfb xauth \
+           poppler-utils
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

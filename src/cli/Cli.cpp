@@ -2,6 +2,7 @@
 
 #include "acquisition/LiveMonitor.h"
 #include "app/ZirodIni.h"
+#include "cli/CliPrint.h"
 #include "common/BinaryIO.h"
 #include "common/FileError.h"
 #include "common/Version.h"
@@ -28,7 +29,10 @@ const QString kUsageText = QStringLiteral(
     "uso: esfuerzo-cli play ARCHIVO [--gain 0|1|2] [--filter] [--frames N]\n"
     "     esfuerzo-cli qrs ARCHIVO [--gain 0|1|2] [--frames N]\n"
     "     esfuerzo-cli dump Zirod.ini|Datosgen.txt|ARCHIVO.pro|ARCHIVO.DAT\n"
-    "     esfuerzo-cli dump ARCHIVO.est [--strips] [--version V | --patient ARCHIVO.DAT]");
+    "     esfuerzo-cli dump ARCHIVO.est [--strips] [--version V | --patient ARCHIVO.DAT]\n"
+    "     esfuerzo-cli print ARCHIVO.est --patient ARCHIVO.DAT [--select 1,3,5]\n"
+    "                        [--paper A4|Letter] [--dpi N] --out ARCHIVO.pdf\n"
+    "     esfuerzo-cli print ARCHIVO.INF --out ARCHIVO.pdf");
 
 struct UsageError {
     QString text;
@@ -333,6 +337,8 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err)
             return qrs(rest, out);
         if (command == QLatin1String("dump"))
             return dump(rest, out, err);
+        if (command == QLatin1String("print"))
+            return print(rest, out, err);
         if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
             out << kUsageText << '\n';
             return kOk;
