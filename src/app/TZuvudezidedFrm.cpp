@@ -19,6 +19,7 @@
 #include "records/TAbrirPacfrm.h"
 #include "records/TPacfrm.h"
 #include "report/TOKDatosDlg.h"
+#include "report/TOKImpDlg.h"
 #include "st/TQRSview.h"
 
 #include <QAction>
@@ -225,7 +226,8 @@ void TZuvudezidedFrm::buildMenus()
     for (QAction* a : {COM1mnu, COM2mnu, COM3mnu})
         a->setCheckable(true);
     PuertoSeriemnu->addActions({COM1mnu, COM2mnu, COM3mnu});
-    Impresoramnu = makeAction("Impresoramnu", QStringLiteral("Impresora..."), nullptr);
+    Impresoramnu = makeAction("Impresoramnu", QStringLiteral("Impresora..."),
+                              &TZuvudezidedFrm::ImpresoramnuClick);
     Datosgenmnu = makeAction("Datosgenmnu", QStringLiteral("Datos generales..."),
                              &TZuvudezidedFrm::mnuDatosgenClick);
     Comunicmnu = makeAction("Comunicmnu", QStringLiteral("Comunicación con el ergómetro"),
@@ -272,7 +274,8 @@ void TZuvudezidedFrm::buildMenus()
     Informemnu = menu(nullptr, "Informemnu", QStringLiteral("&Informe"));
     VerInformemnu = makeAction("VerInformemnu", QStringLiteral("Ver Informe"), nullptr);
     PlantInformemnu = makeAction("PlantInformemnu", QStringLiteral("Plantilla Informe"), nullptr);
-    Imprimirmnu = makeAction("Imprimirmnu", QStringLiteral("Imprimir"), nullptr);
+    Imprimirmnu =
+        makeAction("Imprimirmnu", QStringLiteral("Imprimir"), &TZuvudezidedFrm::ImprimirmnuClick);
     Informemnu->addActions({VerInformemnu, PlantInformemnu, Imprimirmnu});
 
     Ayudamnu = menu(nullptr, "Ayudamnu", QStringLiteral("A&yuda"));
@@ -327,9 +330,13 @@ void TZuvudezidedFrm::buildToolBar()
     DerivBut->setEnabled(false); // no second set of leads to choose from
 
     // The study, protocol, report and backup windows arrive with later work.
-    m_notYetAvailable = {Copiarmnu,    AbrirCopiamnu, Recuperarmnu,
-                         Impresoramnu, VerInformemnu, PlantInformemnu,
-                         Imprimirmnu,  VerEstBut,     CopiaArchivosmnu->menuAction()};
+    m_notYetAvailable = {Copiarmnu,
+                         AbrirCopiamnu,
+                         Recuperarmnu,
+                         VerInformemnu,
+                         PlantInformemnu,
+                         VerEstBut,
+                         CopiaArchivosmnu->menuAction()};
     for (QAction* a : std::as_const(m_notYetAvailable))
         a->setEnabled(false);
 }

@@ -29,6 +29,7 @@ class QLabel;
 class QCheckBox;
 class QDialog;
 class QMenu;
+class QPrinter;
 class QProgressBar;
 class QScrollBar;
 class QStatusBar;
@@ -46,6 +47,7 @@ class PressureEdit;
 class TAbrirEstfrm;
 class THelpFrm;
 class TOKDatosDlg;
+class TOKImpDlg;
 class TQRSview;
 class TPacfrm;
 class TVerProtoFrm;
@@ -125,6 +127,12 @@ public:
     void EstudioExistmnuClick();
     void AbrirButClick();
     void ResetCurrentST();
+
+    // Printing.
+    void ImprimirmnuClick();
+    void ImpresoramnuClick();
+    // The physician's report of the study, printed by the report editor's text control.
+    void printPhysicianReport(const QString& infPath);
 
     // Serial link.
     void OpenPort();
@@ -224,6 +232,8 @@ private:
         }
     }
     QString zirodPath() const;
+    void printGraphicReport();
+    QPrinter& printer();
 
     Services m_services;
 
@@ -266,6 +276,9 @@ private:
     bool m_exited = false;
     bool m_creating = false;
 
+    // The printer chosen in "Impresora...", with its paper and orientation; made when first used.
+    std::shared_ptr<QPrinter> m_printer;
+
     // Commands whose windows come with later work: shown, never enabled.
     QSet<QAction*> m_notYetAvailable;
 
@@ -279,6 +292,7 @@ public:
     std::unique_ptr<TAbrirEstfrm> AbrirEstfrm;
     std::unique_ptr<TVirezAde> VirezAde;
     std::unique_ptr<TOKDatosDlg> OKDatosDlg;
+    std::unique_ptr<TOKImpDlg> OKImpDlg;
     std::unique_ptr<THelpFrm> HelpFrm;
     std::unique_ptr<TQRSview> QRSview;
 

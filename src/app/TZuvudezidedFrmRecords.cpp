@@ -19,6 +19,7 @@
 #include "records/TPacfrm.h"
 #include "report/GeneralData.h"
 #include "report/TOKDatosDlg.h"
+#include "report/TOKImpDlg.h"
 #include "st/TQRSview.h"
 
 #include <QAction>
@@ -68,6 +69,7 @@ void TZuvudezidedFrm::createWindows()
     VirezAde = std::make_unique<TVirezAde>(this);
     VerProtoFrm = std::make_unique<TVerProtoFrm>(this);
     AbrirProtDlg = std::make_unique<TAbrirProtDlg>(*m_services.messages, *VerProtoFrm, this);
+    OKImpDlg = std::make_unique<TOKImpDlg>(this);
     OKDatosDlg = std::make_unique<TOKDatosDlg>(*m_services.messages, this);
     HelpFrm = std::make_unique<THelpFrm>(this);
     QRSview = std::make_unique<TQRSview>(this);
