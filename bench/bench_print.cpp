@@ -52,8 +52,8 @@ void BenchPrint::initTestCase()
     p.device = Device::Cinta;
     p.stageCount = 7;
     for (int i = 0; i < 7; ++i)
-        p.stages[static_cast<std::size_t>(i)] = {std::uint8_t(i + 1), StageType::Ejercicio, 180,
-                                                 0.0f, 10.0f + 2 * i, 2.7f + 1.3f * i};
+        p.stages[static_cast<std::size_t>(i)] = {
+            std::uint8_t(i + 1), StageType::Ejercicio, 180, 0.0f, 10.0f + 2 * i, 2.7f + 1.3f * i};
     writeProtocol(w, p);
     for (int i = 0; i < kRecords; ++i) {
         StageRecord r;
@@ -85,7 +85,8 @@ void BenchPrint::reportToPdf()
         in.selection.set(static_cast<std::size_t>(2 * n));
     const QString study = m_dir.filePath(QStringLiteral("0012_001.est"));
     const QString pdf = m_dir.filePath(QStringLiteral("0012_001.pdf"));
-    QBENCHMARK {
+    QBENCHMARK
+    {
         const GraphicReport report =
             buildGraphicReport(in, readPrintedStudy(study, in.patientVersion, in.selection));
         writeReportPdf(pdf, report, QImage(), reportPageLayout(QPageSize::A4), kDpi);
