@@ -4,7 +4,7 @@ DATA    ?= $(HOME)/Esfuerzo
 JOBS    ?= $(shell nproc)
 PACKAGES = cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libedf-dev \
            qt6-translations-l10n libgl-dev fonts-liberation socat xvfb xauth unrtf \
-           dpkg-dev file desktop-file-utils
+           dpkg-dev file desktop-file-utils poppler-utils
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

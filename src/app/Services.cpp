@@ -30,6 +30,11 @@ public:
     {
         QMessageBox::critical(parent, kBoxTitle, text, QMessageBox::Ok);
     }
+    void notice(QWidget* parent, const QString& text) override
+    {
+        QMessageBox box(QMessageBox::Question, kBoxTitle, text, QMessageBox::Ok, parent);
+        box.exec();
+    }
     bool confirmTitled(QWidget* parent, const QString& title, const QString& text) override
     {
         return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No) ==

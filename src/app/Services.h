@@ -19,6 +19,8 @@ public:
     virtual bool confirm(QWidget* parent, const QString& text) = 0;
     // The standard error box of the file layer and the serial link.
     virtual void error(QWidget* parent, const QString& text) = 0;
+    // A question-style icon with one OK button: a notice that asks nothing.
+    virtual void notice(QWidget* parent, const QString& text) { information(parent, text); }
     // Yes/No under a caption of its own, such as "Atención".
     virtual bool confirmTitled(QWidget* parent, const QString& title, const QString& text)
     {

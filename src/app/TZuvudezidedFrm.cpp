@@ -22,6 +22,7 @@
 #include "records/TPacfrm.h"
 #include "report/TInformfrm.h"
 #include "report/TOKDatosDlg.h"
+#include "report/TOKImpDlg.h"
 #include "st/TQRSview.h"
 
 #include <QAction>
@@ -231,7 +232,8 @@ void TZuvudezidedFrm::buildMenus()
     for (QAction* a : {COM1mnu, COM2mnu, COM3mnu})
         a->setCheckable(true);
     PuertoSeriemnu->addActions({COM1mnu, COM2mnu, COM3mnu});
-    Impresoramnu = makeAction("Impresoramnu", QStringLiteral("Impresora..."), nullptr);
+    Impresoramnu = makeAction("Impresoramnu", QStringLiteral("Impresora..."),
+                              &TZuvudezidedFrm::ImpresoramnuClick);
     Datosgenmnu = makeAction("Datosgenmnu", QStringLiteral("Datos generales..."),
                              &TZuvudezidedFrm::mnuDatosgenClick);
     Comunicmnu = makeAction("Comunicmnu", QStringLiteral("Comunicación con el ergómetro"),
@@ -280,7 +282,8 @@ void TZuvudezidedFrm::buildMenus()
                                &TZuvudezidedFrm::VerInformemnuClick);
     PlantInformemnu = makeAction("PlantInformemnu", QStringLiteral("Plantilla Informe"),
                                  &TZuvudezidedFrm::PlantInformemnuClick);
-    Imprimirmnu = makeAction("Imprimirmnu", QStringLiteral("Imprimir"), nullptr);
+    Imprimirmnu =
+        makeAction("Imprimirmnu", QStringLiteral("Imprimir"), &TZuvudezidedFrm::ImprimirmnuClick);
     Informemnu->addActions({VerInformemnu, PlantInformemnu, Imprimirmnu});
     // The study's file name may have come since the menu state was set (its first record).
     connect(Informemnu, &QMenu::aboutToShow, this,
@@ -336,11 +339,6 @@ void TZuvudezidedFrm::buildToolBar()
     GuardarBut = makeToolButton("GuardarBut", QStringLiteral("Grabar tira"),
                                 toolIcon(ToolGlyph::SaveStrip), &TZuvudezidedFrm::GuardarButClick);
     DerivBut->setEnabled(false); // no second set of leads to choose from
-
-    // The study, protocol, report and backup windows arrive with later work.
-    m_notYetAvailable = {Impresoramnu, Imprimirmnu};
-    for (QAction* a : std::as_const(m_notYetAvailable))
-        a->setEnabled(false);
 }
 
 void TZuvudezidedFrm::buildCentral()
@@ -892,7 +890,7 @@ void TZuvudezidedFrm::setCommandEnabled(QAction* action, bool enabled)
         m_reportCommandWanted = enabled;
         enabled = enabled && !m_session.studyFileName.isEmpty();
     }
-    action->setEnabled(enabled && !m_notYetAvailable.contains(action));
+    action->setEnabled(enabled);
 }
 
 void TZuvudezidedFrm::SetRunControls(bool enabled)

@@ -29,6 +29,7 @@ class QLabel;
 class QCheckBox;
 class QDialog;
 class QMenu;
+class QPrinter;
 class QProgressBar;
 class QScrollBar;
 class QStatusBar;
@@ -49,6 +50,7 @@ class TInformfrm;
 class TEstudioExistFrm;
 class THelpFrm;
 class TOKDatosDlg;
+class TOKImpDlg;
 class TQRSview;
 class TPacfrm;
 class TVerProtoFrm;
@@ -137,6 +139,11 @@ public:
     // The physician's report.
     void VerInformemnuClick();
     void PlantInformemnuClick();
+    // Printing.
+    void ImprimirmnuClick();
+    void ImpresoramnuClick();
+    // The physician's report of the study, printed by the report editor's text control.
+    void printPhysicianReport(const QString& infPath);
 
     // Serial link.
     void OpenPort();
@@ -240,6 +247,8 @@ private:
     QString zirodPath() const;
     bool openBackupStudyReview(const PatientListing& patient, const QString& studyFile,
                                const QString& studyDate, const QString& folder);
+    void printGraphicReport();
+    QPrinter& printer();
 
     Services m_services;
 
@@ -284,9 +293,9 @@ private:
 
     // Where backups go, ending in "/"; starts as the home folder, never stored.
     QString m_backupDir;
+    // The printer chosen in "Impresora...", with its paper and orientation; made when first used.
+    std::shared_ptr<QPrinter> m_printer;
 
-    // Commands whose windows come with later work: shown, never enabled.
-    QSet<QAction*> m_notYetAvailable;
     // "Ver Informe" as the menu state wants it; it also needs a study with a file name.
     bool m_reportCommandWanted = false;
 
@@ -303,6 +312,7 @@ public:
     std::unique_ptr<TVirezAde> VirezAde;
     std::unique_ptr<TOKDatosDlg> OKDatosDlg;
     std::unique_ptr<TCopiarchfrm> Copiarchfrm;
+    std::unique_ptr<TOKImpDlg> OKImpDlg;
     std::unique_ptr<THelpFrm> HelpFrm;
     std::unique_ptr<TQRSview> QRSview;
 

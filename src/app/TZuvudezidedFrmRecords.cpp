@@ -22,6 +22,7 @@
 #include "report/GeneralData.h"
 #include "report/TInformfrm.h"
 #include "report/TOKDatosDlg.h"
+#include "report/TOKImpDlg.h"
 #include "st/TQRSview.h"
 
 #include <QAction>
@@ -74,6 +75,7 @@ void TZuvudezidedFrm::createWindows()
     VirezAde = std::make_unique<TVirezAde>(this);
     VerProtoFrm = std::make_unique<TVerProtoFrm>(this);
     AbrirProtDlg = std::make_unique<TAbrirProtDlg>(*m_services.messages, *VerProtoFrm, this);
+    OKImpDlg = std::make_unique<TOKImpDlg>(this);
     OKDatosDlg = std::make_unique<TOKDatosDlg>(*m_services.messages, this);
     Copiarchfrm = std::make_unique<TCopiarchfrm>(*m_services.messages, *m_services.files, this);
     m_backupDir = QDir::homePath() + QLatin1Char('/');

@@ -5,6 +5,7 @@
 #include "acquisition/LiveMonitor.h"
 #include "app/ZirodIni.h"
 #include "cli/CliBackup.h"
+#include "cli/CliPrint.h"
 #include "cli/CliReport.h"
 #include "common/BinaryIO.h"
 #include "common/FileError.h"
@@ -44,6 +45,9 @@ const QString kUsageText = QStringLiteral(
     "     esfuerzo-cli dump ARCHIVO.INF|ARCHIVO.rtf\n"
     "     esfuerzo-cli review ARCHIVO.est --patient ARCHIVO.DAT [--record N] [--size AxH] "
     "--out ARCHIVO.png\n"
+    "     esfuerzo-cli print ARCHIVO.est --patient ARCHIVO.DAT [--select 1,3,5]\n"
+    "                        [--paper A4|Letter] [--dpi N] --out ARCHIVO.pdf\n"
+    "     esfuerzo-cli print ARCHIVO.INF --out ARCHIVO.pdf\n"
     "     esfuerzo-cli summary ARCHIVO.est --patient ARCHIVO.DAT [--formula N] [--angina 0|1|2]\n"
     "     esfuerzo-cli export-edf ARCHIVO.est --patient ARCHIVO.DAT --out ARCHIVO.edf "
     "[--anonymous]\n"
@@ -359,6 +363,8 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err)
             return backup(rest, out, err);
         if (command == QLatin1String("review"))
             return review(rest, out, err);
+        if (command == QLatin1String("print"))
+            return print(rest, out, err);
         if (command == QLatin1String("summary"))
             return summary(rest, out, err);
         if (command == QLatin1String("export-edf"))

@@ -10,14 +10,13 @@
 int main(int argc, char** argv)
 {
     // Only drawing needs fonts, hence a graphical application; it never needs a screen.
-    std::unique_ptr<QCoreApplication> app;
-    if (argc > 1 && std::strcmp(argv[1], "review") == 0) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    } else {
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    }
+    const bool drawing =
+        argc > 1 && (std::strcmp(argv[1], "review") == 0 || std::strcmp(argv[1], "print") == 0);
+    if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app =
+        drawing ? std::make_unique<QGuiApplication>(argc, argv)
+                : std::make_unique<QCoreApplication>(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
     const int rc = esf::cli::run(app->arguments().mid(1), out, err);
