@@ -4,7 +4,7 @@
 #include "acquisition/PortMap.h"
 #include "acquisition/SampleSource.h"
 #include "app/LiveLabel.h"
-#include "app/Services.h"
+#include "widgets/Services.h"
 #include "app/ZirodIni.h"
 #include "common/Version.h"
 #include "display/SweepDisplay.h"

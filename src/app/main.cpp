@@ -1,5 +1,5 @@
 #include "app/DataFolder.h"
-#include "app/Services.h"
+#include "widgets/Services.h"
 #include "app/TZuvudezidedFrm.h"
 #include "common/Version.h"
 

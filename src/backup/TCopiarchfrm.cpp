@@ -1,7 +1,7 @@
 #include "backup/TCopiarchfrm.h"
 
-#include "app/Controls.h"
-#include "app/Services.h"
+#include "widgets/Controls.h"
+#include "widgets/Services.h"
 #include "common/FileError.h"
 #include "common/Rounding.h"
 #include "records/TAbrirPacfrm.h"

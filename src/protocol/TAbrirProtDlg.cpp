@@ -5,7 +5,7 @@
 #include "protocol/ProtocolRecord.h"
 #include "protocol/TVerProtoFrm.h"
 
-#include "app/Controls.h"
+#include "widgets/Controls.h"
 #include "app/ZirodIni.h"
 
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "common/FileError.h"
 #include "common/NumberFormat.h"
 
-#include "app/Controls.h"
+#include "widgets/Controls.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

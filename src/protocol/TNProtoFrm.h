@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Services.h"
+#include "widgets/Services.h"
 #include "protocol/ProtocolRecord.h"
 
 #include <QDialog>

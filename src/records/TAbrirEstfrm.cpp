@@ -3,7 +3,7 @@
 #include "common/FileNames.h"
 #include "records/StudyFile.h"
 
-#include "app/Controls.h"
+#include "widgets/Controls.h"
 
 #include <QHBoxLayout>
 #include <QListWidget>

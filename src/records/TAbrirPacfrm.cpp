@@ -3,7 +3,7 @@
 #include "common/FileError.h"
 #include "common/FileNames.h"
 
-#include "app/Controls.h"
+#include "widgets/Controls.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

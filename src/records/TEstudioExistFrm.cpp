@@ -1,7 +1,7 @@
 #include "records/TEstudioExistFrm.h"
 
-#include "app/Controls.h"
-#include "app/Services.h"
+#include "widgets/Controls.h"
+#include "widgets/Services.h"
 #include "common/FileError.h"
 #include "common/FileNames.h"
 #include "common/Rounding.h"

@@ -1,6 +1,6 @@
 #include "records/TPacfrm.h"
 
-#include "app/Controls.h"
+#include "widgets/Controls.h"
 
 #include <QFocusEvent>
 #include <QGridLayout>

@@ -1,6 +1,6 @@
 #include "report/TOKImpDlg.h"
 
-#include "app/Controls.h"
+#include "widgets/Controls.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

@@ -2,7 +2,7 @@
 
 // Fakes and helpers shared by the tests of windows and dialogs.
 #include "TestFiles.h"
-#include "app/Services.h"
+#include "widgets/Services.h"
 
 #include <QDialog>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "app/Services.h"
+#include "widgets/Services.h"
 
 #include <QApplication>
 #include <QFileDialog>
