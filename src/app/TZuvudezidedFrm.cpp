@@ -23,6 +23,7 @@
 #include "report/TInformfrm.h"
 #include "report/TOKDatosDlg.h"
 #include "report/TOKImpDlg.h"
+#include "report/TResumenDlg.h"
 #include "st/TQRSview.h"
 
 #include <QAction>
@@ -284,10 +285,16 @@ void TZuvudezidedFrm::buildMenus()
                                  &TZuvudezidedFrm::PlantInformemnuClick);
     Imprimirmnu =
         makeAction("Imprimirmnu", QStringLiteral("Imprimir"), &TZuvudezidedFrm::ImprimirmnuClick);
-    Informemnu->addActions({VerInformemnu, PlantInformemnu, Imprimirmnu});
+    ResumenClinicomnu = makeAction("ResumenClinicomnu", QStringLiteral("Resumen clínico..."),
+                                   &TZuvudezidedFrm::ResumenClinicomnuClick);
+    ResumenClinicomnu->setEnabled(false);
+    Informemnu->addActions({VerInformemnu, PlantInformemnu, Imprimirmnu, ResumenClinicomnu});
     // The study's file name may have come since the menu state was set (its first record).
-    connect(Informemnu, &QMenu::aboutToShow, this,
-            [this] { setCommandEnabled(VerInformemnu, m_reportCommandWanted); });
+    connect(Informemnu, &QMenu::aboutToShow, this, [this] {
+        setCommandEnabled(VerInformemnu, m_reportCommandWanted);
+        // Only a study with records on disk has anything to summarise.
+        ResumenClinicomnu->setEnabled(!m_session.studyFileName.isEmpty());
+    });
 
     Ayudamnu = menu(nullptr, "Ayudamnu", QStringLiteral("A&yuda"));
     Ayuda1 = makeAction("Ayuda1", QStringLiteral("Ayuda..."), &TZuvudezidedFrm::Ayuda1Click);

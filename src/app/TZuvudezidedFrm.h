@@ -4,7 +4,6 @@
 #include "acquisition/PortMap.h"
 #include "acquisition/SampleSource.h"
 #include "app/LiveLabel.h"
-#include "widgets/Services.h"
 #include "app/ZirodIni.h"
 #include "common/Version.h"
 #include "display/SweepDisplay.h"
@@ -12,7 +11,9 @@
 #include "protocol/StageRecord.h"
 #include "protocol/StageRun.h"
 #include "records/PatientFile.h"
+#include "report/ClinicalSummary.h"
 #include "report/UnitTexts.h"
+#include "widgets/Services.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -51,6 +52,7 @@ class TEstudioExistFrm;
 class THelpFrm;
 class TOKDatosDlg;
 class TOKImpDlg;
+class TResumenDlg;
 class TQRSview;
 class TPacfrm;
 class TVerProtoFrm;
@@ -141,6 +143,8 @@ public:
     void PlantInformemnuClick();
     // Printing.
     void ImprimirmnuClick();
+    // The clinical summary of the current study.
+    void ResumenClinicomnuClick();
     void ImpresoramnuClick();
     // The physician's report of the study, printed by the report editor's text control.
     void printPhysicianReport(const QString& infPath);
@@ -248,6 +252,9 @@ private:
     bool openBackupStudyReview(const PatientListing& patient, const QString& studyFile,
                                const QString& studyDate, const QString& folder);
     void printGraphicReport();
+    // The summary rows of the current study with the angina index last chosen. Throws FileError.
+    QList<SummaryRow> clinicalSummaryRows();
+    void copySummaryToReport(const QList<SummaryRow>& rows);
     QPrinter& printer();
 
     Services m_services;
@@ -313,6 +320,7 @@ public:
     std::unique_ptr<TOKDatosDlg> OKDatosDlg;
     std::unique_ptr<TCopiarchfrm> Copiarchfrm;
     std::unique_ptr<TOKImpDlg> OKImpDlg;
+    std::unique_ptr<TResumenDlg> ResumenDlg;
     std::unique_ptr<THelpFrm> HelpFrm;
     std::unique_ptr<TQRSview> QRSview;
 
@@ -357,6 +365,7 @@ public:
     QAction* VerInformemnu = nullptr;
     QAction* PlantInformemnu = nullptr;
     QAction* Imprimirmnu = nullptr;
+    QAction* ResumenClinicomnu = nullptr;
     QAction* Ayuda1 = nullptr;
     QAction* Acercamnu = nullptr;
     QAction* Pacexismnu = nullptr;

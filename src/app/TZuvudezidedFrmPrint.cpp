@@ -127,6 +127,8 @@ void TZuvudezidedFrm::printGraphicReport()
         in.general = readGeneralData(resolveCaseInsensitive(dir, kGeneralDataFileName));
         report = buildGraphicReport(in, readPrintedStudy(dir.filePath(m_session.studyFileName),
                                                          in.patientVersion, in.selection));
+        if (OKImpDlg->ResumenCk->isEnabled() && OKImpDlg->ResumenCk->isChecked())
+            report.summary = clinicalSummaryRows();
     } catch (const FileError& e) {
         showError(e.message());
         return;

@@ -23,6 +23,7 @@
 #include "report/TInformfrm.h"
 #include "report/TOKDatosDlg.h"
 #include "report/TOKImpDlg.h"
+#include "report/TResumenDlg.h"
 #include "st/TQRSview.h"
 
 #include <QAction>
@@ -72,10 +73,12 @@ void TZuvudezidedFrm::createWindows()
     Informfrm = std::make_unique<TInformfrm>(m_services, this);
     EstudioExistFrm =
         std::make_unique<TEstudioExistFrm>(*m_services.messages, m_services.today, this);
+    EstudioExistFrm->setFileDialogs(m_services.files);
     VirezAde = std::make_unique<TVirezAde>(this);
     VerProtoFrm = std::make_unique<TVerProtoFrm>(this);
     AbrirProtDlg = std::make_unique<TAbrirProtDlg>(*m_services.messages, *VerProtoFrm, this);
     OKImpDlg = std::make_unique<TOKImpDlg>(this);
+    ResumenDlg = std::make_unique<TResumenDlg>(this);
     OKDatosDlg = std::make_unique<TOKDatosDlg>(*m_services.messages, this);
     Copiarchfrm = std::make_unique<TCopiarchfrm>(*m_services.messages, *m_services.files, this);
     m_backupDir = QDir::homePath() + QLatin1Char('/');
@@ -235,6 +238,7 @@ void TZuvudezidedFrm::RefreshHeader()
         FrecSMaxTxt->setText(QString::number(limits.subMaxHR));
         placeHeartRateBox();
     }
+    ResumenClinicomnu->setEnabled(!m_session.studyFileName.isEmpty());
     setPanelText(3, QStringLiteral("Protocolo:") + m_currentProtocol.name);
     setPanelText(4, QStringLiteral("Fecha: ") + m_session.studyDate);
 }

@@ -1,7 +1,7 @@
 #include "app/DataFolder.h"
-#include "widgets/Services.h"
 #include "app/TZuvudezidedFrm.h"
 #include "common/Version.h"
+#include "widgets/Services.h"
 
 #include <QApplication>
 #include <QDir>

@@ -46,7 +46,7 @@ const QString kUsageText = QStringLiteral(
     "     esfuerzo-cli review ARCHIVO.est --patient ARCHIVO.DAT [--record N] [--size AxH] "
     "--out ARCHIVO.png\n"
     "     esfuerzo-cli print ARCHIVO.est --patient ARCHIVO.DAT [--select 1,3,5]\n"
-    "                        [--paper A4|Letter] [--dpi N] --out ARCHIVO.pdf\n"
+    "                        [--paper A4|Letter] [--dpi N] [--summary] --out ARCHIVO.pdf\n"
     "     esfuerzo-cli print ARCHIVO.INF --out ARCHIVO.pdf\n"
     "     esfuerzo-cli summary ARCHIVO.est --patient ARCHIVO.DAT [--formula N] [--angina 0|1|2]\n"
     "     esfuerzo-cli export-edf ARCHIVO.est --patient ARCHIVO.DAT --out ARCHIVO.edf "

@@ -4,6 +4,7 @@
 #include "common/FileError.h"
 #include "common/FileNames.h"
 #include "records/PatientFile.h"
+#include "report/ClinicalSummary.h"
 #include "report/GeneralData.h"
 #include "report/GraphicReport.h"
 #include "report/PrintDrawing.h"
@@ -28,6 +29,7 @@ struct PrintOptions {
     std::bitset<kPrintSelectionSize> selection;
     QPageSize::PageSizeId paper = QPageSize::A4;
     int dpi = 600;
+    bool summary = false;
 };
 
 // Parses the words; returns the reason when they are not a valid print command.
@@ -72,6 +74,8 @@ QString parse(const QStringList& args, PrintOptions& o)
                         .arg(kMaxDpi)
                         .arg(v);
             }
+        } else if (a == QLatin1String("--summary")) {
+            o.summary = true;
         } else if (a.startsWith(QLatin1String("--")) || !o.file.isEmpty()) {
             return QStringLiteral("argumento desconocido '%1'").arg(a);
         } else {
@@ -123,7 +127,13 @@ int printStudy(const PrintOptions& o, QTextStream& out, QTextStream& err)
     if (printed.tornTail)
         err << "esfuerzo-cli: " << study.fileName()
             << ": el archivo termina dentro de un registro; se imprimen los registros enteros\n";
-    const GraphicReport report = buildGraphicReport(in, std::move(printed));
+    GraphicReport report = buildGraphicReport(in, std::move(printed));
+    if (o.summary) {
+        const SummaryInput summary = readSummaryInput(o.file, patient.data, patient.version,
+                                                      in.today, in.formula, in.userMaxHR);
+        report.summary =
+            summaryRows(computeClinicalSummary(summary), in.units.rate, in.units.pressure);
+    }
 
     QImage logo;
     if (!report.logoPath.isEmpty()) {

@@ -1,19 +1,24 @@
 #include "records/TEstudioExistFrm.h"
 
-#include "widgets/Controls.h"
-#include "widgets/Services.h"
 #include "common/FileError.h"
 #include "common/FileNames.h"
 #include "common/Rounding.h"
 #include "protocol/MaxHeartRate.h"
 #include "records/StudyCharts.h"
+#include "records/StudyFile.h"
+#include "report/EdfExport.h"
+#include "widgets/Controls.h"
+#include "widgets/Services.h"
 
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -165,6 +170,7 @@ int TEstudioExistFrm::OpenStudyReview(const PatientData& patient, const QString&
     m_patient = patient;
     m_fileName = fileName.left(12);
     m_folder = folder;
+    m_date = date;
     QString caption = (QStringLiteral("Estudio de archivo: ") + m_fileName).left(50);
     caption = (caption + QStringLiteral(", ") + patient.firstName).left(82);
     caption = (caption + QStringLiteral("  ")).left(84) + date;
@@ -418,6 +424,46 @@ void TEstudioExistFrm::placeControls()
     const QSize ok = OkBut->sizeHint();
     OkBut->setGeometry((l.width - ok.width()) / 2, roundShare(0.98, l.height) - ok.height(),
                        ok.width(), ok.height());
+}
+
+void TEstudioExistFrm::contextMenuEvent(QContextMenuEvent* e)
+{
+    if (!m_files || m_review.recordsInStudy() == 0)
+        return;
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("Exportar EDF+..."), this, &TEstudioExistFrm::ExportarEDFClick);
+    menu.exec(e->globalPos());
+}
+
+void TEstudioExistFrm::ExportarEDFClick()
+{
+    const QDir folder(m_folder);
+    const QString suggested =
+        folder.filePath(QFileInfo(m_fileName).completeBaseName() + QStringLiteral(".edf"));
+    const QString path = m_files->saveFile(this, QStringLiteral("Exportar EDF+"), suggested,
+                                           QStringLiteral("EDF+ (*.edf)"));
+    if (path.isEmpty())
+        return;
+    EdfExportInput in;
+    in.patient = m_patient;
+    in.studyDate = m_date;
+    const QString study = resolveCaseInsensitive(folder, m_fileName);
+    try {
+        // Every whole record with its strips, read one by one.
+        for (int n = 1; n <= m_review.recordsInStudy(); ++n) {
+            StudyRead r = readStudyRecord(study, n, m_version);
+            if (r.error || r.recordsRead < n)
+                break;
+            in.protocol = r.protocol;
+            in.records.push_back(std::move(r.record));
+        }
+        exportEdf(path, in);
+    } catch (const FileError& e) {
+        m_messages.error(this, e.message());
+        return;
+    }
+    m_messages.information(this, QStringLiteral("Las tiras del estudio se exportaron a ") +
+                                     QDir::toNativeSeparators(path));
 }
 
 } // namespace esf

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <bitset>
 #include <functional>
+#include <memory>
 
 class QCheckBox;
 class QFrame;
@@ -20,6 +21,7 @@ class QToolButton;
 
 namespace esf {
 
+class FileDialogs;
 class MessageBoxes;
 struct ReviewScene;
 
@@ -36,6 +38,8 @@ public:
     // set before each opening.
     void setRateFormula(int formula, int userMaxHR);
     void setUnits(const UnitTexts& units);
+    // Where "Exportar EDF+..." asks for the file; without it the command is not offered.
+    void setFileDialogs(std::shared_ptr<FileDialogs> files) { m_files = std::move(files); }
 
     // Modal. Reads the study `fileName` from `folder`; the print flags are copied back when
     // the window closes. Returns ReviewError: 0 when the first record could be read.
@@ -49,6 +53,8 @@ public:
     void RetroEtapaButClick();
     void CorregButClick();
     void ImprimirChkClick(bool checked);
+    // The study's strips as EDF+, from the context menu.
+    void ExportarEDFClick();
 
     const StudyReview& review() const { return m_review; }
     const QImage& canvas() const { return m_canvas; }
@@ -95,6 +101,7 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
     ReviewScene scene() const;
@@ -105,6 +112,8 @@ private:
     void limitEdit(QLineEdit* edit, int max);
 
     MessageBoxes& m_messages;
+    std::shared_ptr<FileDialogs> m_files;
+    QString m_date;
     std::function<QDate()> m_today;
     int m_formula = 0;
     int m_userMaxHR = 0;

@@ -168,7 +168,8 @@ int reportPageCount(const GraphicReport& report)
         marked.append(s.record);
     const QList<StripBand> bands =
         stripBands(tableBands(report.recordCount()).back().band, marked, 1);
-    return bands.isEmpty() ? 1 : bands.back().page + 1;
+    const int pages = bands.isEmpty() ? 1 : bands.back().page + 1;
+    return report.summary.isEmpty() ? pages : pages + 1;
 }
 
 } // namespace esf

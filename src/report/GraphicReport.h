@@ -4,6 +4,7 @@
 #include "protocol/StageRecord.h"
 #include "protocol/StageRun.h"
 #include "records/PatientFile.h"
+#include "report/ClinicalSummary.h"
 #include "report/GeneralData.h"
 #include "report/PrintLayout.h"
 #include "report/UnitTexts.h"
@@ -76,7 +77,8 @@ struct GraphicReport {
         QString title;
         std::array<std::vector<std::int32_t>, kLeadCount> leads;
     };
-    QList<Strip> strips; // the marked records, in record order
+    QList<Strip> strips;       // the marked records, in record order
+    QList<SummaryRow> summary; // printed on a page of its own after the strips when not empty
 
     int recordCount() const { return static_cast<int>(points.size()); }
 };

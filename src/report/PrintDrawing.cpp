@@ -312,14 +312,14 @@ void PrintPageNumber(QPainter& p, const PageGeometry& g, int page)
                   QStringLiteral("Página ") + QString::number(page));
 }
 
-bool PrintGraphicReport(QPainter& p, const PageGeometry& g, const GraphicReport& r,
-                        const QImage& logo, const std::function<bool()>& newPage)
+namespace {
+
+// The header with the institution and the logo, and the box of the study and the patient:
+// the top of the first page and of the summary page.
+void drawReportHead(QPainter& p, const PageGeometry& g, const GraphicReport& r, const QImage& logo)
 {
     const int U = g.unit;
-    int page = 1;
-    p.setBrush(Qt::white);
     setPrintFont(p, 12);
-
     // Header with the institution and the logo.
     rectangle(p, g.gap, roundShare(0.11, U), g.right, static_cast<int>(0.34 * U));
     textOut(p, g.gap + 5, roundShare(0.12, U), r.institution);
@@ -346,6 +346,44 @@ bool PrintGraphicReport(QPainter& p, const PageGeometry& g, const GraphicReport&
     textOut(p, g.width / 2, roundShare(0.6, U), r.age);
     textOut(p, g.graphLeft[3], roundShare(0.6, U), r.sex);
     textOut(p, g.gap + 5, roundShare(0.7, U), r.physician);
+}
+
+// The clinical summary under the head: one row a value, the flag it raises beside it.
+void drawSummaryTable(QPainter& p, const PageGeometry& g, const QList<SummaryRow>& rows)
+{
+    const int U = g.unit;
+    setPrintFont(p, 12);
+    const QString title = QStringLiteral("Resumen clínico");
+    textOut(p, g.width / 2 - textWidth(p, title) / 2, U, title);
+    setPrintFont(p, 9);
+    const int rowHeight = textHeight(p) * 8 / 5;
+    const int width = g.right - g.gap;
+    const int columns[3] = {g.gap + 5, g.gap + width * 36 / 100, g.gap + width * 72 / 100};
+    int y = roundShare(1.15, U);
+    setPenColor(p, Qt::black);
+    // The frame first: it is filled with the page's white brush.
+    rectangle(p, g.gap, y, g.right, y + rowHeight * static_cast<int>(rows.size()));
+    for (const SummaryRow& row : rows) {
+        const int text = y + (rowHeight - textHeight(p)) / 2;
+        textOut(p, columns[0], text, row.label);
+        textOut(p, columns[1], text, row.value);
+        textOut(p, columns[2], text, row.flag);
+        p.drawLine(g.gap, y + rowHeight, g.right, y + rowHeight);
+        y += rowHeight;
+    }
+}
+
+} // namespace
+
+bool PrintGraphicReport(QPainter& p, const PageGeometry& g, const GraphicReport& r,
+                        const QImage& logo, const std::function<bool()>& newPage)
+{
+    const int U = g.unit;
+    int page = 1;
+    p.setBrush(Qt::white);
+    setPrintFont(p, 12);
+
+    drawReportHead(p, g, r, logo);
     setPrintFont(p, 8);
     textOut(p, g.gap + 5, roundShare(0.95 * 2, U), r.heartRates);
 
@@ -403,6 +441,14 @@ bool PrintGraphicReport(QPainter& p, const PageGeometry& g, const GraphicReport&
         PrintLeadLabels(p, box.x1, box.y1, box.y2, leadLabels);
         DrawStripTraces(p, box, r.strips[i].leads, Qt::black);
         DrawAxisLabels(p, box, r.strips[i].title, QString(), 0, 0, 0, 0, 0, 0);
+    }
+    if (!r.summary.isEmpty()) {
+        PrintPageNumber(p, g, page);
+        if (!newPage())
+            return false;
+        ++page;
+        drawReportHead(p, g, r, logo);
+        drawSummaryTable(p, g, r.summary);
     }
     PrintPageNumber(p, g, page);
     return true;

@@ -35,6 +35,7 @@ constexpr int kMaxFontNameLength = 256;
 // 1440 twips an inch, 96 document pixels an inch.
 constexpr int kTwipsPerPixel = 15;
 constexpr int kMaxTwips = 31680; // 22 inches, the widest page RTF knows
+constexpr std::size_t kMaxTabStops = 32;
 constexpr int kDefaultHalfPoints = 24;
 constexpr int kMaxHalfPoints = 3276;
 constexpr QChar kLineSeparator(0x2028);
@@ -62,6 +63,7 @@ struct ParaState {
     int after = 0;
     bool inTable = false;
     bool pageBreakBefore = false;
+    std::vector<int> tabStops; // twips; \tx, a handful at most
 };
 
 struct GroupState {
@@ -396,6 +398,10 @@ private:
             a.inTable = true;
         else if (w == "pagebb"sv)
             a.pageBreakBefore = true;
+        else if (w == "tx"sv && a.tabStops.size() < kMaxTabStops)
+            a.tabStops.push_back(std::clamp(p, 0, kMaxTwips));
+        else if (w == "tx"sv)
+            return true; // further stops are dropped, never an unbounded list
         else
             return false;
         return true;
@@ -596,6 +602,11 @@ private:
         f.setBottomMargin(a.after / double(kTwipsPerPixel));
         if (a.pageBreakBefore || m_pageBreakNext)
             f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        QList<QTextOption::Tab> tabs;
+        for (int t : a.tabStops)
+            tabs.append(QTextOption::Tab(t / double(kTwipsPerPixel), QTextOption::LeftTab));
+        if (!tabs.isEmpty())
+            f.setTabPositions(tabs);
         return f;
     }
 
@@ -804,6 +815,8 @@ QByteArray paragraphWords(const QTextBlockFormat& f)
     twips("\\sa", f.bottomMargin());
     if (f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
         w += "\\pagebb";
+    for (const QTextOption::Tab& t : f.tabPositions())
+        twips("\\tx", t.position);
     return w + ' ';
 }
 

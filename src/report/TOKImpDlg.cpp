@@ -18,10 +18,15 @@ TOKImpDlg::TOKImpDlg(QWidget* parent) : QDialog(parent)
     TablasCk->setText(TablasCk->accessibleName());
     InformeCk = makeField<QCheckBox>(this, "InformeCk", QStringLiteral("Reporte del médico"));
     InformeCk->setText(InformeCk->accessibleName());
+    ResumenCk = makeField<QCheckBox>(this, "ResumenCk", QStringLiteral("Resumen clínico"));
+    ResumenCk->setText(ResumenCk->accessibleName());
+    ResumenCk->setEnabled(false);
+    connect(TablasCk, &QCheckBox::toggled, ResumenCk, &QWidget::setEnabled);
 
     QHBoxLayout* buttons = makeOkCancelRow(this, OKBtn, CancelBtn);
     auto* all = new QVBoxLayout(this);
     all->addWidget(TablasCk);
+    all->addWidget(ResumenCk);
     all->addWidget(InformeCk);
     all->addStretch();
     all->addLayout(buttons);

@@ -7,7 +7,8 @@ class QPushButton;
 
 namespace esf {
 
-// What "Imprimir" prints: the graphic report, the physician's report, or both.
+// What "Imprimir" prints: the graphic report (with the clinical summary), the physician's
+// report, or both.
 class TOKImpDlg : public QDialog {
     Q_OBJECT
 public:
@@ -18,6 +19,8 @@ public:
 
     QCheckBox* TablasCk = nullptr;
     QCheckBox* InformeCk = nullptr;
+    // One more page after the graphic report, so it goes with it.
+    QCheckBox* ResumenCk = nullptr;
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
 };

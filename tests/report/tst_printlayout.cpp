@@ -62,7 +62,8 @@ void TestPrintLayout::timeAxisFromTheLastRecord()
     QCOMPARE(axis(90), (QList<int>{3, 1, 2})); // round(1.5) = 2, round(2.5) = 2
     QCOMPARE(axis(0), (QList<int>{1, 1, 1}));
     QCOMPARE(axis(1500), (QList<int>{26, 3, 8}));
-    QCOMPARE(printTimeAxis(-3600).columns, 0); // a damaged time draws no columns rather than crashing
+    QCOMPARE(printTimeAxis(-3600).columns,
+             0); // a damaged time draws no columns rather than crashing
 }
 
 void TestPrintLayout::valuesAreClampedToTheGraph()

@@ -8,12 +8,16 @@
 #include "records/TEstudioExistFrm.h"
 #include "report/PrintDrawing.h"
 #include "report/ReportPdf.h"
+#include "report/TInformfrm.h"
 #include "report/TOKImpDlg.h"
+#include "report/TResumenDlg.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QPainter>
 #include <QPrinterInfo>
+#include <QTableWidget>
 
 using namespace esf;
 using namespace esf::test;
@@ -31,6 +35,7 @@ private Q_SLOTS:
     void pagesBreakAfterTheFifthBand();
     void pdfHoldsTheTextsAndPages();
     void imprimirWritesAPdfWithoutAPrinter();
+    void summaryIsShownCopiedExportedAndPrinted();
 
 private:
     void writeStudy(int records);
@@ -265,6 +270,81 @@ void TestPrintReport::imprimirWritesAPdfWithoutAPrinter()
                                         path(u"0012_001-informe.pdf"_s) + u"|PDF (*.pdf)"_s);
     QVERIFY(readFile(path(u"medico.pdf"_s)).startsWith("%PDF"));
     QCOMPARE(messages->lines().last(), u"info: El informe se guardó en "_s + path(u"medico.pdf"_s));
+}
+
+void TestPrintReport::summaryIsShownCopiedExportedAndPrinted()
+{
+    if (!QPrinterInfo::availablePrinterNames().isEmpty())
+        QSKIP("a printer is installed: the report would go to it");
+    writeStudy(3);
+    auto messages = std::make_shared<FakeMessages>();
+    Services s = fakeServices(messages);
+    auto files = std::make_shared<FakeFiles>();
+    s.files = files;
+    TZuvudezidedFrm w(s);
+    w.FormActivate();
+    QVERIFY(!w.ResumenClinicomnu->isEnabled());
+    whenShown([&] {
+        w.AbrirPacfrm->ListPac->setCurrentRow(0);
+        w.AbrirPacfrm->OKBtn->click();
+    });
+    w.PacExistentemnu->trigger();
+    // The review exports the strips; then the study is current.
+    files->answers = {path(u"tiras.edf"_s)};
+    whenShown([&] {
+        w.AbrirEstfrm->ListEst->setCurrentRow(0);
+        w.AbrirEstfrm->OKBtn->click();
+        QTimer::singleShot(0, &w, [&] {
+            QTRY_VERIFY(w.EstudioExistFrm->isVisible());
+            w.EstudioExistFrm->ExportarEDFClick();
+            w.EstudioExistFrm->OkBut->click();
+        });
+    });
+    w.EstudioExistmnu->trigger();
+    QCOMPARE(files->asked.value(0),
+             u"save|Exportar EDF+|"_s + path(u"0012_001.edf"_s) + u"|EDF+ (*.edf)"_s);
+    QCOMPARE(readFile(path(u"tiras.edf"_s)).mid(192, 5), "EDF+C");
+    QVERIFY(w.ResumenClinicomnu->isEnabled());
+
+    // Angina chosen as limiting stays for the copy; the copy lands in the study's report.
+    whenShown([&] {
+        TResumenDlg& d = *w.ResumenDlg;
+        QCOMPARE(d.ResumenGrd->item(0, 0)->text(), u"FC de reposo"_s);
+        QCOMPARE(d.ResumenGrd->item(0, 1)->text(), u"120 [Lpm]"_s);
+        d.AnginaCmb->setCurrentIndex(2);
+        d.CopiarBut->click();
+        d.CerrarBut->click();
+    });
+    w.ResumenClinicomnu->trigger();
+    QCOMPARE(w.ResumenDlg->anginaIndex(), 2);
+    QVERIFY(w.Informfrm->isVisible());
+    const QString text = w.Informfrm->InfEd->toPlainText();
+    QVERIFY2(text.contains(u"Resumen clínico\nDato\tValor\tAlerta\nFC de reposo\t120 [Lpm]\t"_s),
+             qPrintable(text));
+
+    // The summary page follows the graphic report, and only with it.
+    messages->shown.clear();
+    files->answers = {path(u"con-resumen.pdf"_s)};
+    whileShown(*w.OKImpDlg, [&] {
+        w.OKImpDlg->TablasCk->setChecked(false);
+        QVERIFY(!w.OKImpDlg->ResumenCk->isEnabled());
+        w.OKImpDlg->TablasCk->setChecked(true);
+        w.OKImpDlg->ResumenCk->setChecked(true);
+        w.OKImpDlg->InformeCk->setChecked(false);
+        w.OKImpDlg->OKBtn->click();
+    });
+    w.ImprimirmnuClick();
+    if (QStandardPaths::findExecutable(u"pdftotext"_s).isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    QProcess pdf;
+    pdf.start(u"pdftotext"_s, {path(u"con-resumen.pdf"_s), u"-"_s});
+    QVERIFY(pdf.waitForFinished(60000));
+    const QStringList pages =
+        QString::fromUtf8(pdf.readAllStandardOutput()).split(u'\f', Qt::SkipEmptyParts);
+    QCOMPARE(pages.size(), 2);
+    for (const QString& expected :
+         {u"Estudio Ergométrico"_s, u"Resumen clínico"_s, u"Puntaje de Duke"_s, u"Página 2"_s})
+        QVERIFY2(pages[1].contains(expected), qPrintable(expected));
 }
 
 QTEST_MAIN(TestPrintReport)

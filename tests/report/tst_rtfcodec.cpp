@@ -39,6 +39,11 @@ QString summary(const QTextDocument& doc)
         }
         if (bf.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
             p += u" ^"_s;
+        QStringList tabs;
+        for (const QTextOption::Tab& t : bf.tabPositions())
+            tabs << QString::number(t.position);
+        if (!tabs.isEmpty())
+            p += u" tx="_s + tabs.join(u',');
         QStringList runs;
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextCharFormat f = it.fragment().charFormat();
@@ -122,6 +127,8 @@ void TestRtfCodec::reads_data()
     row("indents and spacing", "\\li720\\ri360\\fi-360\\sb120\\sa60 a",
         u"L li=48 ri=24 fi=-24 sb=8 sa=4 Arial/12:a"_s);
     row("page", "a\\page b", u"L Arial/12:a ¶ L ^ Arial/12:b"_s);
+    row("tab stops", "\\tx1440\\tx-5\\tx2880 a\\tab b\\par\\pard c",
+        u"L tx=96,0,192 Arial/12:a\tb ¶ L Arial/12:c"_s);
     row("ignorable destinations", "{\\*\\generator W;}{\\*\\unknown x}a", u"L Arial/12:a"_s);
     row("skipped destinations",
         "{\\info{\\title T}}{\\stylesheet{\\s0 Normal;}}{\\header H}{\\footer F}a",
@@ -171,7 +178,7 @@ void TestRtfCodec::writtenReportsReadBackTheSame()
 {
     QTextDocument doc;
     readRtf(kHead + "\\qc\\b\\fs28 Informe {\\i it\\'e1lico} \\u8805? 2 mm \\u946?\\par"
-                    "\\pard\\qj\\li720\\fi-360\\sb120\\sa60\\f1\\fs20 a\\tab b\\line c "
+                    "\\pard\\qj\\li720\\fi-360\\sb120\\sa60\\tx3000\\f1\\fs20 a\\tab b\\line c "
                     "{\\ul u}{\\strike s}{\\cf1 rojo} \\{\\\\\\}\\u-10179?\\u-8701?\\par"
                     "\\pard\\par\\page\\qr fin\\par}",
             doc);
