@@ -8,7 +8,7 @@ void insertSummaryTable(QTextCursor& cursor, const QList<SummaryRow>& rows)
 {
     QTextBlockFormat row;
     row.setTabPositions(
-        {QTextOption::Tab(260, QTextOption::LeftTab), QTextOption::Tab(500, QTextOption::LeftTab)});
+        {QTextOption::Tab(340, QTextOption::LeftTab), QTextOption::Tab(600, QTextOption::LeftTab)});
     QTextCharFormat plain = cursor.charFormat();
     plain.setFontWeight(QFont::Normal);
     plain.setFontItalic(false);
