@@ -74,7 +74,7 @@ std::int32_t recordTime(const StageRecord& r)
 }
 
 struct Charts {
-    std::array<ChartSpec, 4> specs;
+    std::array<ChartSpec, 4> charts;
     TimeAxis axis;
     LoadChart load = LoadChart::None;
 };
@@ -84,7 +84,7 @@ Charts chartsOf(const ReviewScene& scene)
     const StudyReview& review = *scene.review;
     Charts c;
     c.load = loadChartKind(review.protocol());
-    c.specs = chartSpecs(scene.units, c.load);
+    c.charts = chartSpecs(scene.units, c.load);
     c.axis = timeAxis(review.totalTime());
     return c;
 }
@@ -96,11 +96,11 @@ void markers(QPainter& p, const ReviewScene& scene, const Charts& c, const Stage
     const std::int32_t t = recordTime(r);
     const int m = c.axis.minutes;
     const QColor navy(kMarkerColor);
-    DrawRecordMarker(p, scene.layout.chart(1), mode, navy, t, r.heartRate, c.specs[1].range, m);
-    DrawRecordMarker(p, scene.layout.chart(2), mode, navy, t, r.itt(), c.specs[2].range, m);
-    if (c.specs[3].shown)
+    DrawRecordMarker(p, scene.layout.chart(1), mode, navy, t, r.heartRate, c.charts[1].range, m);
+    DrawRecordMarker(p, scene.layout.chart(2), mode, navy, t, r.itt(), c.charts[2].range, m);
+    if (c.charts[3].shown)
         DrawRecordMarker(p, scene.layout.chart(3), mode, navy, t,
-                         stageLoadValue(review.protocol(), r.stage), c.specs[3].range, m);
+                         stageLoadValue(review.protocol(), r.stage), c.charts[3].range, m);
 }
 
 } // namespace
@@ -285,7 +285,7 @@ void drawRecordMarks(QPainter& p, const ReviewScene& scene, bool current)
     const StageRecord& r = review.current();
     const QColor pressure(current ? kCurrentPressureColor : kCurveColor);
     DrawPressureMark(p, scene.layout.chart(0), pressure, recordTime(r), r.diastolic, r.systolic,
-                     c.specs[0].range, c.axis.minutes);
+                     c.charts[0].range, c.axis.minutes);
     markers(p, scene, c, r, current ? MarkerMode::Filled : MarkerMode::Erase);
 }
 
@@ -316,9 +316,9 @@ void drawReviewCanvas(QPainter& p, const ReviewScene& scene)
 
     for (int i = 0; i < 4; ++i)
         DrawChartFrame(p, l.chart(i), QColor(kChartPaperColor), QColor(kChartLineColor),
-                       c.specs[static_cast<std::size_t>(i)].rows, c.axis.columns());
+                       c.charts[static_cast<std::size_t>(i)].rows, c.axis.columns());
     for (int i = 0; i < 4; ++i) {
-        const ChartSpec& s = c.specs[static_cast<std::size_t>(i)];
+        const ChartSpec& s = c.charts[static_cast<std::size_t>(i)];
         if (s.shown)
             DrawChartLabels(p, l.chart(i), s.labelStep, c.axis.step, s.labels, {0, m}, s.title,
                             kTimeTitle, scene.window);
@@ -332,14 +332,14 @@ void drawReviewCanvas(QPainter& p, const ReviewScene& scene)
     for (std::size_t k = 0; k < records.size(); ++k) {
         const StageRecord& r = records[k];
         const std::int32_t t = recordTime(r);
-        if (c.specs[3].shown)
+        if (c.charts[3].shown)
             DrawTrendSegment(p, l.chart(3), TrendMode::Step, red, prevTime, 0.0, t,
-                             stageLoadValue(review.protocol(), r.stage), c.specs[3].range, m);
-        DrawPressureMark(p, l.chart(0), red, t, r.diastolic, r.systolic, c.specs[0].range, m);
+                             stageLoadValue(review.protocol(), r.stage), c.charts[3].range, m);
+        DrawPressureMark(p, l.chart(0), red, t, r.diastolic, r.systolic, c.charts[0].range, m);
         DrawTrendSegment(p, l.chart(1), TrendMode::LineWithPoints, red, prevTime, prevHR, t,
-                         r.heartRate, c.specs[1].range, m);
+                         r.heartRate, c.charts[1].range, m);
         DrawTrendSegment(p, l.chart(2), TrendMode::LineWithPoints, red, prevTime, prevITT, t,
-                         r.itt(), c.specs[2].range, m);
+                         r.itt(), c.charts[2].range, m);
         if (static_cast<int>(k) + 1 == review.currentRecord())
             markers(p, scene, c, r, MarkerMode::Filled);
         prevHR = r.heartRate;
@@ -352,7 +352,7 @@ void drawReviewCanvas(QPainter& p, const ReviewScene& scene)
     if (review.currentReadable()) {
         const StageRecord& r = review.current();
         DrawPressureMark(p, l.chart(0), QColor(kCurrentPressureColor), recordTime(r), r.diastolic,
-                         r.systolic, c.specs[0].range, m);
+                         r.systolic, c.charts[0].range, m);
     }
 }
 

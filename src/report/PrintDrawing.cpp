@@ -390,18 +390,18 @@ bool PrintGraphicReport(QPainter& p, const PageGeometry& g, const GraphicReport&
     // The four trend graphs.
     const bool treadmill = r.device == Device::Cinta;
     const bool bicycle = r.device == Device::Bicicleta;
-    const GraphSpec specs[4] = {kPressureGraph, kRateGraph, kIttGraph,
+    const GraphSpec graphs[4] = {kPressureGraph, kRateGraph, kIttGraph,
                                 bicycle ? kLoadGraph : kSlopeGraph};
     Box frames[4];
     PlotScale scales[4];
     for (int k = 0; k < 4; ++k) {
         frames[k] = {g.graphLeft[k], U, g.graphLeft[k] + g.graph, U + g.graph};
-        scales[k] = scaleOf(frames[k], r.axis.xmax, specs[k].dataMin, specs[k].dataMax);
-        DrawPrintGrid(p, frames[k], specs[k].rows, r.axis.columns, GridMode::Coarse);
+        scales[k] = scaleOf(frames[k], r.axis.xmax, graphs[k].dataMin, graphs[k].dataMax);
+        DrawPrintGrid(p, frames[k], graphs[k].rows, r.axis.columns, GridMode::Coarse);
         if (k < 3 || treadmill || bicycle)
             DrawAxisLabels(p, frames[k], r.graphTitles[static_cast<std::size_t>(k)],
-                           QStringLiteral("T[min]"), 0, r.axis.xmax, specs[k].labelMin,
-                           specs[k].labelMax, r.axis.step, specs[k].labelStep);
+                           QStringLiteral("T[min]"), 0, r.axis.xmax, graphs[k].labelMin,
+                           graphs[k].labelMax, r.axis.step, graphs[k].labelStep);
     }
     GraphicReport::Point prev;
     for (const GraphicReport::Point& pt : r.points) {

@@ -39,10 +39,10 @@ ProtocolRecord protocol(const QString& kind)
     return p;
 }
 
-std::vector<StageRecord> records(const QString& spec)
+std::vector<StageRecord> records(const QString& study)
 {
     std::vector<StageRecord> out;
-    for (const QString& item : spec.split(u' ', Qt::SkipEmptyParts)) {
+    for (const QString& item : study.split(u' ', Qt::SkipEmptyParts)) {
         const QStringList f = item.split(u':');
         StageRecord r;
         r.stage = std::uint8_t(f[0].toInt());
