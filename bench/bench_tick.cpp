@@ -183,16 +183,17 @@ int main(int argc, char** argv)
         }
         const auto start = Clock::now();
         monitor.tick(source, &sink);
-        const QRect dirty = sweep.takeDirtyRect();
+        const QRegion dirty = sweep.takeDirtyRegion();
         const auto ticked = Clock::now();
         // What the window's paint event then copies to the screen.
         {
             QPainter p(&screen);
-            p.drawImage(dirty, sweep.image(), dirty);
+            for (const QRect& r : dirty)
+                p.drawImage(r, sweep.image(), r);
         }
         const auto painted = Clock::now();
         if (o.digest) {
-            addArea(hash, sweep.image(), dirty);
+            addArea(hash, sweep.image(), dirty.boundingRect());
             if (t % 50 == 0)
                 addArea(hash, sweep.image(), sweep.image().rect());
             if (sink.takeQrsChanged())

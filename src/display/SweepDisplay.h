@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QImage>
+#include <QPainter>
+#include <QPoint>
 #include <QRect>
+#include <QRegion>
 #include <QRgb>
 #include <array>
-
-class QPainter;
+#include <vector>
 
 namespace esf {
 
@@ -57,25 +59,35 @@ public:
     // Clears the image, recomputes the geometry and restarts the sweep at the left edge.
     void drawGrid(int speedMmPerS);
 
-    // One sample of one lead; lead 0 of each frame advances the sweep.
+    // One sample of one lead; lead 0 of each frame advances the sweep. The samples of a tick
+    // share one painter, open until the dirty region is taken or the image is read or resized.
     void drawTraceSample(int value, int lead);
 
-    const QImage& image() const { return m_image; }
+    const QImage& image() const
+    {
+        endPainting();
+        return m_image;
+    }
     const SweepGeometry& geometry() const { return m_geometry; }
     const SweepState& state() const { return m_state; }
 
-    // Area changed since the last call, so a window repaints only the new columns.
-    QRect takeDirtyRect();
+    // Area changed since the last call, so a window repaints only the new columns: on the tick
+    // that wraps, the strip at the right edge and the one at the left, not the whole width.
+    QRegion takeDirtyRegion();
 
 private:
-    void advance(QPainter& painter);
+    void advance();
     void markDirty(const QRect& r);
+    void endPainting() const;
 
     QImage m_image;
+    mutable QPainter m_painter;
+    std::vector<QPoint> m_gridPoints; // reused for the grid of the erased columns
     SweepGeometry m_geometry;
     SweepState m_state;
-    QRect m_dirty;
-    int m_speed = 25; // mm/s until the first drawGrid
+    QRect m_dirty;           // since the last wrap
+    QRect m_dirtyBeforeWrap; // up to the right edge, when the sweep wrapped since the last take
+    int m_speed = 25;        // mm/s until the first drawGrid
     int m_qrsHeight = 0;
 };
 

@@ -181,7 +181,9 @@ void TestSweepDisplay::wrapPastColumnZeroRestartsAtLeftEdge()
     SweepDisplay d;
     d.resize(1600, 600, 200);
     d.drawGrid(60);
-    drawFrames(d, 484, 0);
+    drawFrames(d, 483, 0);
+    d.takeDirtyRegion();
+    drawFrames(d, 1, 0);
     QCOMPARE(d.state().sweepX, 1599);
     const QImage before = d.image().copy();
 
@@ -189,6 +191,12 @@ void TestSweepDisplay::wrapPastColumnZeroRestartsAtLeftEdge()
     const int x = d.state().sweepX;
     QCOMPARE(x, 3);
     QCOMPARE(d.state().prevX, 0);
+    // The window repaints the strip at the right edge and the one at the left, not the width.
+    const QRegion dirty = d.takeDirtyRegion();
+    QCOMPARE(dirty.rectCount(), 2);
+    QCOMPARE(dirty.boundingRect(), QRect(0, 0, 1600, 600));
+    QVERIFY(dirty.contains(QRect(0, 0, x + 1, 600)));
+    QVERIFY(!dirty.contains(QPoint(800, 300)));
     const QImage& img = d.image();
     // Nothing right of the new column changed: no line back across the screen.
     QVERIFY2(columns(img, x + 1, 1599) == columns(before, x + 1, 1599),
@@ -207,15 +215,17 @@ void TestSweepDisplay::dirtyRectAndRestart()
 {
     SweepDisplay d;
     d.resize(1000, 600, 200);
-    QCOMPARE(d.takeDirtyRect(), QRect(0, 0, 1000, 600));
+    QCOMPARE(d.takeDirtyRegion().boundingRect(), QRect(0, 0, 1000, 600));
     d.drawGrid(50);
     drawFrames(d, 10, 140);
-    d.takeDirtyRect();
+    d.takeDirtyRegion();
     const int from = d.state().sweepX;
     drawFrames(d, 1, 140);
     // Erased columns are full height; the segments start at the previous column.
-    QCOMPARE(d.takeDirtyRect(), QRect(QPoint(from, 0), QPoint(d.state().sweepX, 599)));
-    QVERIFY(d.takeDirtyRect().isNull());
+    const QRegion dirty = d.takeDirtyRegion();
+    QCOMPARE(dirty.rectCount(), 1);
+    QCOMPARE(dirty.boundingRect(), QRect(QPoint(from, 0), QPoint(d.state().sweepX, 599)));
+    QVERIFY(d.takeDirtyRegion().isEmpty());
     QCOMPARE(d.image().pixel(from, 80), kTraceColor);
 
     // A new grid, as on a change of speed, restarts the sweep on a clean image.
