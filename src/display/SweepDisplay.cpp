@@ -132,7 +132,6 @@ void restoreGridColumn(QPainter& painter, const SweepGeometry& g, int x)
 
 void SweepDisplay::resize(int w, int h, int hq)
 {
-    endPainting();
     w = std::max(w, 0);
     h = std::max(h, 0);
     hq = std::max(hq, 0);
@@ -147,7 +146,9 @@ void SweepDisplay::drawGrid(int speedMmPerS)
 {
     m_speed = speedMmPerS;
     m_geometry = computeSweepGeometry(m_image.width(), m_image.height(), m_qrsHeight, m_speed);
-    endPainting();
+    // What was still to be drawn would be covered by the new grid.
+    m_pendingLines.clear();
+    m_eraseLast = m_eraseFirst - 1;
     if (!m_image.isNull()) {
         QPainter painter(&m_image);
         esf::drawGrid(painter, m_geometry);
@@ -167,17 +168,13 @@ void SweepDisplay::drawTraceSample(int value, int lead)
 
     if (lead == 0)
         advance();
-    if (!m_painter.isActive()) {
-        m_painter.begin(&m_image);
-        m_painter.setPen(QPen(QColor(kTraceColor), 1));
-    }
 
     const auto k = static_cast<std::size_t>(lead);
     const int y = static_cast<int>(roundHalfEven(value * m_geometry.pxPerUnit));
     const int base = m_geometry.baseline[k];
     const QPoint from(m_state.prevX, base - m_state.lastY[k]);
     const QPoint to(m_state.sweepX, base - y);
-    m_painter.drawLine(from, to);
+    m_pendingLines.emplace_back(from, to);
     markDirty(QRect(from, to).normalized());
     m_state.lastY[k] = y;
 }
@@ -198,35 +195,48 @@ void SweepDisplay::advance()
         // and start the segments at the edge, so no line is drawn back across the screen.
         m_state.prevX = 0;
         first = 0;
+        flush(); // the segments so far may lie where the new columns are erased
         m_dirtyBeforeWrap |= std::exchange(m_dirty, QRect());
     }
-    const int last = m_state.sweepX;
-    const int height = m_geometry.height;
+    // Without a wrap the new columns continue the pending ones.
+    if (m_eraseLast < m_eraseFirst)
+        m_eraseFirst = first;
+    m_eraseLast = m_state.sweepX;
+    markDirty(QRect(first, 0, m_state.sweepX - first + 1, m_geometry.height));
+}
 
-    // Plain pixel writes: the same pixels as a fill and a batch of one-pixel points, without
-    // the cost of a painter's set-up for a strip a few pixels wide.
-    uchar* const bits = m_image.bits();
-    const qsizetype stride = m_image.bytesPerLine();
-    const int count = last - first + 1;
-    uchar* row = bits + qsizetype(first) * qsizetype(sizeof(QRgb));
-    for (int y = 0; y < height; ++y, row += stride) {
-        auto* p = reinterpret_cast<QRgb*>(row);
-        for (int i = 0; i < count; ++i)
-            p[i] = kSweepBackgroundColor;
+void SweepDisplay::flush() const
+{
+    if (m_eraseLast >= m_eraseFirst) {
+        // Plain pixel writes: the same pixels as a fill and a batch of one-pixel points,
+        // without the cost of a painter's set-up for a strip a few pixels wide.
+        const int height = m_geometry.height;
+        uchar* const bits = m_image.bits();
+        const qsizetype stride = m_image.bytesPerLine();
+        const int count = m_eraseLast - m_eraseFirst + 1;
+        uchar* row = bits + qsizetype(m_eraseFirst) * qsizetype(sizeof(QRgb));
+        for (int y = 0; y < height; ++y, row += stride)
+            std::fill_n(reinterpret_cast<QRgb*>(row), count, kSweepBackgroundColor);
+        m_gridPoints.clear();
+        for (int x = m_eraseFirst; x <= m_eraseLast; ++x)
+            appendGridColumn(m_gridPoints, m_geometry, x);
+        for (const QPoint& p : m_gridPoints) {
+            if (p.y() < height)
+                reinterpret_cast<QRgb*>(bits + p.y() * stride)[p.x()] = kGridColor;
+        }
+        m_eraseLast = m_eraseFirst - 1;
     }
-    m_gridPoints.clear();
-    for (int x = first; x <= last; ++x)
-        appendGridColumn(m_gridPoints, m_geometry, x);
-    for (const QPoint& p : m_gridPoints) {
-        if (p.y() < height)
-            reinterpret_cast<QRgb*>(bits + p.y() * stride)[p.x()] = kGridColor;
+    if (!m_pendingLines.empty()) {
+        QPainter painter(&m_image);
+        painter.setPen(QPen(QColor(kTraceColor), 1));
+        painter.drawLines(m_pendingLines.data(), static_cast<int>(m_pendingLines.size()));
+        m_pendingLines.clear();
     }
-    markDirty(QRect(first, 0, last - first + 1, height));
 }
 
 QRegion SweepDisplay::takeDirtyRegion()
 {
-    endPainting(); // the tick is over: the window is about to show the image
+    flush(); // the tick is over: the window is about to show the image
     QRegion region(std::exchange(m_dirtyBeforeWrap, QRect()));
     region += std::exchange(m_dirty, QRect());
     return region;
@@ -235,12 +245,6 @@ QRegion SweepDisplay::takeDirtyRegion()
 void SweepDisplay::markDirty(const QRect& r)
 {
     m_dirty |= r.intersected(m_image.rect());
-}
-
-void SweepDisplay::endPainting() const
-{
-    if (m_painter.isActive())
-        m_painter.end();
 }
 
 } // namespace esf

@@ -1,13 +1,15 @@
 #pragma once
 
 #include <QImage>
-#include <QPainter>
+#include <QLine>
 #include <QPoint>
 #include <QRect>
 #include <QRegion>
 #include <QRgb>
 #include <array>
 #include <vector>
+
+class QPainter;
 
 namespace esf {
 
@@ -59,13 +61,14 @@ public:
     // Clears the image, recomputes the geometry and restarts the sweep at the left edge.
     void drawGrid(int speedMmPerS);
 
-    // One sample of one lead; lead 0 of each frame advances the sweep. The samples of a tick
-    // share one painter, open until the dirty region is taken or the image is read or resized.
+    // One sample of one lead; lead 0 of each frame advances the sweep. The drawing waits until
+    // the dirty region is taken or the image is read: a tick's columns are then erased in one
+    // pass and its segments drawn with one painter, which gives the same pixels.
     void drawTraceSample(int value, int lead);
 
     const QImage& image() const
     {
-        endPainting();
+        flush();
         return m_image;
     }
     const SweepGeometry& geometry() const { return m_geometry; }
@@ -78,11 +81,15 @@ public:
 private:
     void advance();
     void markDirty(const QRect& r);
-    void endPainting() const;
+    void flush() const;
 
-    QImage m_image;
-    mutable QPainter m_painter;
-    std::vector<QPoint> m_gridPoints; // reused for the grid of the erased columns
+    // The image and what is still to be drawn on it, all brought up to date by flush().
+    // Pending erased columns lie right of every pending segment: a wrap flushes first.
+    mutable QImage m_image;
+    mutable int m_eraseFirst = 0;
+    mutable int m_eraseLast = -1; // no columns to erase while below m_eraseFirst
+    mutable std::vector<QLine> m_pendingLines;
+    mutable std::vector<QPoint> m_gridPoints; // reused for the grid of the erased columns
     SweepGeometry m_geometry;
     SweepState m_state;
     QRect m_dirty;           // since the last wrap

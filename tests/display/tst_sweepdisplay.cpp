@@ -107,8 +107,8 @@ void TestSweepDisplay::sampleLandsAtScale()
     // A later frame on the same column adds its stroke without erasing the earlier one.
     drawFrames(d, 1, -70);
     QCOMPARE(d.state().sweepX, 1);
-    QCOMPARE(img.pixel(1, 150 - 70), kTraceColor);
-    QCOMPARE(img.pixel(1, 150 + 35), kTraceColor);
+    QCOMPARE(d.image().pixel(1, 150 - 70), kTraceColor);
+    QCOMPARE(d.image().pixel(1, 150 + 35), kTraceColor);
 }
 
 void TestSweepDisplay::gridEdges()
@@ -171,8 +171,9 @@ void TestSweepDisplay::wrapAtColumnZeroErasesOnlyColumnZero()
     drawFrames(d, 600, 100000);
     const int last = d.state().sweepX;
     QVERIFY(last > 400);
-    QVERIFY2(columns(img, 1, last) == columns(grid.image(), 1, last), "erased columns differ");
-    QCOMPARE(img.pixel(last + 1, 300), kTraceColor); // not yet erased
+    QVERIFY2(columns(d.image(), 1, last) == columns(grid.image(), 1, last),
+             "erased columns differ");
+    QCOMPARE(d.image().pixel(last + 1, 300), kTraceColor); // not yet erased
 }
 
 void TestSweepDisplay::wrapPastColumnZeroRestartsAtLeftEdge()
