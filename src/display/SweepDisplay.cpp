@@ -9,8 +9,13 @@
 #include <QPoint>
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <utility>
 #include <vector>
+
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#endif
 
 namespace esf {
 
@@ -71,6 +76,28 @@ void plotPoints(QPainter& painter, const std::vector<QPoint>& pts, QRgb colour)
     painter.setPen(QPen(QColor(colour), 1));
     painter.drawPoints(pts.data(), static_cast<int>(pts.size()));
     painter.setPen(oldPen);
+}
+
+// The sweep image in memory the kernel may back with 2 MB pages. Erasing a column touches
+// every row, each on its own 4 KB page otherwise, and once other programs have pushed the
+// image out of the caches those page-table walks are most of a tick.
+QImage allocateSweepImage(int w, int h)
+{
+#ifdef Q_OS_LINUX
+    constexpr std::size_t kHugePage = std::size_t(2) << 20;
+    const auto bytesPerLine = std::size_t(w) * sizeof(QRgb);
+    const std::size_t bytes = bytesPerLine * std::size_t(h);
+    if (bytes >= kHugePage) {
+        const std::size_t size = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+        if (void* memory = std::aligned_alloc(kHugePage, size)) {
+            madvise(memory, size, MADV_HUGEPAGE); // only a hint: the image works either way
+            return QImage(
+                static_cast<uchar*>(memory), w, h, qsizetype(bytesPerLine), QImage::Format_RGB32,
+                [](void* p) { std::free(p); }, memory);
+        }
+    }
+#endif
+    return QImage(w, h, QImage::Format_RGB32);
 }
 
 } // namespace
@@ -138,7 +165,7 @@ void SweepDisplay::resize(int w, int h, int hq)
     if (w == m_image.width() && h == m_image.height() && hq == m_qrsHeight)
         return;
     m_qrsHeight = hq;
-    m_image = (w > 0 && h > 0) ? QImage(w, h, QImage::Format_RGB32) : QImage();
+    m_image = (w > 0 && h > 0) ? allocateSweepImage(w, h) : QImage();
     drawGrid(m_speed);
 }
 
