@@ -78,6 +78,40 @@ void plotPoints(QPainter& painter, const std::vector<QPoint>& pts, QRgb colour)
     painter.setPen(oldPen);
 }
 
+// A trace segment inside the image, pixel for pixel as the raster painter draws it with a
+// one-pixel pen and square caps: one pixel per row (steep) or column (flat) from end to end,
+// stepped in 16.16 fixed point from half a step past the first end.
+void plotSegment(uchar* bits, qsizetype stride, const QLine& line)
+{
+    const auto plot = [bits, stride](int x, int y) {
+        reinterpret_cast<QRgb*>(bits + y * stride)[x] = kTraceColor;
+    };
+    QPoint a = line.p1();
+    QPoint b = line.p2();
+    if (a == b) {
+        plot(a.x(), a.y());
+        return;
+    }
+    const auto start = [](std::int64_t from, std::int64_t step) {
+        return from * 65536 + (step > 0 ? step - (step >> 1) : 0);
+    };
+    if (std::abs(b.x() - a.x()) < std::abs(b.y() - a.y())) {
+        if (a.y() > b.y())
+            std::swap(a, b);
+        const std::int64_t step = std::int64_t(b.x() - a.x()) * 65536 / (b.y() - a.y());
+        std::int64_t x = start(a.x(), step);
+        for (int y = a.y(); y <= b.y(); ++y, x += step)
+            plot(static_cast<int>(x >> 16), y);
+    } else {
+        if (a.x() > b.x())
+            std::swap(a, b);
+        const std::int64_t step = std::int64_t(b.y() - a.y()) * 65536 / (b.x() - a.x());
+        std::int64_t y = start(a.y(), step);
+        for (int x = a.x(); x <= b.x(); ++x, y += step)
+            plot(x, static_cast<int>(y >> 16));
+    }
+}
+
 // The sweep image in memory the kernel may back with 2 MB pages. Erasing a column touches
 // every row, each on its own 4 KB page otherwise, and once other programs have pushed the
 // image out of the caches those page-table walks are most of a tick.
@@ -234,12 +268,15 @@ void SweepDisplay::advance()
 
 void SweepDisplay::flush() const
 {
+    if (m_eraseLast < m_eraseFirst && m_pendingLines.empty())
+        return;
+    // Plain pixel writes where they give the pixels the painter would: a painter's set-up and
+    // its general code paths cost more than the few hundred pixels of a tick.
+    uchar* const bits = m_image.bits();
+    const qsizetype stride = m_image.bytesPerLine();
     if (m_eraseLast >= m_eraseFirst) {
-        // Plain pixel writes: the same pixels as a fill and a batch of one-pixel points,
-        // without the cost of a painter's set-up for a strip a few pixels wide.
+        // A fill and a batch of one-pixel grid points.
         const int height = m_geometry.height;
-        uchar* const bits = m_image.bits();
-        const qsizetype stride = m_image.bytesPerLine();
         const int count = m_eraseLast - m_eraseFirst + 1;
         uchar* row = bits + qsizetype(m_eraseFirst) * qsizetype(sizeof(QRgb));
         for (int y = 0; y < height; ++y, row += stride)
@@ -253,12 +290,20 @@ void SweepDisplay::flush() const
         }
         m_eraseLast = m_eraseFirst - 1;
     }
-    if (!m_pendingLines.empty()) {
+    // Segments that leave the image go to the painter, which clips them.
+    std::size_t clipped = 0;
+    for (const QLine& line : m_pendingLines) {
+        if (m_image.rect().contains(line.p1()) && m_image.rect().contains(line.p2()))
+            plotSegment(bits, stride, line);
+        else
+            m_pendingLines[clipped++] = line;
+    }
+    if (clipped > 0) {
         QPainter painter(&m_image);
         painter.setPen(QPen(QColor(kTraceColor), 1));
-        painter.drawLines(m_pendingLines.data(), static_cast<int>(m_pendingLines.size()));
-        m_pendingLines.clear();
+        painter.drawLines(m_pendingLines.data(), static_cast<int>(clipped));
     }
+    m_pendingLines.clear();
 }
 
 QRegion SweepDisplay::takeDirtyRegion()
