@@ -63,7 +63,7 @@ public:
 
     // One sample of one lead; lead 0 of each frame advances the sweep. The drawing waits until
     // the dirty region is taken or the image is read: a tick's columns are then erased in one
-    // pass and its segments drawn with one painter, which gives the same pixels.
+    // pass and its segments drawn together, which gives the same pixels.
     void drawTraceSample(int value, int lead);
 
     const QImage& image() const
