@@ -17,8 +17,9 @@ void ImageView::paintEvent(QPaintEvent* event)
         // Each rectangle on its own: the two strips of a wrapping sweep, not the width between.
         for (const QRect& r : event->region())
             p.drawImage(r, *m_image, r);
-    } else
+    } else {
         p.fillRect(event->rect(), Qt::black);
+    }
 }
 
 void ImageView::resizeEvent(QResizeEvent* event)
