@@ -28,9 +28,17 @@ public:
     RawFrame nextFrame();
 
 private:
+    // Frames are read a block at a time: one read per frame costs more than the signal path.
+    static constexpr int kBufferFrames = 1000;
+
+    bool refill();
+
     std::unique_ptr<QIODevice> m_device;
     std::int64_t m_frames = 0;
-    std::int64_t m_position = 0; // frame about to be read
+    std::int64_t m_position = 0; // frame about to be returned
+    std::array<char, kBufferFrames * kFrameBytes> m_buffer{};
+    int m_next = 0;   // frame of the buffer about to be returned
+    int m_filled = 0; // whole frames in the buffer
 };
 
 } // namespace esf

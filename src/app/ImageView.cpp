@@ -13,10 +13,13 @@ ImageView::ImageView(QWidget* parent) : QWidget(parent)
 void ImageView::paintEvent(QPaintEvent* event)
 {
     QPainter p(this);
-    if (m_image && !m_image->isNull())
-        p.drawImage(event->rect(), *m_image, event->rect());
-    else
+    if (m_image && !m_image->isNull()) {
+        // Each rectangle on its own: the two strips of a wrapping sweep, not the width between.
+        for (const QRect& r : event->region())
+            p.drawImage(r, *m_image, r);
+    } else {
         p.fillRect(event->rect(), Qt::black);
+    }
 }
 
 void ImageView::resizeEvent(QResizeEvent* event)

@@ -734,7 +734,7 @@ void TZuvudezidedFrm::DemoTimerTimer()
     } catch (const std::exception& e) {
         qWarning("Sample tick failed: %s", e.what());
     }
-    const QRect dirty = m_sweep.takeDirtyRect();
+    const QRegion dirty = m_sweep.takeDirtyRegion();
     if (!dirty.isEmpty())
         ECGDisp->update(dirty);
 }

@@ -3,6 +3,7 @@
 #include "common/Rounding.h"
 #include "display/SweepDisplay.h"
 
+#include <QImage>
 #include <QPainter>
 #include <QPen>
 #include <QPoint>
@@ -17,9 +18,8 @@ namespace {
 constexpr int kWindowLast = 200; // entries 0..200 of the averaged window
 constexpr int kMaxScroll = 100;  // range of the box's scroll bar
 
-} // namespace
-
-void drawQrsBox(QPainter& painter, int w, int h, int bigDiv, QColor buttonFace)
+// The box the direct way: a fill and one batch of grid points.
+void paintQrsBox(QPainter& painter, int w, int h, int bigDiv, QColor buttonFace)
 {
     if (w <= 0 || h <= 0)
         return;
@@ -51,6 +51,45 @@ void drawQrsBox(QPainter& painter, int w, int h, int bigDiv, QColor buttonFace)
     painter.setPen(QPen(QColor(kGridColor), 1));
     painter.drawPoints(pts.data(), static_cast<int>(pts.size()));
     painter.setPen(oldPen);
+}
+
+// The last box drawn on a raster device, kept as the image that painting it gave: the box is
+// redrawn under every new average, and copying it costs a fraction of plotting its grid.
+struct BoxCache {
+    int w = 0;
+    int h = 0;
+    int bigDiv = 0;
+    QRgb face = 0;
+    QImage image;
+};
+
+} // namespace
+
+void drawQrsBox(QPainter& painter, int w, int h, int bigDiv, QColor buttonFace)
+{
+    if (w <= 0 || h <= 0)
+        return;
+    // Only where the copy gives the very pixels that painting would: an RGB32 image, painted
+    // plainly with an opaque colour.
+    const auto* image = painter.device() && painter.device()->devType() == QInternal::Image
+                            ? static_cast<const QImage*>(painter.device())
+                            : nullptr;
+    const bool raster = image && image->format() == QImage::Format_RGB32 &&
+                        buttonFace.alpha() == 255 && painter.transform().isIdentity() &&
+                        !painter.hasClipping() && painter.opacity() == 1.0 &&
+                        painter.compositionMode() == QPainter::CompositionMode_SourceOver;
+    if (!raster) {
+        paintQrsBox(painter, w, h, bigDiv, buttonFace);
+        return;
+    }
+    static BoxCache cache;
+    if (cache.image.isNull() || cache.w != w || cache.h != h || cache.bigDiv != bigDiv ||
+        cache.face != buttonFace.rgba()) {
+        cache = {w, h, bigDiv, buttonFace.rgba(), QImage(w, h, QImage::Format_RGB32)};
+        QPainter boxPainter(&cache.image);
+        paintQrsBox(boxPainter, w, h, bigDiv, buttonFace);
+    }
+    painter.drawImage(QPoint(0, 0), cache.image);
 }
 
 void drawQrsAverage(QPainter& painter, const std::array<std::array<std::int32_t, 201>, 3>& avg,

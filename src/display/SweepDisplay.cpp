@@ -9,8 +9,13 @@
 #include <QPoint>
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <utility>
 #include <vector>
+
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#endif
 
 namespace esf {
 
@@ -71,6 +76,62 @@ void plotPoints(QPainter& painter, const std::vector<QPoint>& pts, QRgb colour)
     painter.setPen(QPen(QColor(colour), 1));
     painter.drawPoints(pts.data(), static_cast<int>(pts.size()));
     painter.setPen(oldPen);
+}
+
+// A trace segment inside the image, pixel for pixel as the raster painter draws it with a
+// one-pixel pen and square caps: one pixel per row (steep) or column (flat) from end to end,
+// stepped in 16.16 fixed point from half a step past the first end.
+void plotSegment(uchar* bits, qsizetype stride, const QLine& line)
+{
+    const auto plot = [bits, stride](int x, int y) {
+        reinterpret_cast<QRgb*>(bits + y * stride)[x] = kTraceColor;
+    };
+    QPoint a = line.p1();
+    QPoint b = line.p2();
+    if (a == b) {
+        plot(a.x(), a.y());
+        return;
+    }
+    const auto start = [](std::int64_t from, std::int64_t step) {
+        return from * 65536 + (step > 0 ? step - (step >> 1) : 0);
+    };
+    if (std::abs(b.x() - a.x()) < std::abs(b.y() - a.y())) {
+        if (a.y() > b.y())
+            std::swap(a, b);
+        const std::int64_t step = std::int64_t(b.x() - a.x()) * 65536 / (b.y() - a.y());
+        std::int64_t x = start(a.x(), step);
+        for (int y = a.y(); y <= b.y(); ++y, x += step)
+            plot(static_cast<int>(x >> 16), y);
+    } else {
+        if (a.x() > b.x())
+            std::swap(a, b);
+        const std::int64_t step = std::int64_t(b.y() - a.y()) * 65536 / (b.x() - a.x());
+        std::int64_t y = start(a.y(), step);
+        for (int x = a.x(); x <= b.x(); ++x, y += step)
+            plot(x, static_cast<int>(y >> 16));
+    }
+}
+
+// The sweep image in memory the kernel may back with 2 MB pages. Erasing a column touches
+// every row, each on its own 4 KB page otherwise, and once other programs have pushed the
+// image out of the caches those page-table walks are most of a tick.
+QImage allocateSweepImage(int w, int h)
+{
+#ifdef Q_OS_LINUX
+    constexpr std::size_t kHugePage = std::size_t(2) << 20;
+    const auto bytesPerLine = std::size_t(w) * sizeof(QRgb);
+    const std::size_t bytes = bytesPerLine * std::size_t(h);
+    if (bytes >= kHugePage) {
+        const std::size_t size = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+        if (void* memory = std::aligned_alloc(kHugePage, size)) {
+            madvise(memory, size, MADV_HUGEPAGE); // only a hint: the image works either way
+            return QImage(
+                static_cast<uchar*>(memory), w, h, qsizetype(bytesPerLine), QImage::Format_RGB32,
+                [](void* p) { std::free(p); }, memory);
+        }
+    }
+#endif
+    return QImage(w, h, QImage::Format_RGB32);
 }
 
 } // namespace
@@ -138,7 +199,7 @@ void SweepDisplay::resize(int w, int h, int hq)
     if (w == m_image.width() && h == m_image.height() && hq == m_qrsHeight)
         return;
     m_qrsHeight = hq;
-    m_image = (w > 0 && h > 0) ? QImage(w, h, QImage::Format_RGB32) : QImage();
+    m_image = (w > 0 && h > 0) ? allocateSweepImage(w, h) : QImage();
     drawGrid(m_speed);
 }
 
@@ -146,6 +207,9 @@ void SweepDisplay::drawGrid(int speedMmPerS)
 {
     m_speed = speedMmPerS;
     m_geometry = computeSweepGeometry(m_image.width(), m_image.height(), m_qrsHeight, m_speed);
+    // What was still to be drawn would be covered by the new grid.
+    m_pendingLines.clear();
+    m_eraseLast = m_eraseFirst - 1;
     if (!m_image.isNull()) {
         QPainter painter(&m_image);
         esf::drawGrid(painter, m_geometry);
@@ -154,6 +218,7 @@ void SweepDisplay::drawGrid(int speedMmPerS)
     m_state.sweepX = 0;
     m_state.prevX = 0;
     m_dirty = m_image.rect();
+    m_dirtyBeforeWrap = QRect();
 }
 
 void SweepDisplay::drawTraceSample(int value, int lead)
@@ -162,22 +227,20 @@ void SweepDisplay::drawTraceSample(int value, int lead)
     if (m_image.isNull())
         return;
 
-    QPainter painter(&m_image);
     if (lead == 0)
-        advance(painter);
+        advance();
 
     const auto k = static_cast<std::size_t>(lead);
     const int y = static_cast<int>(roundHalfEven(value * m_geometry.pxPerUnit));
     const int base = m_geometry.baseline[k];
     const QPoint from(m_state.prevX, base - m_state.lastY[k]);
     const QPoint to(m_state.sweepX, base - y);
-    painter.setPen(QPen(QColor(kTraceColor), 1));
-    painter.drawLine(from, to);
+    m_pendingLines.emplace_back(from, to);
     markDirty(QRect(from, to).normalized());
     m_state.lastY[k] = y;
 }
 
-void SweepDisplay::advance(QPainter& painter)
+void SweepDisplay::advance()
 {
     const int w = m_geometry.width;
     m_state.prevX = m_state.sweepX;
@@ -193,20 +256,62 @@ void SweepDisplay::advance(QPainter& painter)
         // and start the segments at the edge, so no line is drawn back across the screen.
         m_state.prevX = 0;
         first = 0;
+        flush(); // the segments so far may lie where the new columns are erased
+        m_dirtyBeforeWrap |= std::exchange(m_dirty, QRect());
     }
-    const int last = m_state.sweepX;
-    const QRect columns(first, 0, last - first + 1, m_geometry.height);
-    painter.fillRect(columns, QColor(kSweepBackgroundColor));
-    std::vector<QPoint> pts;
-    for (int x = first; x <= last; ++x)
-        appendGridColumn(pts, m_geometry, x);
-    plotPoints(painter, pts, kGridColor);
-    markDirty(columns);
+    // Without a wrap the new columns continue the pending ones.
+    if (m_eraseLast < m_eraseFirst)
+        m_eraseFirst = first;
+    m_eraseLast = m_state.sweepX;
+    markDirty(QRect(first, 0, m_state.sweepX - first + 1, m_geometry.height));
 }
 
-QRect SweepDisplay::takeDirtyRect()
+void SweepDisplay::flush() const
 {
-    return std::exchange(m_dirty, QRect());
+    if (m_eraseLast < m_eraseFirst && m_pendingLines.empty())
+        return;
+    // Plain pixel writes where they give the pixels the painter would: a painter's set-up and
+    // its general code paths cost more than the few hundred pixels of a tick.
+    uchar* const bits = m_image.bits();
+    const qsizetype stride = m_image.bytesPerLine();
+    if (m_eraseLast >= m_eraseFirst) {
+        // A fill and a batch of one-pixel grid points.
+        const int height = m_geometry.height;
+        const int count = m_eraseLast - m_eraseFirst + 1;
+        uchar* row = bits + qsizetype(m_eraseFirst) * qsizetype(sizeof(QRgb));
+        for (int y = 0; y < height; ++y, row += stride)
+            std::fill_n(reinterpret_cast<QRgb*>(row), count, kSweepBackgroundColor);
+        m_gridPoints.clear();
+        for (int x = m_eraseFirst; x <= m_eraseLast; ++x)
+            appendGridColumn(m_gridPoints, m_geometry, x);
+        for (const QPoint& p : m_gridPoints) {
+            if (p.y() < height)
+                reinterpret_cast<QRgb*>(bits + p.y() * stride)[p.x()] = kGridColor;
+        }
+        m_eraseLast = m_eraseFirst - 1;
+    }
+    // Segments that leave the image go to the painter, which clips them.
+    std::size_t clipped = 0;
+    for (const QLine& line : m_pendingLines) {
+        if (m_image.rect().contains(line.p1()) && m_image.rect().contains(line.p2()))
+            plotSegment(bits, stride, line);
+        else
+            m_pendingLines[clipped++] = line;
+    }
+    if (clipped > 0) {
+        QPainter painter(&m_image);
+        painter.setPen(QPen(QColor(kTraceColor), 1));
+        painter.drawLines(m_pendingLines.data(), static_cast<int>(clipped));
+    }
+    m_pendingLines.clear();
+}
+
+QRegion SweepDisplay::takeDirtyRegion()
+{
+    flush(); // the tick is over: the window is about to show the image
+    QRegion region(std::exchange(m_dirtyBeforeWrap, QRect()));
+    region += std::exchange(m_dirty, QRect());
+    return region;
 }
 
 void SweepDisplay::markDirty(const QRect& r)

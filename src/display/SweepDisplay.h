@@ -1,9 +1,13 @@
 #pragma once
 
 #include <QImage>
+#include <QLine>
+#include <QPoint>
 #include <QRect>
+#include <QRegion>
 #include <QRgb>
 #include <array>
+#include <vector>
 
 class QPainter;
 
@@ -57,25 +61,40 @@ public:
     // Clears the image, recomputes the geometry and restarts the sweep at the left edge.
     void drawGrid(int speedMmPerS);
 
-    // One sample of one lead; lead 0 of each frame advances the sweep.
+    // One sample of one lead; lead 0 of each frame advances the sweep. The drawing waits until
+    // the dirty region is taken or the image is read: a tick's columns are then erased in one
+    // pass and its segments drawn together, which gives the same pixels.
     void drawTraceSample(int value, int lead);
 
-    const QImage& image() const { return m_image; }
+    const QImage& image() const
+    {
+        flush();
+        return m_image;
+    }
     const SweepGeometry& geometry() const { return m_geometry; }
     const SweepState& state() const { return m_state; }
 
-    // Area changed since the last call, so a window repaints only the new columns.
-    QRect takeDirtyRect();
+    // Area changed since the last call, so a window repaints only the new columns: on the tick
+    // that wraps, the strip at the right edge and the one at the left, not the whole width.
+    QRegion takeDirtyRegion();
 
 private:
-    void advance(QPainter& painter);
+    void advance();
     void markDirty(const QRect& r);
+    void flush() const;
 
-    QImage m_image;
+    // The image and what is still to be drawn on it, all brought up to date by flush().
+    // Pending erased columns lie right of every pending segment: a wrap flushes first.
+    mutable QImage m_image;
+    mutable int m_eraseFirst = 0;
+    mutable int m_eraseLast = -1; // no columns to erase while below m_eraseFirst
+    mutable std::vector<QLine> m_pendingLines;
+    mutable std::vector<QPoint> m_gridPoints; // reused for the grid of the erased columns
     SweepGeometry m_geometry;
     SweepState m_state;
-    QRect m_dirty;
-    int m_speed = 25; // mm/s until the first drawGrid
+    QRect m_dirty;           // since the last wrap
+    QRect m_dirtyBeforeWrap; // up to the right edge, when the sweep wrapped since the last take
+    int m_speed = 25;        // mm/s until the first drawGrid
     int m_qrsHeight = 0;
 };
 
