@@ -8,7 +8,7 @@ PACKAGES = cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libedf-dev \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test deb format clean
+.PHONY: all deps build run test coverage deb format clean
 
 all: build
 
@@ -39,6 +39,20 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# Line and branch coverage of src/ by the whole suite, from a Debug build of its own.
+COVERAGE ?= build-coverage
+coverage: deps
+	@command -v gcovr >/dev/null || { $(SUDO) apt-get update && \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends gcovr; }
+	cmake -S . -B $(COVERAGE) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	    -DCMAKE_CXX_FLAGS=--coverage -DCMAKE_EXE_LINKER_FLAGS=--coverage
+	cmake --build $(COVERAGE) -j $(JOBS)
+	find $(COVERAGE) -name '*.gcda' -delete
+	cd $(COVERAGE) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	gcovr -r . --filter src/ \
+	    --print-summary -o $(COVERAGE)/coverage.txt $(COVERAGE)
+	@tail -n 3 $(COVERAGE)/coverage.txt
 
 # The Debian package of what `build` made, here: esfuerzo_<version>_amd64.deb.
 deb: build

@@ -1,4 +1,4 @@
-#include "StudyFixture.h"
+#include "Fixtures.h"
 #include "records/StudyCharts.h"
 
 #include <QFile>

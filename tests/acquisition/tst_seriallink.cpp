@@ -61,131 +61,125 @@ PortMap mapOf(std::initializer_list<std::pair<int, QString>> ports)
 
 } // namespace
 
-class TestSerialLink : public QObject {
-    Q_OBJECT
-
-private Q_SLOTS:
-    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
-    void opensAt9600With8N1();
-    void reopenReleasesPreviousDevice();
-    void openFailures_data();
-    void openFailures();
-    void sendAfterUnitGone();
-
-private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-};
-
 // A pair named name, its near end for the link and its far end for the unit.
 #define START_PAIR(name)                                                                           \
     ESF_REQUIRE_SOCAT();                                                                           \
     PtyPair name(m_dir->path(), QStringLiteral(#name));                                            \
     QVERIFY2(name.ready(false), "socat did not create the pseudo-terminal pair")
 
-void TestSerialLink::opensAt9600With8N1()
-{
-    START_PAIR(p);
+class TestSerialLink : public QObject {
+    Q_OBJECT
 
-    // Leave the line as another program might have: fast, two stop bits, hardware and software
-    // flow control.
-    const int fd = ::open(QFile::encodeName(p.near).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    QVERIFY(fd >= 0);
-    const auto closeFd = qScopeGuard([fd] { ::close(fd); });
-    termios tio{};
-    QVERIFY(::tcgetattr(fd, &tio) == 0);
-    cfmakeraw(&tio);
-    cfsetspeed(&tio, B115200);
-    tio.c_cflag |= CSTOPB | CRTSCTS;
-    tio.c_iflag |= IXON | IXOFF;
-    QVERIFY(::tcsetattr(fd, TCSANOW, &tio) == 0);
+private Q_SLOTS:
+    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
+    void opensAt9600With8N1()
+    {
+        START_PAIR(p);
 
-    // A pty has no modem lines: setting DTR and RTS there must not fail the opening.
-    SerialLink link;
-    QVERIFY_THROWS_NO_EXCEPTION(link.openPort(1, mapOf({{2, p.near}})));
+        // Leave the line as another program might have: fast, two stop bits, hardware and software
+        // flow control.
+        const int fd =
+            ::open(QFile::encodeName(p.near).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(fd >= 0);
+        const auto closeFd = qScopeGuard([fd] { ::close(fd); });
+        termios tio{};
+        QVERIFY(::tcgetattr(fd, &tio) == 0);
+        cfmakeraw(&tio);
+        cfsetspeed(&tio, B115200);
+        tio.c_cflag |= CSTOPB | CRTSCTS;
+        tio.c_iflag |= IXON | IXOFF;
+        QVERIFY(::tcsetattr(fd, TCSANOW, &tio) == 0);
 
-    QVERIFY(::tcgetattr(fd, &tio) == 0);
-    QCOMPARE(cfgetospeed(&tio), speed_t(B9600));
-    QCOMPARE(tio.c_cflag & (CSTOPB | CRTSCTS), tcflag_t(0));
-    QCOMPARE(tio.c_iflag & (IXON | IXOFF | IXANY), tcflag_t(0));
-    // A pty always reports 8 data bits and no parity, whatever was asked: read those two back
-    // from the port the link set up.
-    const auto* port = link.findChild<QSerialPort*>();
-    QVERIFY(port);
-    QCOMPARE(port->dataBits(), QSerialPort::Data8);
-    QCOMPARE(port->parity(), QSerialPort::NoParity);
-}
+        // A pty has no modem lines: setting DTR and RTS there must not fail the opening.
+        SerialLink link;
+        QVERIFY_THROWS_NO_EXCEPTION(link.openPort(1, mapOf({{2, p.near}})));
 
-void TestSerialLink::reopenReleasesPreviousDevice()
-{
-    START_PAIR(p);
-    START_PAIR(q);
-    const PortMap map = mapOf({{2, p.near}, {3, q.near}});
-    auto firstUnit = openEnd(p.far);
-    auto secondUnit = openEnd(q.far);
-    QVERIFY(firstUnit && secondUnit);
+        QVERIFY(::tcgetattr(fd, &tio) == 0);
+        QCOMPARE(cfgetospeed(&tio), speed_t(B9600));
+        QCOMPARE(tio.c_cflag & (CSTOPB | CRTSCTS), tcflag_t(0));
+        QCOMPARE(tio.c_iflag & (IXON | IXOFF | IXANY), tcflag_t(0));
+        // A pty always reports 8 data bits and no parity, whatever was asked: read those two back
+        // from the port the link set up.
+        const auto* port = link.findChild<QSerialPort*>();
+        QVERIFY(port);
+        QCOMPARE(port->dataBits(), QSerialPort::Data8);
+        QCOMPARE(port->parity(), QSerialPort::NoParity);
+    }
+    void reopenReleasesPreviousDevice()
+    {
+        START_PAIR(p);
+        START_PAIR(q);
+        const PortMap map = mapOf({{2, p.near}, {3, q.near}});
+        auto firstUnit = openEnd(p.far);
+        auto secondUnit = openEnd(q.far);
+        QVERIFY(firstUnit && secondUnit);
 
-    SerialLink link;
-    QVERIFY_THROWS_NO_EXCEPTION(link.openPort(1, map));
-    QVERIFY_THROWS_NO_EXCEPTION(link.openPort(1, map)); // the same device again
-    for (quint8 value : {2, 0, 255})
-        QVERIFY_THROWS_NO_EXCEPTION(link.sendCommand(value));
-    QCOMPARE(receive(*firstUnit, 3), QByteArray("\x02\x00\xff", 3));
-    QVERIFY(!openEnd(p.near)); // held while the link is on it
-    QVERIFY_THROWS_NO_EXCEPTION(link.openPort(2, map));
-    QCOMPARE(link.currentPath(), q.near);
-    QVERIFY_THROWS_NO_EXCEPTION(link.sendCommand(2));
-    QCOMPARE(receive(*secondUnit, 1), QByteArray("\x02"));
+        SerialLink link;
+        QVERIFY_THROWS_NO_EXCEPTION(link.openPort(1, map));
+        QVERIFY_THROWS_NO_EXCEPTION(link.openPort(1, map)); // the same device again
+        for (quint8 value : {2, 0, 255})
+            QVERIFY_THROWS_NO_EXCEPTION(link.sendCommand(value));
+        QCOMPARE(receive(*firstUnit, 3), QByteArray("\x02\x00\xff", 3));
+        QVERIFY(!openEnd(p.near)); // held while the link is on it
+        QVERIFY_THROWS_NO_EXCEPTION(link.openPort(2, map));
+        QCOMPARE(link.currentPath(), q.near);
+        QVERIFY_THROWS_NO_EXCEPTION(link.sendCommand(2));
+        QCOMPARE(receive(*secondUnit, 1), QByteArray("\x02"));
 
-    // The first port is free, and the command did not go out on it: a marker written there
-    // now is the first thing its unit sees.
-    auto other = openEnd(p.near);
-    QVERIFY(other && other->write("!") == 1 && other->waitForBytesWritten(kWaitMs));
-    QCOMPARE(receive(*firstUnit, 1), QByteArray("!"));
+        // The first port is free, and the command did not go out on it: a marker written there
+        // now is the first thing its unit sees.
+        auto other = openEnd(p.near);
+        QVERIFY(other && other->write("!") == 1 && other->waitForBytesWritten(kWaitMs));
+        QCOMPARE(receive(*firstUnit, 1), QByteArray("!"));
 
-    // Now held by another program: the opening fails without disturbing it, lets the old port
-    // go all the same, and nothing is sent until a port opens again.
-    QCOMPARE(errorOf([&] { link.openPort(1, map); }), errorText("Unable to open com port", EBUSY));
-    QVERIFY(!link.isOpen());
-    QVERIFY(other->isOpen());
-    QVERIFY(openEnd(q.near));
-    QCOMPARE(errorOf([&] { link.sendCommand(1); }), errorText("WriteFile function failed", EBADF));
-}
+        // Now held by another program: the opening fails without disturbing it, lets the old port
+        // go all the same, and nothing is sent until a port opens again.
+        QCOMPARE(errorOf([&] { link.openPort(1, map); }),
+                 errorText("Unable to open com port", EBUSY));
+        QVERIFY(!link.isOpen());
+        QVERIFY(other->isOpen());
+        QVERIFY(openEnd(q.near));
+        QCOMPARE(errorOf([&] { link.sendCommand(1); }),
+                 errorText("WriteFile function failed", EBADF));
+    }
+    void openFailures_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("device"); // relative to the test's folder; empty: no mapping
+        QTest::addColumn<int>("errorCode");
+        QTest::newRow("missing device") << 0 << u"missing"_s << ENOENT;
+        QTest::newRow("plain file") << 0 << u"plain"_s << ENOTTY;
+        QTest::newRow("index out of range") << 256 << QString() << ENOENT;
+    }
+    void openFailures()
+    {
+        QFETCH(int, index);
+        QFETCH(QString, device);
+        QFETCH(int, errorCode);
 
-void TestSerialLink::openFailures_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("device"); // relative to the test's folder; empty: no mapping
-    QTest::addColumn<int>("errorCode");
-    QTest::newRow("missing device") << 0 << u"missing"_s << ENOENT;
-    QTest::newRow("plain file") << 0 << u"plain"_s << ENOTTY;
-    QTest::newRow("index out of range") << 256 << QString() << ENOENT;
-}
+        esf::test::writeFile(m_dir->filePath(u"plain"_s), "not a terminal");
 
-void TestSerialLink::openFailures()
-{
-    QFETCH(int, index);
-    QFETCH(QString, device);
-    QFETCH(int, errorCode);
+        const PortMap map = device.isEmpty() ? PortMap() : mapOf({{1, m_dir->filePath(device)}});
+        SerialLink link;
+        QCOMPARE(errorOf([&] { link.openPort(index, map); }),
+                 errorText("Unable to open com port", errorCode));
+        QVERIFY(!link.isOpen() && link.currentPath().isEmpty());
+    }
+    void sendAfterUnitGone()
+    {
+        START_PAIR(p);
+        SerialLink link;
+        QVERIFY_THROWS_NO_EXCEPTION(link.openPort(0, mapOf({{1, p.near}})));
 
-    esf::test::writeFile(m_dir->filePath(u"plain"_s), "not a terminal");
+        // With socat gone the far side of the pseudo-terminal is closed: the line is hung up.
+        p.kill();
+        QCOMPARE(errorOf([&] { link.sendCommand(2); }),
+                 errorText("WriteFile function failed", EIO));
+    }
 
-    const PortMap map = device.isEmpty() ? PortMap() : mapOf({{1, m_dir->filePath(device)}});
-    SerialLink link;
-    QCOMPARE(errorOf([&] { link.openPort(index, map); }),
-             errorText("Unable to open com port", errorCode));
-    QVERIFY(!link.isOpen() && link.currentPath().isEmpty());
-}
-
-void TestSerialLink::sendAfterUnitGone()
-{
-    START_PAIR(p);
-    SerialLink link;
-    QVERIFY_THROWS_NO_EXCEPTION(link.openPort(0, mapOf({{1, p.near}})));
-
-    // With socat gone the far side of the pseudo-terminal is closed: the line is hung up.
-    p.kill();
-    QCOMPARE(errorOf([&] { link.sendCommand(2); }), errorText("WriteFile function failed", EIO));
-}
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
 
 QTEST_GUILESS_MAIN(TestSerialLink)
 #include "tst_seriallink.moc"

@@ -1,3 +1,4 @@
+#include "Fixtures.h"
 #include "TestSupport.h"
 #include "app/PieGaugeView.h"
 #include "app/TZuvudezidedFrm.h"
@@ -10,8 +11,8 @@
 #include "records/StudyFile.h"
 #include "records/TAbrirEstfrm.h"
 #include "records/TAbrirPacfrm.h"
-#include "records/TPacfrm.h"
 #include "records/TEstudioExistFrm.h"
+#include "records/TPacfrm.h"
 #include "st/TQRSview.h"
 
 #include <QAccessible>
@@ -32,28 +33,529 @@ using namespace Qt::StringLiterals;
 class TestMainRun : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init();
-    void cleanup();
+    void init()
+    {
+        m_work.emplace();
+        QVERIFY(QFile::copy(QStringLiteral(ESF_TEST_DATA "/rest-12lead-II-V2-V5.ecg"),
+                            path(u"ECG-1.ecg"_s)));
+        saveProtocol(20, 20, 20);
+        createZirod(path(u"Zirod.ini"_s), {12, 0, u"CORTO.pro"_s, 0});
+        m_messages = std::make_shared<FakeMessages>();
+        m_beeps = 0;
+    }
+    void cleanup()
+    {
+        m_w.reset();
+        m_work.reset();
+    }
 
-    void threeStageStudyWritesOneRecordPerStageEnd();
-    void manualRecordsAndJumps();
-    void refusedStarts();
-    void secondStageEndClosesTheWaitingDialog();
-    void existingStudyOfAPatientNotOpen();
-    void aStudyArmedForAnotherPatientOrStudyCannotRun();
-    void aStudyThatCannotBeReadDoesNotBecomeCurrent();
-    void stMeasuredInTheViewGoesIntoTheNextRecord();
-    void noRouteChangesTheStudyWhileRunning_data();
-    void noRouteChangesTheStudyWhileRunning();
-    void closingTheWindowDuringARunAsksFirst();
-    void liveValuesReachAssistiveTools();
+    void threeStageStudyWritesOneRecordPerStageEnd()
+    {
+        makeWindow();
+        QCOMPARE(m_w->currentProtocol().name, u"CORTO"_s);
+        QVERIFY(!m_w->InicioBut->isEnabled());
+        m_w->Estudionuevomnu->trigger();
+        QCOMPARE(m_w->session().studyCount, 1);
+        QCOMPARE(m_w->statusPanels[4]->text(), u"Fecha: 06/12/2026"_s);
+        QVERIFY(m_w->InicioBut->isEnabled() && m_w->Guardarmnu->isEnabled());
+
+        m_w->InicioBut->trigger();
+        QVERIFY(m_w->stageClock().isActive() && !m_w->InicioBut->isEnabled());
+        QVERIFY(!m_w->Protocolosmnu->menuAction()->isEnabled());
+        tick(1);
+        QCOMPARE(m_w->TiempoResTxt->text(), u"00:19"_s);
+        QCOMPARE(m_w->EtapaNLbl->text(), u"Etapa nº 1"_s);
+        QCOMPARE(m_w->Gauge1->foreColor(), QColor(255, 0, 0)); // 19 s left: the last 30 seconds
+        QCOMPARE(m_w->Gauge1->progress(), 95);
+        QCOMPARE(m_beeps, 1);
+
+        m_w->setCurrentST({0.1f, -0.2f, 0.05f});
+        answerPressures(130, 80, false);
+        tick(19);             // stage 1 ends
+        QCOMPARE(m_beeps, 2); // the stage-end alert; stage 2 starts red, so no second warning
+        QCOMPARE(m_w->run().currentStage, 2);
+        QCOMPARE(m_w->SisPresEd->value(), 130);
+        QCOMPARE(m_w->currentST()[0], -1000.0f);
+        const QString study = path(u"0012_001.est"_s);
+        QCOMPARE(QFileInfo(study).size(), 388 + 24051);
+        QCOMPARE(readStudyEntries(path(u"00000012.DAT"_s)).size(), 1);
+
+        answerPressures(160, 85, true);
+        tick(20);
+        answerPressures(120, 75, false);
+        tick(20); // the last stage ends the run
+        QVERIFY(!m_w->stageClock().isActive());
+        QCOMPARE(m_w->EtapaNLbl->text(), u"Prot. detenido"_s);
+        QCOMPARE(m_w->TiempoResTxt->text(), u"00:20"_s);
+        QVERIFY(m_w->Protocolosmnu->menuAction()->isEnabled() && !m_w->InicioBut->isEnabled());
+        QCOMPARE(QFileInfo(study).size(), 388 + 3 * 24051);
+        QCOMPARE(readStudyEntries(path(u"00000012.DAT"_s)).size(), 1);
+        QCOMPARE(readPatientHeader(path(u"00000012.DAT"_s)).studyCount, 1);
+
+        const StudyRead first = readStudyRecord(study, 1, kSoftwareVersion);
+        QCOMPARE(first.record.kind, RecordKind::Automatic);
+        QCOMPARE(first.record.stage, 1);
+        QCOMPARE(first.record.elapsed, 20);
+        QCOMPARE(first.record.systolic, 130);
+        QCOMPARE(first.record.st[1], -0.2f); // measured during the stage, stored at its end
+        QCOMPARE(first.record.strip[0][2000], first.record.strip[0][0]);
+        QVERIFY(first.record.heartRate > 40);
+        const StudyRead second = readStudyRecord(study, 2, kSoftwareVersion);
+        QCOMPARE(second.record.angina, 1);
+        QCOMPARE(second.record.st[0], -1000.0f);
+        const StudyRead third = readStudyRecord(study, 3, kSoftwareVersion);
+        QCOMPARE(third.record.stage, 3);
+        QCOMPARE(third.record.elapsed, 60);
+        QVERIFY(third.atEnd);
+        QCOMPARE(m_w->anginaFlag(), 0);
+    }
+    void manualRecordsAndJumps()
+    {
+        makeWindow();
+        m_w->Estudionuevomnu->trigger();
+        // Jumps and saves work before the clock starts.
+        m_w->GuardarBut->trigger();
+        const QString study = path(u"0012_001.est"_s);
+        QCOMPARE(QFileInfo(study).size(), 388 + 24051);
+        m_w->AvanzaBut->trigger();
+        QCOMPARE(m_w->run().currentStage, 2);
+        m_w->SiguienteBut->trigger(); // manual record, then the recovery stage
+        QCOMPARE(m_w->run().currentStage, 3);
+        QCOMPARE(m_w->run().stageRemaining, 20);
+        QVERIFY(!m_w->SiguienteBut->isEnabled());
+        m_w->AvanzaBut->trigger(); // already on the last stage
+        QCOMPARE(m_w->run().currentStage, 3);
+        QCOMPARE(QFileInfo(study).size(), 388 + 2 * 24051);
+        const StudyRead r = readStudyRecord(study, 2, kSoftwareVersion);
+        QCOMPARE(r.record.kind, RecordKind::Manual);
+        QCOMPARE(r.record.stage, 2);
+
+        m_w->DetenerBut->trigger();
+        QCOMPARE(m_w->run().currentStage, 1);
+        QVERIFY(!m_w->GuardarBut->isEnabled());
+        // A second study of the same patient goes to a file of its own.
+        m_w->Estudionuevomnu->trigger();
+        m_w->Guardarmnu->trigger();
+        QCOMPARE(QFileInfo(path(u"0012_002.est"_s)).size(), 388 + 24051);
+        QCOMPARE(readStudyEntries(path(u"00000012.DAT"_s)).size(), 2);
+    }
+    void refusedStarts()
+    {
+        makeWindow(u"2007.1.0"_s);
+        m_w->Estudionuevomnu->trigger();
+        QCOMPARE(m_messages->shown.back().text,
+                 QStringLiteral("El paciente seleccionado fué cargado con una versión anterior de "
+                                "software. Debe volver a ingresarlo"));
+        QVERIFY(!m_w->session().newStudyPending);
+        QVERIFY(!m_w->InicioBut->isEnabled());
+
+        makeWindow(kSoftwareVersion, 255);
+        m_w->Estudionuevomnu->trigger();
+        QVERIFY(m_messages->shown.back().text.contains(u"255"_s));
+        QCOMPARE(m_w->session().studyCount, 255);
+
+        // Stage 1 without time: the start button does nothing.
+        saveProtocol(0, 20, 20);
+        makeWindow();
+        m_w->Estudionuevomnu->trigger();
+        m_w->InicioBut->trigger();
+        QVERIFY(!m_w->stageClock().isActive());
+    }
+    void secondStageEndClosesTheWaitingDialog()
+    {
+        saveProtocol(2, 0, 30);
+        makeWindow();
+        m_w->Estudionuevomnu->trigger();
+        m_w->InicioBut->trigger();
+        tick(1);
+        // Stage 1 ends; while its "Presiones" waits, the clock ticks on and the empty stage 2
+        // ends too: the first dialog is closed with what it held and both records are kept.
+        auto* poll = new QTimer(m_w.get());
+        poll->setInterval(1);
+        connect(poll, &QTimer::timeout, poll, [this, poll] {
+            if (!m_w->VirezAde->isVisible())
+                return;
+            poll->stop();
+            poll->deleteLater();
+            m_w->VirezAde->SisPresEd->setValue(140);
+            QCOMPARE(m_w->run().currentStage, 2); // the next stage already counts
+            answerPressures(150, 90, false);
+            m_w->stageClock().onTimeout();
+        });
+        poll->start();
+        tick(1);
+        QTRY_VERIFY(!m_w->VirezAde->isVisible());
+        const QString study = path(u"0012_001.est"_s);
+        QCOMPARE(QFileInfo(study).size(), 388 + 2 * 24051);
+        const StudyRead first = readStudyRecord(study, 1, kSoftwareVersion);
+        const StudyRead second = readStudyRecord(study, 2, kSoftwareVersion);
+        QCOMPARE(first.record.stage, 1);
+        QCOMPARE(first.record.systolic, 140);
+        QCOMPARE(second.record.stage, 2);
+        QCOMPARE(second.record.systolic, 150);
+        QCOMPARE(m_w->run().currentStage, 3);
+        QVERIFY(!m_w->VirezAde->isVisible());
+    }
+    void existingStudyOfAPatientNotOpen()
+    {
+        makeWindow();
+        m_w->Estudionuevomnu->trigger();
+        m_w->Guardarmnu->trigger();
+        m_w->Cerrarpacmnu->trigger();
+        whenShown([this] {
+            m_w->AbrirPacfrm->ListPac->setCurrentRow(0);
+            m_w->AbrirPacfrm->OKBtn->click();
+            QTimer::singleShot(0, m_w.get(), [this] {
+                QCOMPARE(m_w->AbrirEstfrm->ListEst->item(0)->text(), u"1)-06/12/2026"_s);
+                m_w->AbrirEstfrm->ListEst->setCurrentRow(0);
+                m_w->AbrirEstfrm->OKBtn->click();
+                closeReview(true);
+            });
+        });
+        m_w->AbrirBut->trigger();
+        QVERIFY(!m_w->patientOpen());
+        QCOMPARE(m_w->session().studyFileName, u"0012_001.est"_s);
+        QVERIFY(m_w->EstudioExistFrm->windowTitle().startsWith(
+            u"Estudio de archivo: 0012_001.est, "_s));
+        QVERIFY(m_w->run().printSelection.test(1));
+        QCOMPARE(m_w->statusPanels[4]->text(), u"Fecha: 06/12/2026"_s);
+        QVERIFY(!m_w->Guardarmnu->isEnabled());
+
+        // That patient's study is current though the patient was never opened: not deletable.
+        whenShown([this] {
+            m_w->AbrirPacfrm->ListPac->setCurrentRow(0);
+            m_w->AbrirPacfrm->OKBtn->click();
+        });
+        m_w->BorrarPacmnu->trigger();
+        QCOMPARE(
+            m_messages->shown.back().text,
+            u"Los archivos del paciente selecionado están en uso, debe cerrarlo para borrar"_s);
+        QVERIFY(QFile::exists(path(u"00000012.DAT"_s)) && QFile::exists(path(u"0012_001.est"_s)));
+    }
+    void aStudyArmedForAnotherPatientOrStudyCannotRun()
+    {
+        makeWindow();
+        m_w->Estudionuevomnu->trigger();
+        m_w->Guardarmnu->trigger(); // study 1 is on disk
+        m_w->DetenerBut->trigger();
+        m_w->Estudionuevomnu->trigger(); // study 2 armed, nothing written yet
+        QCOMPARE(m_w->session().studyCount, 2);
+        QVERIFY(m_w->InicioBut->isEnabled());
+
+        // Opening the stored study gives the armed one up: its number goes back and nothing
+        // can run into the old file.
+        whenShown([this] {
+            m_w->AbrirEstfrm->ListEst->setCurrentRow(0);
+            m_w->AbrirEstfrm->OKBtn->click();
+            closeReview(false);
+        });
+        m_w->EstudioExistmnu->trigger();
+        QCOMPARE(m_w->session().studyCount, 1);
+        QVERIFY(!m_w->session().newStudyPending);
+        QVERIFY(!m_w->InicioBut->isEnabled() && !m_w->SiguienteBut->isEnabled());
+        const qint64 before = QFileInfo(path(u"0012_001.est"_s)).size();
+        m_w->GuardarmnuClick(); // reached only by a script: refused aloud, nothing appended
+        QVERIFY(m_messages->shown.back().text.startsWith(u"No hay un estudio en curso"_s));
+        QCOMPARE(QFileInfo(path(u"0012_001.est"_s)).size(), before);
+
+        // Choosing a patient again in the ready state disarms the run as well.
+        m_w->Estudionuevomnu->trigger();
+        QVERIFY(m_w->InicioBut->isEnabled());
+        whenShown([this] {
+            m_w->AbrirPacfrm->ListPac->setCurrentRow(0);
+            m_w->AbrirPacfrm->OKBtn->click();
+        });
+        m_w->PacExistentemnu->trigger();
+        QVERIFY(!m_w->InicioBut->isEnabled() && !m_w->AvanzaBut->isEnabled());
+    }
+    void aStudyThatCannotBeReadDoesNotBecomeCurrent()
+    {
+        makeWindow();
+        m_w->Estudionuevomnu->trigger();
+        m_w->Guardarmnu->trigger();
+        m_w->DetenerBut->trigger();
+        m_w->Estudionuevomnu->trigger();
+        m_w->Guardarmnu->trigger(); // study 2 is current
+        QVERIFY(QFile::remove(path(u"0012_001.est"_s)));
+        whenShown([this] {
+            m_w->AbrirEstfrm->ListEst->setCurrentRow(0);
+            m_w->AbrirEstfrm->OKBtn->click();
+            closeReview(false);
+        });
+        m_w->EstudioExistmnu->trigger();
+        QCOMPARE(m_messages->shown.back().text,
+                 u"Problemas para abrir el archivo de estudio.Posiblemente dañado"_s);
+        QCOMPARE(m_w->session().studyFileName, u"0012_002.est"_s);
+
+        // "Ver estudio" reviews the current study and hands the print marks back.
+        QVERIFY(m_w->VerEstBut->isEnabled());
+        closeReview(true);
+        m_w->VerEstBut->trigger();
+        QVERIFY(m_w->EstudioExistFrm->windowTitle().startsWith(
+            u"Estudio de archivo: 0012_002.est, "_s));
+        QCOMPARE(m_w->run().printSelection.count(), 1u);
+    }
+    void stMeasuredInTheViewGoesIntoTheNextRecord()
+    {
+        makeWindow();
+        m_w->Estudionuevomnu->trigger();
+        // One baseline step down on V2 makes its ST level something other than zero.
+        whenShown([this] {
+            TQRSview* v = m_w->QRSview.get();
+            v->UpDownV2Changing(-1);
+            v->Okbtn->click();
+        });
+        m_w->QRSdispDblClick();
+        const std::array<float, 3> st = m_w->currentST();
+        QVERIFY(st[1] != kStNotMeasured);
+        m_w->Guardarmnu->trigger();
+        const StudyRead r =
+            readStudyRecord(path(QStringLiteral("0012_001.est")), 1, kSoftwareVersion);
+        QCOMPARE(r.record.st, st);
+
+        // With "Promediar QRS" off a double click opens nothing and changes nothing.
+        m_w->PromQRSmnu->trigger();
+        m_w->ResetCurrentST();
+        m_w->QRSdispDblClick();
+        QCOMPARE(m_w->currentST()[1], -1000.0f);
+    }
+    void noRouteChangesTheStudyWhileRunning_data()
+    {
+        QTest::addColumn<QString>("route");
+        // Every command of the four main menus, the patient pop-up and the study buttons.
+        for (const char* name : {"NuevoEstBut", "AbrirBut", "VerEstBut"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+        QTest::newRow("status-bar pop-up") << u"popup"_s;
+        QTest::newRow("every menu item") << u"all"_s;
+    }
+    void noRouteChangesTheStudyWhileRunning()
+    {
+        QFETCH(QString, route);
+        makeWindow();
+        m_w->Estudionuevomnu->trigger();
+        m_w->InicioBut->trigger();
+        tick(2);
+        // Everything a route could change, in one line.
+        const auto state = [this] {
+            const ZirodConfig c = m_w->config();
+            return QStringList{m_w->patientFileName(),
+                               QString::number(m_w->studyCount()),
+                               QString::number(m_w->run().currentStage),
+                               QString::number(m_w->run().stageRemaining),
+                               m_w->currentProtocol().name,
+                               QString::fromLatin1(readFile(path(u"Zirod.ini"_s)).toHex()),
+                               QString::number(c.maxHRFormula),
+                               QString::number(c.portIndex),
+                               QString::number(m_w->monitor().averagingOn),
+                               QString::number(m_messages->shown.size())}
+                .join(u'|');
+        };
+        const QString before = state();
+        int dialogs = 0; // a window that opened anyway is closed again, so a failure cannot hang
+        QTimer sweeper;
+        connect(&sweeper, &QTimer::timeout, &sweeper, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                ++dialogs;
+                modal->close();
+            }
+        });
+        sweeper.start(5);
+
+        QList<QAction*> routes;
+        if (route == u"popup"_s) {
+            Q_EMIT m_w->StatusBarPac->customContextMenuRequested(QPoint(5, 5));
+            QVERIFY(!m_w->PacPopupmnu->isEnabled());
+            m_w->PacPopupmnu->close();
+            routes = m_w->PacPopupmnu->actions();
+        } else if (route == u"all"_s) {
+            const std::function<void(QMenu*)> walk = [&](QMenu* menu) {
+                for (QAction* a : menu->actions()) {
+                    if (a->menu())
+                        walk(a->menu());
+                    else if (!a->isSeparator() && a != m_w->Guardarmnu)
+                        routes << a;
+                }
+            };
+            for (QMenu* m : {m_w->Archivomnu, m_w->Configmnu, m_w->Protocolosmnu, m_w->Informemnu})
+                walk(m);
+        } else {
+            routes << m_w->findChild<QAction*>(route);
+            QVERIFY(routes.first());
+        }
+        for (QAction* a : std::as_const(routes)) {
+            a->setEnabled(true); // as a screen reader or a script would reach it
+            a->trigger();
+        }
+        QTest::qWait(20);
+
+        for (QMenu* m : {m_w->Archivomnu, m_w->Configmnu, m_w->Protocolosmnu, m_w->Informemnu})
+            QVERIFY2(!m_w->menuBar()->actions().isEmpty() && !m->menuAction()->isEnabled(),
+                     qPrintable(m->title()));
+        QCOMPARE(dialogs, 0);
+        QCOMPARE(state(), before);
+        QVERIFY(!m_w->exited() && m_w->stageClock().isActive() && m_w->patientOpen());
+        QVERIFY(m_w->session().newStudyPending);
+
+        // Correcting the open patient's data changes no study and stays at hand.
+        whenShown([this] { m_w->Pacfrm->reject(); });
+        m_w->StatusBarPacDblClick();
+        QVERIFY(m_w->Pacfrm->isHidden());
+    }
+    void closingTheWindowDuringARunAsksFirst()
+    {
+        makeWindow();
+        m_w->Estudionuevomnu->trigger();
+        m_w->InicioBut->trigger();
+        answerPressures(140, 80, false);
+        tick(21); // stage 1 ends: one record
+        QTRY_VERIFY(!m_w->VirezAde->isVisible());
+        tick(3);
+
+        m_messages->answers = {false};
+        QVERIFY(!m_w->close());
+        QCOMPARE(m_messages->shown.back().text,
+                 u"Hay un estudio en curso. ¿Detener el estudio y salir?"_s);
+        QVERIFY(m_w->stageClock().isActive());
+        QVERIFY(!m_w->exited());
+
+        m_messages->answers = {true};
+        QVERIFY(m_w->close());
+        QVERIFY(m_w->exited());
+        QVERIFY(!m_w->stageClock().isActive());
+        const QString study = path(u"0012_001.est"_s);
+        QCOMPARE(QFileInfo(study).size(), 388 + 24051);
+        QCOMPARE(readStudyRecord(study, 1, u"2007.1.1"_s).record.systolic, 140);
+    }
+    void liveValuesReachAssistiveTools()
+    {
+        makeWindow();
+        m_w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+        auto value = [](QWidget* w) {
+            QAccessibleInterface* i = QAccessible::queryAccessibleInterface(w);
+            return QPair<QString, QString>(i->text(QAccessible::Name), i->text(QAccessible::Value));
+        };
+        QCOMPARE(value(m_w->FrecMaxTxt), (QPair<QString, QString>(u"Max."_s, u"171"_s)));
+        QCOMPARE(value(m_w->FrecSMaxTxt).second, u"145"_s);
+        QCOMPARE(value(m_w->CargaEtapaTxt), (QPair<QString, QString>(u"Carga"_s, u"0.0"_s)));
+        QCOMPARE(value(m_w->EtapaNLbl).second, u"Prot. detenido"_s);
+
+        int paints = 0;
+        struct PaintCounter : QObject {
+            int* count;
+            bool eventFilter(QObject*, QEvent* e) override
+            {
+                if (e->type() == QEvent::Paint)
+                    ++*count;
+                return false;
+            }
+        } counter;
+        counter.count = &paints;
+        m_w->TiempoResbar->installEventFilter(&counter);
+
+        m_w->Estudionuevomnu->trigger();
+        m_w->InicioBut->trigger();
+        for (int second = 1; second <= 3; ++second) {
+            paints = 0;
+            tick(1);
+            QTRY_VERIFY2(paints > 0, "the bar repaints at every one-second step");
+        }
+        QCOMPARE(value(m_w->TiempoResTxt), (QPair<QString, QString>(u"Tiempo"_s, u"00:17"_s)));
+        QCOMPARE(value(m_w->EtapaNLbl).second, u"Etapa nº 1"_s);
+        QCOMPARE(value(m_w->TipoTxt), (QPair<QString, QString>(u"Tipo de etapa"_s, u"Basal"_s)));
+        for (int t = 0; t < 60; ++t)
+            m_w->demoTimer().onTimeout();
+        QCOMPARE(value(m_w->FrecTxt).first, u"Frecuencia cardíaca"_s);
+        QCOMPARE(value(m_w->FrecTxt).second, m_w->FrecTxt->text());
+        m_w->DetenerBut->trigger();
+
+        // A treadmill protocol renames the load caption, for the ear as for the eye.
+        ProtocolRecord p = m_w->currentProtocol();
+        p.name = u"CINTA"_s;
+        p.device = Device::Cinta;
+        p.stages[0].speed = 2.7f;
+        saveProtocolFile(QDir(m_work->dir()), p);
+        whenShown([this] {
+            QListWidget* list = m_w->AbrirProtDlg->ListBox1;
+            list->setCurrentItem(list->findItems(u"CINTA"_s, Qt::MatchExactly).value(0));
+            m_w->AbrirProtDlg->OKBut->click();
+        });
+        m_w->AbrirProtocolomnu->trigger();
+        QCOMPARE(m_w->CargaLbl->accessibleName(), u"Velocidad"_s);
+        QCOMPARE(value(m_w->CargaEtapaTxt), (QPair<QString, QString>(u"Velocidad"_s, u"2.7"_s)));
+    }
 
 private:
-    void saveProtocol(int basal, int exercise, int recovery);
-    void makeWindow(const QString& version = kSoftwareVersion, int studies = 0);
-    void tick(int seconds);
-    void answerPressures(int systolic, int diastolic, bool angina);
-    void closeReview(bool markFirstRecord);
+    // CORTO.pro: three stages on the bicycle lasting these many seconds.
+    void saveProtocol(int basal, int exercise, int recovery)
+    {
+        const ProtocolRecord p =
+            makeProtocol(u"CORTO"_s, Device::Bicicleta,
+                         {{1, StageType::Basal, basal, 0.0f, 0.0f, 0.0f},
+                          {2, StageType::Ejercicio, exercise, 50.0f, 0.0f, 0.0f},
+                          {3, StageType::Recuperacion, recovery, 0.0f, 0.0f, 0.0f}});
+        saveProtocolFile(QDir(m_work->dir()), p);
+    }
+    void makeWindow(const QString& version = kSoftwareVersion, int studies = 0)
+    {
+        const PatientData d{u"Ana"_s, u"Peña"_s, 160, u"01/01/1970"_s, 0};
+        writePatientHeader(path(u"00000012.DAT"_s), d, static_cast<std::uint8_t>(studies));
+        if (version != kSoftwareVersion) {
+            QFile f(path(u"00000012.DAT"_s));
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            f.seek(75);
+            f.write(encodeString(version, 100));
+        }
+        Services s = fakeServices(m_messages);
+        s.beep = [this] { ++m_beeps; };
+        m_w = std::make_unique<TZuvudezidedFrm>(s);
+        m_w->resize(1200, 800);
+        m_w->FormActivate();
+        for (int t = 0; t < 200; ++t) // ten seconds of ECG in the rings
+            m_w->demoTimer().onTimeout();
+        whenShown([this] {
+            m_w->AbrirPacfrm->ListPac->setCurrentRow(0);
+            m_w->AbrirPacfrm->OKBtn->click();
+        });
+        m_w->PacExistentemnu->trigger();
+        QVERIFY(m_w->patientOpen());
+    }
+    void tick(int seconds)
+    {
+        for (int i = 0; i < seconds; ++i) {
+            m_w->demoTimer().onTimeout(); // the ECG runs on meanwhile
+            m_w->stageClock().onTimeout();
+            QCoreApplication::processEvents(); // a stage end asks for the pressures from here
+        }
+    }
+    void answerPressures(int systolic, int diastolic, bool angina)
+    {
+        // Waits for "Presiones" to be on screen, then confirms these values.
+        auto* poll = new QTimer(m_w.get());
+        poll->setInterval(1);
+        connect(poll, &QTimer::timeout, poll, [=, this] {
+            TVirezAde* d = m_w->VirezAde.get();
+            if (!d->isVisible())
+                return;
+            poll->deleteLater();
+            poll->stop();
+            d->SisPresEd->setValue(systolic);
+            d->DiastPresEd->setValue(diastolic);
+            d->AngorChk->setChecked(angina);
+            d->OKBtn->click();
+        });
+        poll->start();
+    }
+    // Closes the review once it is up, after marking record 1 for printing when asked.
+    void closeReview(bool markFirstRecord)
+    {
+        QTimer::singleShot(0, m_w.get(), [this, markFirstRecord] {
+            QTRY_VERIFY(m_w->EstudioExistFrm->isVisible());
+            if (markFirstRecord)
+                m_w->EstudioExistFrm->ImprimirChk->click();
+            m_w->EstudioExistFrm->OkBut->click();
+        });
+    }
     QString path(const QString& name) const { return m_work->path(name); }
 
     std::optional<WorkFolder> m_work;
@@ -61,558 +563,6 @@ private:
     int m_beeps = 0;
     std::unique_ptr<TZuvudezidedFrm> m_w;
 };
-
-void TestMainRun::init()
-{
-    m_work.emplace();
-    QVERIFY(QFile::copy(QStringLiteral(ESF_TEST_DATA "/rest-12lead-II-V2-V5.ecg"),
-                        path(u"ECG-1.ecg"_s)));
-    saveProtocol(20, 20, 20);
-    createZirod(path(u"Zirod.ini"_s), {12, 0, u"CORTO.pro"_s, 0});
-    m_messages = std::make_shared<FakeMessages>();
-    m_beeps = 0;
-}
-
-void TestMainRun::cleanup()
-{
-    m_w.reset();
-    m_work.reset();
-}
-
-// CORTO.pro: three stages on the bicycle lasting these many seconds.
-void TestMainRun::saveProtocol(int basal, int exercise, int recovery)
-{
-    ProtocolRecord p = ProtocolRecord::cleared();
-    p.name = u"CORTO"_s;
-    p.device = Device::Bicicleta;
-    p.stageCount = 3;
-    p.stages[0] = {1, StageType::Basal, basal, 0.0f, 0.0f, 0.0f};
-    p.stages[1] = {2, StageType::Ejercicio, exercise, 50.0f, 0.0f, 0.0f};
-    p.stages[2] = {3, StageType::Recuperacion, recovery, 0.0f, 0.0f, 0.0f};
-    saveProtocolFile(QDir(m_work->dir()), p);
-}
-
-void TestMainRun::makeWindow(const QString& version, int studies)
-{
-    const PatientData d{u"Ana"_s, u"Peña"_s, 160, u"01/01/1970"_s, 0};
-    writePatientHeader(path(u"00000012.DAT"_s), d, static_cast<std::uint8_t>(studies));
-    if (version != kSoftwareVersion) {
-        QFile f(path(u"00000012.DAT"_s));
-        QVERIFY(f.open(QIODevice::ReadWrite));
-        f.seek(75);
-        f.write(encodeString(version, 100));
-    }
-    Services s = fakeServices(m_messages);
-    s.beep = [this] { ++m_beeps; };
-    m_w = std::make_unique<TZuvudezidedFrm>(s);
-    m_w->resize(1200, 800);
-    m_w->FormActivate();
-    for (int t = 0; t < 200; ++t) // ten seconds of ECG in the rings
-        m_w->demoTimer().onTimeout();
-    whenShown([this] {
-        m_w->AbrirPacfrm->ListPac->setCurrentRow(0);
-        m_w->AbrirPacfrm->OKBtn->click();
-    });
-    m_w->PacExistentemnu->trigger();
-    QVERIFY(m_w->patientOpen());
-}
-
-// Closes the review once it is up, after marking record 1 for printing when asked.
-void TestMainRun::closeReview(bool markFirstRecord)
-{
-    QTimer::singleShot(0, m_w.get(), [this, markFirstRecord] {
-        QTRY_VERIFY(m_w->EstudioExistFrm->isVisible());
-        if (markFirstRecord)
-            m_w->EstudioExistFrm->ImprimirChk->click();
-        m_w->EstudioExistFrm->OkBut->click();
-    });
-}
-
-void TestMainRun::tick(int seconds)
-{
-    for (int i = 0; i < seconds; ++i) {
-        m_w->demoTimer().onTimeout(); // the ECG runs on meanwhile
-        m_w->stageClock().onTimeout();
-        QCoreApplication::processEvents(); // a stage end asks for the pressures from here
-    }
-}
-
-void TestMainRun::answerPressures(int systolic, int diastolic, bool angina)
-{
-    // Waits for "Presiones" to be on screen, then confirms these values.
-    auto* poll = new QTimer(m_w.get());
-    poll->setInterval(1);
-    connect(poll, &QTimer::timeout, poll, [=, this] {
-        TVirezAde* d = m_w->VirezAde.get();
-        if (!d->isVisible())
-            return;
-        poll->deleteLater();
-        poll->stop();
-        d->SisPresEd->setValue(systolic);
-        d->DiastPresEd->setValue(diastolic);
-        d->AngorChk->setChecked(angina);
-        d->OKBtn->click();
-    });
-    poll->start();
-}
-
-void TestMainRun::threeStageStudyWritesOneRecordPerStageEnd()
-{
-    makeWindow();
-    QCOMPARE(m_w->currentProtocol().name, u"CORTO"_s);
-    QVERIFY(!m_w->InicioBut->isEnabled());
-    m_w->Estudionuevomnu->trigger();
-    QCOMPARE(m_w->session().studyCount, 1);
-    QCOMPARE(m_w->statusPanels[4]->text(), u"Fecha: 06/12/2026"_s);
-    QVERIFY(m_w->InicioBut->isEnabled() && m_w->Guardarmnu->isEnabled());
-
-    m_w->InicioBut->trigger();
-    QVERIFY(m_w->stageClock().isActive() && !m_w->InicioBut->isEnabled());
-    QVERIFY(!m_w->Protocolosmnu->menuAction()->isEnabled());
-    tick(1);
-    QCOMPARE(m_w->TiempoResTxt->text(), u"00:19"_s);
-    QCOMPARE(m_w->EtapaNLbl->text(), u"Etapa nº 1"_s);
-    QCOMPARE(m_w->Gauge1->foreColor(), QColor(255, 0, 0)); // 19 s left: the last 30 seconds
-    QCOMPARE(m_w->Gauge1->progress(), 95);
-    QCOMPARE(m_beeps, 1);
-
-    m_w->setCurrentST({0.1f, -0.2f, 0.05f});
-    answerPressures(130, 80, false);
-    tick(19);             // stage 1 ends
-    QCOMPARE(m_beeps, 2); // the stage-end alert; stage 2 starts red, so no second warning
-    QCOMPARE(m_w->run().currentStage, 2);
-    QCOMPARE(m_w->SisPresEd->value(), 130);
-    QCOMPARE(m_w->currentST()[0], -1000.0f);
-    const QString study = path(u"0012_001.est"_s);
-    QCOMPARE(QFileInfo(study).size(), 388 + 24051);
-    QCOMPARE(readStudyEntries(path(u"00000012.DAT"_s)).size(), 1);
-
-    answerPressures(160, 85, true);
-    tick(20);
-    answerPressures(120, 75, false);
-    tick(20); // the last stage ends the run
-    QVERIFY(!m_w->stageClock().isActive());
-    QCOMPARE(m_w->EtapaNLbl->text(), u"Prot. detenido"_s);
-    QCOMPARE(m_w->TiempoResTxt->text(), u"00:20"_s);
-    QVERIFY(m_w->Protocolosmnu->menuAction()->isEnabled() && !m_w->InicioBut->isEnabled());
-    QCOMPARE(QFileInfo(study).size(), 388 + 3 * 24051);
-    QCOMPARE(readStudyEntries(path(u"00000012.DAT"_s)).size(), 1);
-    QCOMPARE(readPatientHeader(path(u"00000012.DAT"_s)).studyCount, 1);
-
-    const StudyRead first = readStudyRecord(study, 1, kSoftwareVersion);
-    QCOMPARE(first.record.kind, RecordKind::Automatic);
-    QCOMPARE(first.record.stage, 1);
-    QCOMPARE(first.record.elapsed, 20);
-    QCOMPARE(first.record.systolic, 130);
-    QCOMPARE(first.record.st[1], -0.2f); // measured during the stage, stored at its end
-    QCOMPARE(first.record.strip[0][2000], first.record.strip[0][0]);
-    QVERIFY(first.record.heartRate > 40);
-    const StudyRead second = readStudyRecord(study, 2, kSoftwareVersion);
-    QCOMPARE(second.record.angina, 1);
-    QCOMPARE(second.record.st[0], -1000.0f);
-    const StudyRead third = readStudyRecord(study, 3, kSoftwareVersion);
-    QCOMPARE(third.record.stage, 3);
-    QCOMPARE(third.record.elapsed, 60);
-    QVERIFY(third.atEnd);
-    QCOMPARE(m_w->anginaFlag(), 0);
-}
-
-void TestMainRun::manualRecordsAndJumps()
-{
-    makeWindow();
-    m_w->Estudionuevomnu->trigger();
-    // Jumps and saves work before the clock starts.
-    m_w->GuardarBut->trigger();
-    const QString study = path(u"0012_001.est"_s);
-    QCOMPARE(QFileInfo(study).size(), 388 + 24051);
-    m_w->AvanzaBut->trigger();
-    QCOMPARE(m_w->run().currentStage, 2);
-    m_w->SiguienteBut->trigger(); // manual record, then the recovery stage
-    QCOMPARE(m_w->run().currentStage, 3);
-    QCOMPARE(m_w->run().stageRemaining, 20);
-    QVERIFY(!m_w->SiguienteBut->isEnabled());
-    m_w->AvanzaBut->trigger(); // already on the last stage
-    QCOMPARE(m_w->run().currentStage, 3);
-    QCOMPARE(QFileInfo(study).size(), 388 + 2 * 24051);
-    const StudyRead r = readStudyRecord(study, 2, kSoftwareVersion);
-    QCOMPARE(r.record.kind, RecordKind::Manual);
-    QCOMPARE(r.record.stage, 2);
-
-    m_w->DetenerBut->trigger();
-    QCOMPARE(m_w->run().currentStage, 1);
-    QVERIFY(!m_w->GuardarBut->isEnabled());
-    // A second study of the same patient goes to a file of its own.
-    m_w->Estudionuevomnu->trigger();
-    m_w->Guardarmnu->trigger();
-    QCOMPARE(QFileInfo(path(u"0012_002.est"_s)).size(), 388 + 24051);
-    QCOMPARE(readStudyEntries(path(u"00000012.DAT"_s)).size(), 2);
-}
-
-void TestMainRun::refusedStarts()
-{
-    makeWindow(u"2007.1.0"_s);
-    m_w->Estudionuevomnu->trigger();
-    QCOMPARE(m_messages->shown.back().text,
-             QStringLiteral("El paciente seleccionado fué cargado con una versión anterior de "
-                            "software. Debe volver a ingresarlo"));
-    QVERIFY(!m_w->session().newStudyPending);
-    QVERIFY(!m_w->InicioBut->isEnabled());
-
-    makeWindow(kSoftwareVersion, 255);
-    m_w->Estudionuevomnu->trigger();
-    QVERIFY(m_messages->shown.back().text.contains(u"255"_s));
-    QCOMPARE(m_w->session().studyCount, 255);
-
-    // Stage 1 without time: the start button does nothing.
-    saveProtocol(0, 20, 20);
-    makeWindow();
-    m_w->Estudionuevomnu->trigger();
-    m_w->InicioBut->trigger();
-    QVERIFY(!m_w->stageClock().isActive());
-}
-
-void TestMainRun::secondStageEndClosesTheWaitingDialog()
-{
-    saveProtocol(2, 0, 30);
-    makeWindow();
-    m_w->Estudionuevomnu->trigger();
-    m_w->InicioBut->trigger();
-    tick(1);
-    // Stage 1 ends; while its "Presiones" waits, the clock ticks on and the empty stage 2
-    // ends too: the first dialog is closed with what it held and both records are kept.
-    auto* poll = new QTimer(m_w.get());
-    poll->setInterval(1);
-    connect(poll, &QTimer::timeout, poll, [this, poll] {
-        if (!m_w->VirezAde->isVisible())
-            return;
-        poll->stop();
-        poll->deleteLater();
-        m_w->VirezAde->SisPresEd->setValue(140);
-        QCOMPARE(m_w->run().currentStage, 2); // the next stage already counts
-        answerPressures(150, 90, false);
-        m_w->stageClock().onTimeout();
-    });
-    poll->start();
-    tick(1);
-    QTRY_VERIFY(!m_w->VirezAde->isVisible());
-    const QString study = path(u"0012_001.est"_s);
-    QCOMPARE(QFileInfo(study).size(), 388 + 2 * 24051);
-    const StudyRead first = readStudyRecord(study, 1, kSoftwareVersion);
-    const StudyRead second = readStudyRecord(study, 2, kSoftwareVersion);
-    QCOMPARE(first.record.stage, 1);
-    QCOMPARE(first.record.systolic, 140);
-    QCOMPARE(second.record.stage, 2);
-    QCOMPARE(second.record.systolic, 150);
-    QCOMPARE(m_w->run().currentStage, 3);
-    QVERIFY(!m_w->VirezAde->isVisible());
-}
-
-void TestMainRun::existingStudyOfAPatientNotOpen()
-{
-    makeWindow();
-    m_w->Estudionuevomnu->trigger();
-    m_w->Guardarmnu->trigger();
-    m_w->Cerrarpacmnu->trigger();
-    whenShown([this] {
-        m_w->AbrirPacfrm->ListPac->setCurrentRow(0);
-        m_w->AbrirPacfrm->OKBtn->click();
-        QTimer::singleShot(0, m_w.get(), [this] {
-            QCOMPARE(m_w->AbrirEstfrm->ListEst->item(0)->text(), u"1)-06/12/2026"_s);
-            m_w->AbrirEstfrm->ListEst->setCurrentRow(0);
-            m_w->AbrirEstfrm->OKBtn->click();
-            closeReview(true);
-        });
-    });
-    m_w->AbrirBut->trigger();
-    QVERIFY(!m_w->patientOpen());
-    QCOMPARE(m_w->session().studyFileName, u"0012_001.est"_s);
-    QVERIFY(
-        m_w->EstudioExistFrm->windowTitle().startsWith(u"Estudio de archivo: 0012_001.est, "_s));
-    QVERIFY(m_w->run().printSelection.test(1));
-    QCOMPARE(m_w->statusPanels[4]->text(), u"Fecha: 06/12/2026"_s);
-    QVERIFY(!m_w->Guardarmnu->isEnabled());
-
-    // That patient's study is current though the patient was never opened: not deletable.
-    whenShown([this] {
-        m_w->AbrirPacfrm->ListPac->setCurrentRow(0);
-        m_w->AbrirPacfrm->OKBtn->click();
-    });
-    m_w->BorrarPacmnu->trigger();
-    QCOMPARE(m_messages->shown.back().text,
-             u"Los archivos del paciente selecionado están en uso, debe cerrarlo para borrar"_s);
-    QVERIFY(QFile::exists(path(u"00000012.DAT"_s)) && QFile::exists(path(u"0012_001.est"_s)));
-}
-
-void TestMainRun::aStudyArmedForAnotherPatientOrStudyCannotRun()
-{
-    makeWindow();
-    m_w->Estudionuevomnu->trigger();
-    m_w->Guardarmnu->trigger(); // study 1 is on disk
-    m_w->DetenerBut->trigger();
-    m_w->Estudionuevomnu->trigger(); // study 2 armed, nothing written yet
-    QCOMPARE(m_w->session().studyCount, 2);
-    QVERIFY(m_w->InicioBut->isEnabled());
-
-    // Opening the stored study gives the armed one up: its number goes back and nothing
-    // can run into the old file.
-    whenShown([this] {
-        m_w->AbrirEstfrm->ListEst->setCurrentRow(0);
-        m_w->AbrirEstfrm->OKBtn->click();
-        closeReview(false);
-    });
-    m_w->EstudioExistmnu->trigger();
-    QCOMPARE(m_w->session().studyCount, 1);
-    QVERIFY(!m_w->session().newStudyPending);
-    QVERIFY(!m_w->InicioBut->isEnabled() && !m_w->SiguienteBut->isEnabled());
-    const qint64 before = QFileInfo(path(u"0012_001.est"_s)).size();
-    m_w->GuardarmnuClick(); // reached only by a script: refused aloud, nothing appended
-    QVERIFY(m_messages->shown.back().text.startsWith(u"No hay un estudio en curso"_s));
-    QCOMPARE(QFileInfo(path(u"0012_001.est"_s)).size(), before);
-
-    // Choosing a patient again in the ready state disarms the run as well.
-    m_w->Estudionuevomnu->trigger();
-    QVERIFY(m_w->InicioBut->isEnabled());
-    whenShown([this] {
-        m_w->AbrirPacfrm->ListPac->setCurrentRow(0);
-        m_w->AbrirPacfrm->OKBtn->click();
-    });
-    m_w->PacExistentemnu->trigger();
-    QVERIFY(!m_w->InicioBut->isEnabled() && !m_w->AvanzaBut->isEnabled());
-}
-
-void TestMainRun::aStudyThatCannotBeReadDoesNotBecomeCurrent()
-{
-    makeWindow();
-    m_w->Estudionuevomnu->trigger();
-    m_w->Guardarmnu->trigger();
-    m_w->DetenerBut->trigger();
-    m_w->Estudionuevomnu->trigger();
-    m_w->Guardarmnu->trigger(); // study 2 is current
-    QVERIFY(QFile::remove(path(u"0012_001.est"_s)));
-    whenShown([this] {
-        m_w->AbrirEstfrm->ListEst->setCurrentRow(0);
-        m_w->AbrirEstfrm->OKBtn->click();
-        closeReview(false);
-    });
-    m_w->EstudioExistmnu->trigger();
-    QCOMPARE(m_messages->shown.back().text,
-             u"Problemas para abrir el archivo de estudio.Posiblemente dañado"_s);
-    QCOMPARE(m_w->session().studyFileName, u"0012_002.est"_s);
-
-    // "Ver estudio" reviews the current study and hands the print marks back.
-    QVERIFY(m_w->VerEstBut->isEnabled());
-    closeReview(true);
-    m_w->VerEstBut->trigger();
-    QVERIFY(
-        m_w->EstudioExistFrm->windowTitle().startsWith(u"Estudio de archivo: 0012_002.est, "_s));
-    QCOMPARE(m_w->run().printSelection.count(), 1u);
-}
-
-void TestMainRun::stMeasuredInTheViewGoesIntoTheNextRecord()
-{
-    makeWindow();
-    m_w->Estudionuevomnu->trigger();
-    // One baseline step down on V2 makes its ST level something other than zero.
-    whenShown([this] {
-        TQRSview* v = m_w->QRSview.get();
-        v->UpDownV2Changing(-1);
-        v->Okbtn->click();
-    });
-    m_w->QRSdispDblClick();
-    const std::array<float, 3> st = m_w->currentST();
-    QVERIFY(st[1] != kStNotMeasured);
-    m_w->Guardarmnu->trigger();
-    const StudyRead r = readStudyRecord(path(QStringLiteral("0012_001.est")), 1, kSoftwareVersion);
-    QCOMPARE(r.record.st, st);
-
-    // With "Promediar QRS" off a double click opens nothing and changes nothing.
-    m_w->PromQRSmnu->trigger();
-    m_w->ResetCurrentST();
-    m_w->QRSdispDblClick();
-    QCOMPARE(m_w->currentST()[1], -1000.0f);
-}
-
-void TestMainRun::noRouteChangesTheStudyWhileRunning_data()
-{
-    QTest::addColumn<QString>("route");
-    // Every command of the four main menus, the patient pop-up and the study buttons.
-    for (const char* name : {"PacNuevomnu",       "PacExistentemnu", "Cerrarpacmnu",
-                             "Estudionuevomnu",   "EstudioExistmnu", "Copiarmnu",
-                             "AbrirCopiamnu",     "Recuperarmnu",    "BorrarPacmnu",
-                             "Salirmnu",          "COM2mnu",         "Impresoramnu",
-                             "Datosgenmnu",       "PromQRSmnu",      "UsuarioFMmnu",
-                             "N220Edadmnu",       "V5mnu",           "EditarProtomnu",
-                             "AbrirProtocolomnu", "MostrarProtmnu",  "VerInformemnu",
-                             "PlantInformemnu",   "Imprimirmnu",     "Pacexismnu",
-                             "Pacientenuevomnu",  "NuevoEstBut",     "AbrirBut",
-                             "VerEstBut"})
-        QTest::newRow(name) << QString::fromLatin1(name);
-    QTest::newRow("status-bar pop-up") << u"popup"_s;
-    QTest::newRow("any other menu item") << u"all"_s;
-}
-
-void TestMainRun::noRouteChangesTheStudyWhileRunning()
-{
-    QFETCH(QString, route);
-    makeWindow();
-    m_w->Estudionuevomnu->trigger();
-    m_w->InicioBut->trigger();
-    tick(2);
-    const QString patient = m_w->patientFileName();
-    const int studies = m_w->studyCount();
-    const int stage = m_w->run().currentStage;
-    const int remaining = m_w->run().stageRemaining;
-    const QString protocol = m_w->currentProtocol().name;
-    const qsizetype boxes = m_messages->shown.size();
-    const QByteArray ini = readFile(path(u"Zirod.ini"_s));
-    const ZirodConfig config = m_w->config();
-    const bool averaging = m_w->monitor().averagingOn;
-    int dialogs = 0; // a window that opened anyway is closed again, so a failure cannot hang
-    QTimer sweeper;
-    connect(&sweeper, &QTimer::timeout, &sweeper, [&] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            ++dialogs;
-            modal->close();
-        }
-    });
-    sweeper.start(5);
-
-    QList<QAction*> routes;
-    if (route == u"popup"_s) {
-        Q_EMIT m_w->StatusBarPac->customContextMenuRequested(QPoint(5, 5));
-        QVERIFY(!m_w->PacPopupmnu->isEnabled());
-        m_w->PacPopupmnu->close();
-        routes = m_w->PacPopupmnu->actions();
-    } else if (route == u"all"_s) {
-        const std::function<void(QMenu*)> walk = [&](QMenu* menu) {
-            for (QAction* a : menu->actions()) {
-                if (a->menu())
-                    walk(a->menu());
-                else if (!a->isSeparator() && a != m_w->Guardarmnu)
-                    routes << a;
-            }
-        };
-        for (QMenu* m : {m_w->Archivomnu, m_w->Configmnu, m_w->Protocolosmnu, m_w->Informemnu})
-            walk(m);
-    } else {
-        routes << m_w->findChild<QAction*>(route);
-        QVERIFY(routes.first());
-    }
-    for (QAction* a : std::as_const(routes)) {
-        a->setEnabled(true); // as a screen reader or a script would reach it
-        a->trigger();
-    }
-    QTest::qWait(20);
-
-    for (QMenu* m : {m_w->Archivomnu, m_w->Configmnu, m_w->Protocolosmnu, m_w->Informemnu})
-        QVERIFY2(!m_w->menuBar()->actions().isEmpty() && !m->menuAction()->isEnabled(),
-                 qPrintable(m->title()));
-    QCOMPARE(dialogs, 0);
-    QCOMPARE(m_messages->shown.size(), boxes);
-    QVERIFY(!m_w->exited());
-    QVERIFY(m_w->stageClock().isActive());
-    QCOMPARE(m_w->patientFileName(), patient);
-    QVERIFY(m_w->patientOpen());
-    QCOMPARE(m_w->studyCount(), studies);
-    QVERIFY(m_w->session().newStudyPending);
-    QCOMPARE(m_w->run().currentStage, stage);
-    QCOMPARE(m_w->run().stageRemaining, remaining);
-    QCOMPARE(m_w->currentProtocol().name, protocol);
-    QCOMPARE(readFile(path(u"Zirod.ini"_s)), ini);
-    QCOMPARE(m_w->config().maxHRFormula, config.maxHRFormula);
-    QCOMPARE(m_w->config().portIndex, config.portIndex);
-    QCOMPARE(m_w->monitor().averagingOn, averaging);
-
-    // Correcting the open patient's data changes no study and stays at hand.
-    whenShown([this] { m_w->Pacfrm->reject(); });
-    m_w->StatusBarPacDblClick();
-    QVERIFY(m_w->Pacfrm->isHidden());
-}
-
-void TestMainRun::closingTheWindowDuringARunAsksFirst()
-{
-    makeWindow();
-    m_w->Estudionuevomnu->trigger();
-    m_w->InicioBut->trigger();
-    answerPressures(140, 80, false);
-    tick(21); // stage 1 ends: one record
-    QTRY_VERIFY(!m_w->VirezAde->isVisible());
-    tick(3);
-
-    m_messages->answers = {false};
-    QVERIFY(!m_w->close());
-    QCOMPARE(m_messages->shown.back().text,
-             u"Hay un estudio en curso. ¿Detener el estudio y salir?"_s);
-    QVERIFY(m_w->stageClock().isActive());
-    QVERIFY(!m_w->exited());
-
-    m_messages->answers = {true};
-    QVERIFY(m_w->close());
-    QVERIFY(m_w->exited());
-    QVERIFY(!m_w->stageClock().isActive());
-    const QString study = path(u"0012_001.est"_s);
-    QCOMPARE(QFileInfo(study).size(), 388 + 24051);
-    QCOMPARE(readStudyRecord(study, 1, u"2007.1.1"_s).record.systolic, 140);
-}
-
-void TestMainRun::liveValuesReachAssistiveTools()
-{
-    makeWindow();
-    m_w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
-    auto value = [](QWidget* w) {
-        QAccessibleInterface* i = QAccessible::queryAccessibleInterface(w);
-        return QPair<QString, QString>(i->text(QAccessible::Name), i->text(QAccessible::Value));
-    };
-    QCOMPARE(value(m_w->FrecMaxTxt), (QPair<QString, QString>(u"Max."_s, u"171"_s)));
-    QCOMPARE(value(m_w->FrecSMaxTxt).second, u"145"_s);
-    QCOMPARE(value(m_w->CargaEtapaTxt), (QPair<QString, QString>(u"Carga"_s, u"0.0"_s)));
-    QCOMPARE(value(m_w->EtapaNLbl).second, u"Prot. detenido"_s);
-
-    int paints = 0;
-    struct PaintCounter : QObject {
-        int* count;
-        bool eventFilter(QObject*, QEvent* e) override
-        {
-            if (e->type() == QEvent::Paint)
-                ++*count;
-            return false;
-        }
-    } counter;
-    counter.count = &paints;
-    m_w->TiempoResbar->installEventFilter(&counter);
-
-    m_w->Estudionuevomnu->trigger();
-    m_w->InicioBut->trigger();
-    for (int second = 1; second <= 3; ++second) {
-        paints = 0;
-        tick(1);
-        QTRY_VERIFY2(paints > 0, "the bar repaints at every one-second step");
-    }
-    QCOMPARE(value(m_w->TiempoResTxt), (QPair<QString, QString>(u"Tiempo"_s, u"00:17"_s)));
-    QCOMPARE(value(m_w->EtapaNLbl).second, u"Etapa nº 1"_s);
-    QCOMPARE(value(m_w->TipoTxt), (QPair<QString, QString>(u"Tipo de etapa"_s, u"Basal"_s)));
-    for (int t = 0; t < 60; ++t)
-        m_w->demoTimer().onTimeout();
-    QCOMPARE(value(m_w->FrecTxt).first, u"Frecuencia cardíaca"_s);
-    QCOMPARE(value(m_w->FrecTxt).second, m_w->FrecTxt->text());
-    m_w->DetenerBut->trigger();
-
-    // A treadmill protocol renames the load caption, for the ear as for the eye.
-    ProtocolRecord p = m_w->currentProtocol();
-    p.name = u"CINTA"_s;
-    p.device = Device::Cinta;
-    p.stages[0].speed = 2.7f;
-    saveProtocolFile(QDir(m_work->dir()), p);
-    whenShown([this] {
-        QListWidget* list = m_w->AbrirProtDlg->ListBox1;
-        list->setCurrentItem(list->findItems(u"CINTA"_s, Qt::MatchExactly).value(0));
-        m_w->AbrirProtDlg->OKBut->click();
-    });
-    m_w->AbrirProtocolomnu->trigger();
-    QCOMPARE(m_w->CargaLbl->accessibleName(), u"Velocidad"_s);
-    QCOMPARE(value(m_w->CargaEtapaTxt), (QPair<QString, QString>(u"Velocidad"_s, u"2.7"_s)));
-}
 
 QTEST_MAIN(TestMainRun)
 #include "tst_mainrun.moc"

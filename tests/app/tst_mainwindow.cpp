@@ -1,6 +1,16 @@
+#include "Fixtures.h"
 #include "TestSupport.h"
 #include "app/ImageView.h"
 #include "app/TZuvudezidedFrm.h"
+#include "app/ZirodIni.h"
+#include "common/BinaryIO.h"
+#include "protocol/MaxHeartRate.h"
+#include "protocol/TAbrirProtDlg.h"
+#include "protocol/TNProtoFrm.h"
+#include "records/TAbrirPacfrm.h"
+#include "records/TPacfrm.h"
+#include <QComboBox>
+#include <QRadioButton>
 
 #include <QAction>
 #include <QLabel>
@@ -28,24 +38,427 @@ int countColour(const QImage& img, QRgb colour)
 
 } // namespace
 
+// Start-up, configuration, playback and display of the main window, and its patient, protocol
+// and header commands with the real dialogs.
 class TestMainWindow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init();
-    void cleanup();
+    void init()
+    {
+        m_work.emplace();
+        m_messages = std::make_shared<FakeMessages>();
+        m_quits = 0;
+    }
+    void cleanup() { m_work.reset(); }
 
-    void firstStartInAnEmptyFolder();
-    void missingForeignAndDamagedConfigurations();
-    void exitWritesTheConfigurationAndKeepsItsTail();
-    void everyCommandIsNamedAndReachable();
-    void playbackDrivesTraceRateHeartAndAverage();
-    void closingABoxRestartsPlaybackFromTheFirstFrame();
-    void displayCommandsCycleAndRelabel();
-    void gainBytesReachTheAcquisitionUnit();
-    void layoutFollowsTheWindowSize();
+    void firstStartInAnEmptyFolder()
+    {
+        auto w = makeWindow();
+        QCOMPARE(readFile(path(u"Zirod.ini"_s)), QByteArray(107, '\0'));
+        QVERIFY(w->COM1mnu->isChecked() && !w->COM2mnu->isChecked());
+        QVERIFY(w->formulaItems[0]->isChecked() && w->D2mnu->isChecked() &&
+                w->PromQRSmnu->isChecked());
+        // Nothing to run, save or print without a patient and a study.
+        for (QAction* a : {w->InicioBut, w->GuardarBut, w->Estudionuevomnu, w->Imprimirmnu})
+            QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+        QVERIFY(w->FiltroBut->isEnabled() && w->GanBut->isEnabled());
+        // The absent port is reported once; nothing else complains.
+        QCOMPARE(m_messages->shown.size(), 1);
+        QVERIFY(m_messages->shown[0].text.startsWith(u"Unable to open com port (error code: "_s));
+        QCOMPARE(w->workDir(), QDir::currentPath() + QLatin1Char('/'));
+
+        // Without a recording there is only the grid; the units are read at activation.
+        writeFile(path(u"Datosgen.txt"_s), "\r\n\r\n\r\n\r\n[Kgm]\r\n[Pa]\r\n[m/s]\r\nlpm\r\n");
+        QVERIFY(w->units().rate.isEmpty());
+        w->FormActivate();
+        QCOMPARE(w->FrecUnLbl->text(), u"lpm"_s);
+        QVERIFY(!w->demoTimerActive());
+        QCOMPARE(countColour(w->sweep().image(), qRgb(255, 255, 0)), 0);
+        QVERIFY(countColour(w->sweep().image(), qRgb(0, 128, 0)) > 100);
+    }
+    void missingForeignAndDamagedConfigurations()
+    {
+        // Missing beside patient files: one warning, and the number continues after theirs.
+        for (const char* n : {"00000003.DAT", "00000012.DAT", "ABCDEFGH.DAT"})
+            writeFile(path(QLatin1String(n)), QByteArray());
+        auto w = makeWindow();
+        QCOMPARE(m_messages->count(u"warning"_s), 1);
+        QCOMPARE(m_messages->shown[0].text,
+                 u" Falta archivo Zirod.ini. El programa creará uno nuevo, pero pueden destruirse "
+                 u"los estudios grabados"_s);
+        QCOMPARE(readFile(path(u"Zirod.ini"_s)), "\x0c" + QByteArray(106, '\0'));
+
+        // Port and formula indexes of another installation check nothing; port 5 is COM6, which
+        // this folder maps to a missing device.
+        QByteArray ini(107, '\0');
+        ini[4] = char(5);
+        ini[106] = char(9);
+        writeFile(path(u"Zirod.ini"_s), ini);
+        m_messages->shown.clear();
+        w = makeWindow();
+        QVERIFY(!w->COM1mnu->isChecked() && !w->COM2mnu->isChecked() && !w->COM3mnu->isChecked());
+        for (QAction* a : w->formulaItems)
+            QVERIFY(!a->isChecked());
+        QCOMPARE(m_messages->count(u"error"_s), 1);
+
+        // Damaged: reported, start-up completes, and the patient number never goes below the files
+        // already there.
+        writeFile(path(u"Zirod.ini"_s), QByteArray(50, '\x01'));
+        m_messages->shown.clear();
+        w = makeWindow();
+        QCOMPARE(m_messages->count(u"error"_s), 2); // the file, then the port
+        QVERIFY(m_messages->shown[0].text.contains(u"Zirod.ini"_s));
+        QVERIFY(w->COM1mnu->isChecked() && w->formulaItems[0]->isChecked());
+        w->SalirmnuClick();
+        QCOMPARE(readFile(path(u"Zirod.ini"_s)).left(5), QByteArray("\x0c\x00\x00\x00\x00", 5));
+    }
+    void exitWritesTheConfigurationAndKeepsItsTail()
+    {
+        QByteArray ini(107, '\0');
+        ini[0] = char(7);
+        ini[5] = char(9);
+        ini.replace(6, 9, "BRUCE.pro");
+        writeFile(path(u"Zirod.ini"_s), ini + "TAIL");
+        auto w = makeWindow();
+        w->formulaItems[3]->trigger();
+        QVERIFY(!w->formulaItems[0]->isChecked());
+        w->COM2mnu->trigger();
+        QVERIFY(!w->COM1mnu->isChecked());
+        // Zirod.ini is only written at exit.
+        QCOMPARE(readFile(path(u"Zirod.ini"_s)), ini + "TAIL");
+
+        w->SalirmnuClick();
+        QByteArray expected = ini;
+        expected[4] = char(1);
+        expected[106] = char(3);
+        QCOMPARE(readFile(path(u"Zirod.ini"_s)), expected + "TAIL");
+        QCOMPARE(m_quits, 1);
+        QVERIFY(!w->demoTimerActive());
+    }
+    void everyCommandIsNamedAndReachable()
+    {
+        auto w = makeWindow();
+        QStringList menus;
+        for (QAction* a : w->menuBar()->actions())
+            menus << a->menu()->title().remove(QLatin1Char('&'));
+        QCOMPARE(menus.join(QLatin1Char('|')), u"Archivo|Configuración|Protocolos|Informe|Ayuda"_s);
+        const QString buttons = QStringLiteral(
+            "NuevoEstBut=Estudio nuevo|AbrirBut=Abrir estudio existente|VerEstBut=Ver estudio|"
+            "DerivBut=Selector de Derivación|FiltroBut=Filtro|VelBut=Velocidad de Trazo|"
+            "GanBut=Ganancia|InicioBut=Comienza el estudio|AvanzaBut=Avanza a la siguiente etapa|"
+            "DetenerBut=Detener|SiguienteBut=Ir a etapa de recuperación|GuardarBut=Grabar tira");
+        for (const QString& pair : buttons.split(QLatin1Char('|'))) {
+            const QString name = pair.section(QLatin1Char('='), 0, 0);
+            const QString hint = pair.section(QLatin1Char('='), 1);
+            auto* b = w->findChild<QToolButton*>(name);
+            QVERIFY2(b, qPrintable(name));
+            QCOMPARE(b->toolTip(), hint);
+        }
+    }
+    void playbackDrivesTraceRateHeartAndAverage()
+    {
+        copyRecording();
+        auto w = makeWindow();
+        w->FormActivate();
+        bool heartSeen = false;
+        bool heartHidden = false;
+        for (int tick = 0; tick < 200; ++tick) {
+            w->demoTimer().onTimeout();
+            heartSeen = heartSeen || w->heartlbl->isVisibleTo(w.get());
+            heartHidden = heartHidden || (heartSeen && !w->heartlbl->isVisibleTo(w.get()));
+        }
+        QCOMPARE(w->monitor().ring.writeIndex, 0); // exactly ten frames a tick
+        QVERIFY(heartSeen && heartHidden);
+        const int rate = w->FrecTxt->text().toInt();
+        QVERIFY2(rate > 40 && rate < 70, qPrintable(w->FrecTxt->text())); // about 61/min, settling
+        QVERIFY(countColour(w->sweep().image(), qRgb(255, 255, 0)) > 500);
+        QVERIFY(countColour(w->qrsImage(), qRgb(255, 0, 0)) > 50);
+
+        // "Promediar QRS" off freezes the average and its box.
+        w->PromQRSmnu->trigger();
+        const QrsBeats frozen = w->monitor().qrs.values;
+        const QImage box = w->qrsImage().copy();
+        for (int tick = 0; tick < 200; ++tick)
+            w->demoTimer().onTimeout();
+        QCOMPARE(w->monitor().qrs.values, frozen);
+        QCOMPARE(w->qrsImage(), box);
+        w->PromQRSmnu->trigger();
+        for (int tick = 0; tick < 200; ++tick)
+            w->demoTimer().onTimeout();
+        QVERIFY(w->monitor().qrs.values != frozen);
+    }
+    void closingABoxRestartsPlaybackFromTheFirstFrame()
+    {
+        copyRecording();
+        const QByteArray raw = readFile(path(u"ECG-1.ecg"_s));
+        const auto firstSample = static_cast<qint16>(quint8(raw[0]) | (quint8(raw[1]) << 8));
+        auto w = makeWindow();
+        w->show();
+        w->FormActivate();
+        for (int tick = 0; tick < 7; ++tick)
+            w->demoTimer().onTimeout();
+        QCOMPARE(w->monitor().ring.writeIndex, 70);
+        QVERIFY(w->sweep().state().sweepX > 0);
+        const int before = w->activationCount();
+        w->Acercamnu->trigger(); // the box closes and the window is active again
+        QVERIFY(m_messages->shown.back().text.contains(u"Versión 2007.1.1"_s));
+        QVERIFY(w->activationCount() > before);
+        QCOMPARE(w->sweep().state().sweepX, 0);
+        w->demoTimer().onTimeout();
+        // The ring carries on where it was; the recording starts over.
+        QCOMPARE(w->monitor().ring.writeIndex, 80);
+        QCOMPARE(w->monitor().ring.at(0, 71), int(firstSample));
+
+        // Coming back from another window restarts it too, once per return.
+        const int returns = w->activationCount();
+        for (QEvent::Type t :
+             {QEvent::WindowDeactivate, QEvent::WindowActivate, QEvent::WindowActivate}) {
+            QEvent e(t);
+            QCoreApplication::sendEvent(w.get(), &e);
+        }
+        QCOMPARE(w->activationCount(), returns + 1);
+        QCOMPARE(w->sweep().state().sweepX, 0);
+    }
+    void displayCommandsCycleAndRelabel()
+    {
+        copyRecording();
+        auto w = makeWindow();
+        w->FormActivate();
+        w->FiltroBut->trigger();
+        QVERIFY(w->FiltroEst->isEnabled() && w->monitor().settings.filterOn);
+        w->FiltroBut->trigger();
+        QVERIFY(!w->FiltroEst->isEnabled());
+
+        const auto cycle = [](QAction* button, QLabel* label) {
+            QStringList seen{label->text()};
+            for (int i = 0; i < 3; ++i) {
+                button->trigger();
+                seen << label->text();
+            }
+            return seen.join(QLatin1Char('|'));
+        };
+        QCOMPARE(cycle(w->VelBut, w->VelEst), u"25 mm/s|50 mm/s|10 mm/s|25 mm/s"_s);
+        QCOMPARE(cycle(w->GanBut, w->GanEst), u"1.0cm/mV|2.0cm/mV|0.5cm/mV|1.0cm/mV"_s);
+        // A new speed restarts the sweep at the left edge.
+        for (int tick = 0; tick < 5; ++tick)
+            w->demoTimer().onTimeout();
+        QVERIFY(w->sweep().state().sweepX > 0);
+        w->VelBut->trigger();
+        QCOMPARE(w->sweep().state().sweepX, 0);
+        // The port was reported once at start; gain changes on a closed port stay quiet.
+        QCOMPARE(m_messages->count(u"error"_s), 1);
+
+        // The detection lead moves only the heart symbol.
+        QCOMPARE(w->heartlbl->y(), w->DerivLbl1->y());
+        w->V5mnu->trigger();
+        w->V5mnu->trigger(); // choosing the checked item keeps it checked
+        QVERIFY(w->V5mnu->isChecked() && !w->D2mnu->isChecked() && !w->V2mnu->isChecked());
+        QCOMPARE(w->heartlbl->y(), w->DerivLbl3->y());
+    }
+    void gainBytesReachTheAcquisitionUnit()
+    {
+        ESF_REQUIRE_SOCAT();
+        PtyPair com1(m_work->dir(), u"com1"_s);
+        PtyPair com3(m_work->dir(), u"com3"_s);
+        QVERIFY(com1.ready() && com3.ready());
+        writeFile(path(u"Puertos.txt"_s),
+                  (u"COM1="_s + com1.near + u"\nCOM2=/nonexistent/b\nCOM3="_s + com3.near +
+                   QLatin1Char('\n'))
+                      .toUtf8());
+        auto w = makeWindow();
+        QCOMPARE(m_messages->shown.size(), 0);
+        QCOMPARE(com1.received(1), QByteArray("\x01", 1));
+
+        for (int i = 0; i < 3; ++i)
+            w->GanBut->trigger();
+        QCOMPARE(com1.received(3), QByteArray("\x02\x00\x01", 3));
+
+        w->GanBut->trigger(); // gain 2.0
+        QCOMPARE(com1.received(1), QByteArray("\x02", 1));
+        w->COM3mnu->trigger();
+        QCOMPARE(com3.received(1), QByteArray("\x02", 1));
+        w->GanBut->trigger();
+        QCOMPARE(com3.received(1), QByteArray("\x00", 1));
+        QCOMPARE(com1.received(0), QByteArray()); // COM1 was closed
+        QCOMPARE(m_messages->shown.size(), 0);
+
+        // A port that cannot open keeps its new check mark and says why.
+        w->COM2mnu->trigger();
+        QVERIFY(w->COM2mnu->isChecked());
+        QCOMPARE(m_messages->count(u"error"_s), 1);
+        QCOMPARE(w->config().portIndex, 1);
+    }
+    void newPatientGetsTheNextFreeNumberAndTheRatesOfItsFormula()
+    {
+        // Zirod.ini says no patient yet, but 00000001.dat is there from an older copy.
+        writeFile(path(u"Zirod.ini"_s), QByteArray(107, '\0'));
+        const QByteArray other = QByteArray(177, '\x01');
+        writeFile(path(u"00000001.dat"_s), other);
+        auto w = makeWindow();
+        newPatientAna();
+        QCOMPARE(w->patientFileName(), u"00000002.DAT"_s);
+        QCOMPARE(readFile(path(u"00000001.dat"_s)), other);
+        const PatientHeader h = readPatientHeader(path(u"00000002.DAT"_s));
+        QCOMPARE(h.data.surname, u"Peña"_s);
+        QCOMPARE(h.version, u"2007.1.1"_s);
+        QCOMPARE(readFile(path(u"Zirod.ini"_s)).left(4), QByteArray("\x02\0\0\0", 4));
+        QCOMPARE(w->statusPanels[1]->text(), u"Edad: 66"_s);
+        // Robinson, a woman of 66: 166, and 85 % of it.
+        QCOMPARE(w->FrecMaxTxt->text(), u"166"_s);
+        QCOMPARE(w->FrecSMaxTxt->text(), u"141"_s);
+
+        // The user's own formula asks for the rate; the header shows it at its next refresh.
+        m_messages->inputs = {u"190"_s, u"19O"_s};
+        w->formulaItems[kUserFormula]->trigger();
+        QCOMPARE(m_messages->shown.back().text, u"Frecuencia Máxima|166"_s);
+        QCOMPARE(w->config().maxHRFormula, kUserFormula);
+        whenShown([this] { m_window->Pacfrm->OkBtn->click(); });
+        w->StatusBarPacDblClick();
+        QCOMPARE(w->FrecMaxTxt->text(), u"190"_s);
+        QCOMPARE(w->FrecSMaxTxt->text(), u"162"_s);
+        w->formulaItems[kUserFormula]->trigger();
+        QCOMPARE(w->userMaxHR(), 190);
+        QCOMPARE(m_messages->shown.back().text, u"'19O' no es un valor entero válido"_s);
+
+        w->Cerrarpacmnu->trigger(); // clears the header
+        QVERIFY(!w->patientOpen() && w->patientFileName().isEmpty());
+        QCOMPARE(w->statusPanels[0]->text(), u"Paciente: "_s);
+        QVERIFY(w->FrecMaxTxt->text().isEmpty());
+    }
+    void existingPatientIsCorrectedFromTheStatusBar()
+    {
+        PatientData d{u"Luis"_s, u"Gómez"_s, 180, u"15/06/1980"_s, 1};
+        writePatientHeader(path(u"00000007.DAT"_s), d, 2);
+        appendFile(path(u"00000007.DAT"_s), QByteArray(48, 'x')); // two entries, kept as they are
+        auto w = makeWindow();
+        w->StatusBarPacDblClick(); // no patient: nothing happens
+        QVERIFY(!w->Pacfrm->isVisible());
+
+        choosePatientRow(0);
+        w->PacExistentemnu->trigger();
+        QCOMPARE(w->patientFileName(), u"00000007.DAT"_s);
+        QCOMPARE(w->studyCount(), 2);
+        QCOMPARE(w->statusPanels[2]->text(), u"Masculino"_s);
+
+        whenShown([this] {
+            TPacfrm* dlg = m_window->Pacfrm.get();
+            QCOMPARE(dlg->NombreEd->text(), u"Luis"_s);
+            dlg->NombreEd->setText(u"José Luis"_s);
+            dlg->OkBtn->click();
+        });
+        w->StatusBarPacDblClick();
+        QCOMPARE(w->statusPanels[0]->text(), u"Paciente: Gómez, José Luis"_s);
+        QCOMPARE(readFile(path(u"00000007.DAT"_s)).size(), 177 + 48);
+    }
+    void deletingRefusesTheOpenPatientAndAsksFirst()
+    {
+        writePatient(path(u"00000001.DAT"_s), {u"Ana"_s, u"Alba"_s, 160, u"01/01/1970"_s, 0}, 0);
+        writePatient(path(u"00000002.DAT"_s), {u"Beto"_s, u"Bravo"_s, 170, u"01/01/1971"_s, 1}, 1,
+                     {u"0002_001.est|01/02/2026"_s});
+        writeFile(path(u"0002_001.est"_s), "study");
+        writeFile(path(u"0002_001.INF"_s), "report");
+        auto w = makeWindow();
+        choosePatientRow(0); // Alba, Ana
+        w->PacExistentemnu->trigger();
+
+        choosePatientRow(0);
+        w->BorrarPacmnu->trigger();
+        QCOMPARE(m_messages->shown.back().text,
+                 QStringLiteral("Los archivos del paciente selecionado están en uso, debe cerrarlo "
+                                "para borrar"));
+        QVERIFY(QFile::exists(path(u"00000001.DAT"_s)));
+
+        m_messages->answers = {false};
+        choosePatientRow(1); // Bravo, Beto
+        w->BorrarPacmnu->trigger();
+        QCOMPARE(m_messages->titles.back(), u"Atención"_s);
+        QCOMPARE(m_messages->shown.back().text, u"¿Desea borrar los estudios de Bravo, Beto?"_s);
+        QVERIFY(QFile::exists(path(u"00000002.DAT"_s)));
+
+        choosePatientRow(1);
+        w->BorrarPacmnu->trigger();
+        for (const char* gone : {"00000002.DAT", "0002_001.est", "0002_001.INF"})
+            QVERIFY2(!QFile::exists(path(QLatin1String(gone))), gone);
+        QVERIFY(QFile::exists(path(u"00000001.DAT"_s)));
+    }
+    void chosenProtocolIsShownAndComesBackAtStart()
+    {
+        const ProtocolRecord p = makeProtocol(u"PRUEBA"_s, Device::Bicicleta,
+                                              {{1, StageType::Basal, 120, 0.0f, 0.0f, 0.0f},
+                                               {2, StageType::Ejercicio, 120, 25.0f, 0.0f, 0.0f}});
+        saveProtocolFile(QDir(m_work->dir()), p);
+        {
+            auto w = makeWindow();
+            QCOMPARE(w->statusPanels[3]->text(), u"Protocolo:"_s);
+            whenShown([this] {
+                m_window->AbrirProtDlg->ListBox1->setCurrentRow(0);
+                m_window->AbrirProtDlg->OKBut->click();
+            });
+            w->AbrirProtocolomnu->trigger();
+            QCOMPARE(w->currentProtocol(), p);
+            QCOMPARE(w->statusPanels[3]->text(), u"Protocolo:PRUEBA"_s);
+            w->SalirmnuClick();
+        }
+        QCOMPARE(readZirod(path(u"Zirod.ini"_s)).protocolFileName, u"PRUEBA.pro"_s);
+
+        auto again = makeWindow();
+        QCOMPARE(again->currentProtocol().name, u"PRUEBA"_s);
+        QCOMPARE(again->statusPanels[3]->text(), u"Protocolo:PRUEBA"_s);
+        QCOMPARE(again->CargaLbl->text(), u"Carga"_s); // the bicycle's panel
+        QCOMPARE(again->TiempoResTxt->text(), u"02:00"_s);
+    }
+    void newProtocolReplacesTheCurrentOneWithoutAFileName()
+    {
+        auto w = makeWindow();
+        m_messages->answers = {false}; // "Desea guardar el protocolo?" No
+        whenShown([this] {
+            TNProtoFrm* e = m_window->NProtoFrm.get();
+            e->NombreEd->setText(u"corto"_s);
+            e->CantEtapaEd->setEditText(u"1"_s);
+            e->DispEdCinta->click();
+            e->TiempoEd->setText(u"01:30"_s);
+            e->TipoEtapaEd->setCurrentIndex(1);
+            e->OKBut->click();
+        });
+        w->EditarProtomnu->trigger();
+        QCOMPARE(w->currentProtocol().name, u"CORTO"_s);
+        QCOMPARE(w->currentProtocol().stage(1).duration, 90);
+        QCOMPARE(w->TiempoResTxt->text(), u"01:30"_s);
+        QCOMPARE(w->statusPanels[3]->text(), u"Protocolo:CORTO"_s);
+        QVERIFY(!QFile::exists(path(u"CORTO.pro"_s)));
+        QVERIFY(w->config().protocolFileName.isEmpty());
+    }
 
 private:
-    std::unique_ptr<TZuvudezidedFrm> makeWindow();
+    std::unique_ptr<TZuvudezidedFrm> makeWindow()
+    {
+        auto w = std::make_unique<TZuvudezidedFrm>(fakeServices(m_messages, &m_quits));
+        w->resize(1200, 800);
+        m_window = w.get();
+        return w;
+    }
+    // Peña, Ana, born 01/01/1960, through "Paciente nuevo".
+    void newPatientAna()
+    {
+        whenShown([this] {
+            TPacfrm* d = m_window->Pacfrm.get();
+            d->NombreEd->setText(u"Ana"_s);
+            d->ApellidoEd->setText(u"Peña"_s);
+            d->FNacMsk->setText(u"01/01/1960"_s);
+            d->AlturaMsk->setText(u"170"_s);
+            d->Femeninoslc->setChecked(true);
+            d->OkBtn->click();
+        });
+        m_window->PacNuevomnu->trigger();
+    }
+    void choosePatientRow(int row)
+    {
+        whenShown([=, this] {
+            TAbrirPacfrm* d = m_window->AbrirPacfrm.get();
+            d->ListPac->setCurrentRow(row);
+            d->OKBtn->click();
+        });
+    }
     QString path(const QString& name) const { return m_work->path(name); }
     void copyRecording()
     {
@@ -56,291 +469,8 @@ private:
     std::optional<WorkFolder> m_work;
     std::shared_ptr<FakeMessages> m_messages;
     int m_quits = 0;
+    TZuvudezidedFrm* m_window = nullptr;
 };
-
-void TestMainWindow::init()
-{
-    m_work.emplace();
-    m_messages = std::make_shared<FakeMessages>();
-    m_quits = 0;
-}
-
-void TestMainWindow::cleanup()
-{
-    m_work.reset();
-}
-
-std::unique_ptr<TZuvudezidedFrm> TestMainWindow::makeWindow()
-{
-    auto w = std::make_unique<TZuvudezidedFrm>(fakeServices(m_messages, &m_quits));
-    w->resize(1200, 800);
-    return w;
-}
-
-void TestMainWindow::firstStartInAnEmptyFolder()
-{
-    auto w = makeWindow();
-    QCOMPARE(readFile(path(u"Zirod.ini"_s)), QByteArray(107, '\0'));
-    QVERIFY(w->COM1mnu->isChecked() && !w->COM2mnu->isChecked());
-    QVERIFY(w->formulaItems[0]->isChecked() && w->D2mnu->isChecked() && w->PromQRSmnu->isChecked());
-    // Nothing to run, save or print without a patient and a study.
-    for (QAction* a : {w->InicioBut, w->GuardarBut, w->Estudionuevomnu, w->Imprimirmnu})
-        QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
-    QVERIFY(w->FiltroBut->isEnabled() && w->GanBut->isEnabled());
-    // The absent port is reported once; nothing else complains.
-    QCOMPARE(m_messages->shown.size(), 1);
-    QVERIFY(m_messages->shown[0].text.startsWith(u"Unable to open com port (error code: "_s));
-    QCOMPARE(w->workDir(), QDir::currentPath() + QLatin1Char('/'));
-
-    // Without a recording there is only the grid; the units are read at activation.
-    writeFile(path(u"Datosgen.txt"_s), "\r\n\r\n\r\n\r\n[Kgm]\r\n[Pa]\r\n[m/s]\r\nlpm\r\n");
-    QVERIFY(w->units().rate.isEmpty());
-    w->FormActivate();
-    QCOMPARE(w->FrecUnLbl->text(), u"lpm"_s);
-    QVERIFY(!w->demoTimerActive());
-    QCOMPARE(countColour(w->sweep().image(), qRgb(255, 255, 0)), 0);
-    QVERIFY(countColour(w->sweep().image(), qRgb(0, 128, 0)) > 100);
-}
-
-void TestMainWindow::missingForeignAndDamagedConfigurations()
-{
-    // Missing beside patient files: one warning, and the number continues after theirs.
-    for (const char* n : {"00000003.DAT", "00000012.DAT", "ABCDEFGH.DAT"})
-        writeFile(path(QLatin1String(n)), QByteArray());
-    auto w = makeWindow();
-    QCOMPARE(m_messages->count(u"warning"_s), 1);
-    QCOMPARE(m_messages->shown[0].text,
-             u" Falta archivo Zirod.ini. El programa creará uno nuevo, pero pueden destruirse "
-             u"los estudios grabados"_s);
-    QCOMPARE(readFile(path(u"Zirod.ini"_s)), "\x0c" + QByteArray(106, '\0'));
-
-    // Port and formula indexes of another installation check nothing; port 5 is COM6, which
-    // this folder maps to a missing device.
-    QByteArray ini(107, '\0');
-    ini[4] = char(5);
-    ini[106] = char(9);
-    writeFile(path(u"Zirod.ini"_s), ini);
-    m_messages->shown.clear();
-    w = makeWindow();
-    QVERIFY(!w->COM1mnu->isChecked() && !w->COM2mnu->isChecked() && !w->COM3mnu->isChecked());
-    for (QAction* a : w->formulaItems)
-        QVERIFY(!a->isChecked());
-    QCOMPARE(m_messages->count(u"error"_s), 1);
-
-    // Damaged: reported, start-up completes, and the patient number never goes below the files
-    // already there.
-    writeFile(path(u"Zirod.ini"_s), QByteArray(50, '\x01'));
-    m_messages->shown.clear();
-    w = makeWindow();
-    QCOMPARE(m_messages->count(u"error"_s), 2); // the file, then the port
-    QVERIFY(m_messages->shown[0].text.contains(u"Zirod.ini"_s));
-    QVERIFY(w->COM1mnu->isChecked() && w->formulaItems[0]->isChecked());
-    w->SalirmnuClick();
-    QCOMPARE(readFile(path(u"Zirod.ini"_s)).left(5), QByteArray("\x0c\x00\x00\x00\x00", 5));
-}
-
-void TestMainWindow::exitWritesTheConfigurationAndKeepsItsTail()
-{
-    QByteArray ini(107, '\0');
-    ini[0] = char(7);
-    ini[5] = char(9);
-    ini.replace(6, 9, "BRUCE.pro");
-    writeFile(path(u"Zirod.ini"_s), ini + "TAIL");
-    auto w = makeWindow();
-    w->formulaItems[3]->trigger();
-    QVERIFY(!w->formulaItems[0]->isChecked());
-    w->COM2mnu->trigger();
-    QVERIFY(!w->COM1mnu->isChecked());
-    // Zirod.ini is only written at exit.
-    QCOMPARE(readFile(path(u"Zirod.ini"_s)), ini + "TAIL");
-
-    w->SalirmnuClick();
-    QByteArray expected = ini;
-    expected[4] = char(1);
-    expected[106] = char(3);
-    QCOMPARE(readFile(path(u"Zirod.ini"_s)), expected + "TAIL");
-    QCOMPARE(m_quits, 1);
-    QVERIFY(!w->demoTimerActive());
-}
-
-void TestMainWindow::everyCommandIsNamedAndReachable()
-{
-    auto w = makeWindow();
-    QStringList menus;
-    for (QAction* a : w->menuBar()->actions())
-        menus << a->menu()->title().remove(QLatin1Char('&'));
-    QCOMPARE(menus.join(QLatin1Char('|')), u"Archivo|Configuración|Protocolos|Informe|Ayuda"_s);
-    const QString actions = QStringLiteral(
-        "PacNuevomnu PacExistentemnu Cerrarpacmnu Estudionuevomnu EstudioExistmnu Copiarmnu "
-        "AbrirCopiamnu Recuperarmnu BorrarPacmnu Guardarmnu Salirmnu COM1mnu COM2mnu COM3mnu "
-        "Impresoramnu Datosgenmnu Comunicmnu PromQRSmnu Robinsmnu N220Edadmnu N9x220Edadmnu "
-        "N8x220Edadmnu N75x220Edadmnu N200Edadmnu N205Edadmnu UsuarioFMmnu D2mnu V2mnu V5mnu "
-        "EditarProtomnu AbrirProtocolomnu MostrarProtmnu VerInformemnu PlantInformemnu "
-        "Imprimirmnu Ayuda1 Acercamnu Pacexismnu Pacientenuevomnu");
-    for (const QString& name : actions.split(QLatin1Char(' '))) {
-        auto* a = w->findChild<QAction*>(name);
-        QVERIFY2(a && !a->text().isEmpty() && !a->associatedObjects().isEmpty(), qPrintable(name));
-    }
-
-    const QString buttons = QStringLiteral(
-        "NuevoEstBut=Estudio nuevo|AbrirBut=Abrir estudio existente|VerEstBut=Ver estudio|"
-        "DerivBut=Selector de Derivación|FiltroBut=Filtro|VelBut=Velocidad de Trazo|"
-        "GanBut=Ganancia|InicioBut=Comienza el estudio|AvanzaBut=Avanza a la siguiente etapa|"
-        "DetenerBut=Detener|SiguienteBut=Ir a etapa de recuperación|GuardarBut=Grabar tira");
-    for (const QString& pair : buttons.split(QLatin1Char('|'))) {
-        const QString name = pair.section(QLatin1Char('='), 0, 0);
-        const QString hint = pair.section(QLatin1Char('='), 1);
-        auto* b = w->findChild<QToolButton*>(name);
-        QVERIFY2(b, qPrintable(name));
-        QCOMPARE(b->toolTip(), hint);
-    }
-}
-
-void TestMainWindow::playbackDrivesTraceRateHeartAndAverage()
-{
-    copyRecording();
-    auto w = makeWindow();
-    w->FormActivate();
-    bool heartSeen = false;
-    bool heartHidden = false;
-    for (int tick = 0; tick < 200; ++tick) {
-        w->demoTimer().onTimeout();
-        heartSeen = heartSeen || w->heartlbl->isVisibleTo(w.get());
-        heartHidden = heartHidden || (heartSeen && !w->heartlbl->isVisibleTo(w.get()));
-    }
-    QCOMPARE(w->monitor().ring.writeIndex, 0); // exactly ten frames a tick
-    QVERIFY(heartSeen && heartHidden);
-    const int rate = w->FrecTxt->text().toInt();
-    QVERIFY2(rate > 40 && rate < 70, qPrintable(w->FrecTxt->text())); // about 61/min, settling
-    QVERIFY(countColour(w->sweep().image(), qRgb(255, 255, 0)) > 500);
-    QVERIFY(countColour(w->qrsImage(), qRgb(255, 0, 0)) > 50);
-
-    // "Promediar QRS" off freezes the average and its box.
-    w->PromQRSmnu->trigger();
-    const QrsBeats frozen = w->monitor().qrs.values;
-    const QImage box = w->qrsImage().copy();
-    for (int tick = 0; tick < 200; ++tick)
-        w->demoTimer().onTimeout();
-    QCOMPARE(w->monitor().qrs.values, frozen);
-    QCOMPARE(w->qrsImage(), box);
-    w->PromQRSmnu->trigger();
-    for (int tick = 0; tick < 200; ++tick)
-        w->demoTimer().onTimeout();
-    QVERIFY(w->monitor().qrs.values != frozen);
-}
-
-void TestMainWindow::closingABoxRestartsPlaybackFromTheFirstFrame()
-{
-    copyRecording();
-    const QByteArray raw = readFile(path(u"ECG-1.ecg"_s));
-    const auto firstSample = static_cast<qint16>(quint8(raw[0]) | (quint8(raw[1]) << 8));
-    auto w = makeWindow();
-    w->show();
-    w->FormActivate();
-    for (int tick = 0; tick < 7; ++tick)
-        w->demoTimer().onTimeout();
-    QCOMPARE(w->monitor().ring.writeIndex, 70);
-    QVERIFY(w->sweep().state().sweepX > 0);
-    const int before = w->activationCount();
-    w->Acercamnu->trigger(); // the box closes and the window is active again
-    QVERIFY(m_messages->shown.back().text.contains(u"Versión 2007.1.1"_s));
-    QVERIFY(w->activationCount() > before);
-    QCOMPARE(w->sweep().state().sweepX, 0);
-    w->demoTimer().onTimeout();
-    // The ring carries on where it was; the recording starts over.
-    QCOMPARE(w->monitor().ring.writeIndex, 80);
-    QCOMPARE(w->monitor().ring.at(0, 71), int(firstSample));
-}
-
-void TestMainWindow::displayCommandsCycleAndRelabel()
-{
-    copyRecording();
-    auto w = makeWindow();
-    w->FormActivate();
-    w->FiltroBut->trigger();
-    QVERIFY(w->FiltroEst->isEnabled() && w->monitor().settings.filterOn);
-    w->FiltroBut->trigger();
-    QVERIFY(!w->FiltroEst->isEnabled());
-
-    const auto cycle = [](QAction* button, QLabel* label) {
-        QStringList seen{label->text()};
-        for (int i = 0; i < 3; ++i) {
-            button->trigger();
-            seen << label->text();
-        }
-        return seen.join(QLatin1Char('|'));
-    };
-    QCOMPARE(cycle(w->VelBut, w->VelEst), u"25 mm/s|50 mm/s|10 mm/s|25 mm/s"_s);
-    QCOMPARE(cycle(w->GanBut, w->GanEst), u"1.0cm/mV|2.0cm/mV|0.5cm/mV|1.0cm/mV"_s);
-    // A new speed restarts the sweep at the left edge.
-    for (int tick = 0; tick < 5; ++tick)
-        w->demoTimer().onTimeout();
-    QVERIFY(w->sweep().state().sweepX > 0);
-    w->VelBut->trigger();
-    QCOMPARE(w->sweep().state().sweepX, 0);
-    // The port was reported once at start; gain changes on a closed port stay quiet.
-    QCOMPARE(m_messages->count(u"error"_s), 1);
-
-    // The detection lead moves only the heart symbol.
-    QCOMPARE(w->heartlbl->y(), w->DerivLbl1->y());
-    w->V5mnu->trigger();
-    w->V5mnu->trigger(); // choosing the checked item keeps it checked
-    QVERIFY(w->V5mnu->isChecked() && !w->D2mnu->isChecked() && !w->V2mnu->isChecked());
-    QCOMPARE(w->heartlbl->y(), w->DerivLbl3->y());
-}
-
-void TestMainWindow::gainBytesReachTheAcquisitionUnit()
-{
-    ESF_REQUIRE_SOCAT();
-    PtyPair com1(m_work->dir(), u"com1"_s);
-    PtyPair com3(m_work->dir(), u"com3"_s);
-    QVERIFY(com1.ready() && com3.ready());
-    writeFile(path(u"Puertos.txt"_s), (u"COM1="_s + com1.near + u"\nCOM2=/nonexistent/b\nCOM3="_s +
-                                       com3.near + QLatin1Char('\n'))
-                                          .toUtf8());
-    auto w = makeWindow();
-    QCOMPARE(m_messages->shown.size(), 0);
-    QCOMPARE(com1.received(1), QByteArray("\x01", 1));
-
-    for (int i = 0; i < 3; ++i)
-        w->GanBut->trigger();
-    QCOMPARE(com1.received(3), QByteArray("\x02\x00\x01", 3));
-
-    w->GanBut->trigger(); // gain 2.0
-    QCOMPARE(com1.received(1), QByteArray("\x02", 1));
-    w->COM3mnu->trigger();
-    QCOMPARE(com3.received(1), QByteArray("\x02", 1));
-    w->GanBut->trigger();
-    QCOMPARE(com3.received(1), QByteArray("\x00", 1));
-    QCOMPARE(com1.received(0), QByteArray()); // COM1 was closed
-    QCOMPARE(m_messages->shown.size(), 0);
-
-    // A port that cannot open keeps its new check mark and says why.
-    w->COM2mnu->trigger();
-    QVERIFY(w->COM2mnu->isChecked());
-    QCOMPARE(m_messages->count(u"error"_s), 1);
-    QCOMPARE(w->config().portIndex, 1);
-}
-
-void TestMainWindow::layoutFollowsTheWindowSize()
-{
-    auto w = makeWindow();
-    w->resize(1366, 768);
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    w->FormActivate();
-    const auto round = [](double v) { return static_cast<int>(std::nearbyint(v)); };
-    QCOMPARE(w->PanelDatos->width(), 140);
-    // Lead labels at quarters of the column; fields and labels at shares of their boxes.
-    QCOMPARE(w->DerivLbl3->y(), 3 * (w->ECGBar->height() / 4));
-    QCOMPARE(w->FrecMaxTxt->geometry().right() + 1, round(0.92 * w->FrecBrd->width()));
-    QCOMPARE(w->CargaLbl->x(), round(0.1 * w->TpoEtapabrd->width()));
-    QCOMPARE(w->TiempoResbar->height(), w->TiempoResTxt->height() / 2);
-    // The QRS box fills what the boxes above and below leave; the sweep follows the display.
-    QCOMPARE(w->QRSBrd->geometry().bottom() + 1, w->PresBrd->y());
-    QCOMPARE(w->sweep().geometry().bigDiv, w->ECGDisp->width() / 28);
-    QCOMPARE(w->sweep().image().size(), w->ECGDisp->size());
-}
 
 QTEST_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"

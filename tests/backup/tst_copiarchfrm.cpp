@@ -1,5 +1,4 @@
-#include "BackupFixtures.h"
-#include "StudyFixture.h"
+#include "Fixtures.h"
 #include "TestSupport.h"
 #include "app/TZuvudezidedFrm.h"
 #include "backup/TCopiarchfrm.h"
@@ -13,165 +12,160 @@
 
 using namespace esf;
 using namespace esf::test;
-using namespace Qt::StringLiterals;
 
 // The backup window and the main window's backup commands, driven as a user would.
 class TestCopiarchfrm : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init();
-    void cleanup() { m_work.reset(); }
-    void listSummaryRefusalsCopyAndMove();
-    void restoreAsksBeforeReplacingAPatient();
-    void backupStudyIsLookedAtNotTaken();
+    void init()
+    {
+        m_work.emplace();
+        m_backup = QDir(m_backupRoot.emplace().path());
+        m_files = threePatients(QDir(m_work->dir()));
+    }
+    void cleanup()
+    {
+        m_window.reset();
+        m_work.reset();
+    }
+    void listSummaryRefusalsCopyAndMove()
+    {
+        const QDir work(m_work->dir());
+        // A first name whole, then the file ends inside the surname.
+        writeFile(work.filePath(u"00000004.DAT"_s), encodeString(u"Juan"_s, 30) + "\x05Gom");
+        QString backupDir = m_backup.filePath(u"no-existe"_s);
+        m_dialogs->answers = {work.path(), m_backup.path()};
+        TCopiarchfrm form(*m_messages, *m_dialogs);
+        whileShown(form, [&] {
+            const QString blanks(61, u' ');
+            QCOMPARE(itemTexts(form.ListBox1),
+                     (QStringList{u", Juan[Archivo Corrupto]   0"_s + blanks + u"@00000004.DAT"_s,
+                                  u"Peña, Ana   2"_s + blanks + u"@00000001.DAT"_s,
+                                  u"Ruiz, Ana   3"_s + blanks + u"@00000002.DAT"_s,
+                                  u"Sosa, Ana   0"_s + blanks + u"@00000003.DAT"_s}));
+            QCOMPARE(form.DirTxt->text(), m_backup.filePath(u"no-existe/"_s));
+            startWith(form, {1, 2}); // does not fit where there is no disk
+            QCOMPARE(form.SelecTxt->text(),
+                     u"5 estudios en 2 pacientes seleccionados, con %1 bytes"_s.arg(
+                         sizeOf(work, m_files.mid(0, 8))));
+            click(form.ExamBtn); // the working folder itself
+            startWith(form, {1, 2});
+            click(form.ExamBtn);
+            startWith(form, {1, 2, 3});
+            QCOMPARE(form.CopiadosTxt->text(), u"Copiados 3 pacientes de 3 seleccionados"_s);
+            QVERIFY(form.ListBox1->selectedItems().isEmpty());
+            QCOMPARE(contents(m_backup).size(), m_files.size());
+
+            click(form.MoverRb);
+            startWith(form, {1, 3}); // Peña is open and stays; Sosa goes
+            QCOMPARE(itemTexts(form.ListBox1).size(), 3);
+        });
+        form.ShowBackup(work, backupDir, u"00000001.DAT"_s);
+        QCOMPARE(backupDir, m_backup.path() + u'/');
+        QCOMPARE(m_messages->lines(),
+                 (QStringList{u"warning: Espacio insuficiente en disco"_s,
+                              u"warning: Espacio insuficiente en disco"_s,
+                              u"warning: La carpeta de la copia de seguridad es la carpeta de "
+                              u"trabajo. Elija otra carpeta."_s,
+                              u"warning: Los archivos del paciente selecionado están en uso, debe "
+                              u"cerrarlo para moverlos"_s}));
+        QVERIFY(QFileInfo::exists(work.filePath(u"00000001.DAT"_s)));
+        QVERIFY(!QFileInfo::exists(work.filePath(u"00000003.DAT"_s)));
+    }
+    void restoreAsksBeforeReplacingAPatient()
+    {
+        const QDir work(m_work->dir());
+        TZuvudezidedFrm& window = ruizOnlyInTheBackup();
+        QVERIFY(window.Copiarmnu->isEnabled() && window.AbrirCopiamnu->isEnabled());
+        auto restore = [&](QList<bool> answers) {
+            m_messages->shown.clear();
+            m_messages->answers = answers;
+            m_dialogs->answers = {m_backup.path()};
+            whenShown([&] {
+                QCOMPARE(window.AbrirPacfrm->windowTitle(), u"Elegir paciente a recuperar"_s);
+                window.AbrirPacfrm->ListPac->setCurrentRow(0);
+                window.AbrirPacfrm->OKBtn->click();
+            });
+            window.Recuperarmnu->trigger();
+        };
+        const QString study = work.filePath(u"0002_003.est"_s);
+        restore({}); // not there yet: restored without a question
+        QVERIFY(m_messages->shown.isEmpty());
+        QCOMPARE(readFile(study), readFile(m_backup.filePath(u"0002_003.est"_s)));
+        writeFile(study, "estudio nuevo");
+        restore({false});
+        QCOMPARE(m_messages->lines(),
+                 QStringList{u"confirm: El paciente Ruiz, Ana ya existe en la carpeta de trabajo. "
+                             u"¿Reemplazar sus archivos con los de la copia?"_s});
+        QCOMPARE(readFile(study), QByteArray("estudio nuevo"));
+        restore({true});
+        QCOMPARE(readFile(study), readFile(m_backup.filePath(u"0002_003.est"_s)));
+
+        // A study that cannot be put in place: the patient file stays as it was.
+        QVERIFY(QFile::remove(work.filePath(u"0002_001.est"_s)) && work.mkdir(u"0002_001.est"_s));
+        writeFile(work.filePath(u"00000002.DAT"_s), "anterior");
+        restore({true});
+        QCOMPARE(m_messages->lines().last(), u"warning: Error en acceso a archivo"_s);
+        QCOMPARE(readFile(work.filePath(u"00000002.DAT"_s)), QByteArray("anterior"));
+    }
+    void backupStudyIsLookedAtNotTaken()
+    {
+        TZuvudezidedFrm& window = ruizOnlyInTheBackup();
+        writeFile(m_backup.filePath(u"0002_001.est"_s),
+                  encodeStudy(reviewProtocol(), reviewRecords(3)));
+        m_dialogs->answers = {m_backup.path()};
+        m_messages->shown.clear();
+        QString caption;
+        whenShown([&] {
+            QCOMPARE(window.AbrirPacfrm->windowTitle(), u"Elegir paciente de Copia de Seguridad"_s);
+            window.AbrirPacfrm->ListPac->setCurrentRow(0);
+            window.AbrirPacfrm->OKBtn->click();
+            QTimer::singleShot(0, &window, [&] {
+                window.AbrirEstfrm->ListEst->setCurrentRow(0);
+                window.AbrirEstfrm->OKBtn->click();
+                QTimer::singleShot(0, &window, [&] {
+                    QTRY_VERIFY(window.EstudioExistFrm->isVisible());
+                    caption = window.EstudioExistFrm->windowTitle();
+                    window.EstudioExistFrm->OkBut->click();
+                });
+            });
+        });
+        window.AbrirCopiamnu->trigger();
+        QVERIFY2(caption.startsWith(u"Estudio de archivo: 0002_001.est, Ana"_s),
+                 qPrintable(caption));
+        QVERIFY2(m_messages->shown.isEmpty(), qPrintable(m_messages->lines().join(u'|')));
+        // The current patient and study stay as they were, and nothing of the copy is printable.
+        QVERIFY(window.patientFileName().isEmpty() && window.session().studyFileName.isEmpty());
+        QVERIFY(!window.Imprimirmnu->isEnabled() && !window.VerInformemnu->isEnabled());
+    }
 
 private:
-    void startWith(TCopiarchfrm& form, const QList<int>& rows, bool go = true);
+    // Ruiz's files moved to the backup folder, and the main window.
+    TZuvudezidedFrm& ruizOnlyInTheBackup()
+    {
+        for (const QString& f : m_files.mid(4, 4))
+            QFile::rename(QDir(m_work->dir()).filePath(f), m_backup.filePath(f));
+        Services services = fakeServices(m_messages);
+        services.files = m_dialogs;
+        m_window = std::make_unique<TZuvudezidedFrm>(services);
+        return *m_window;
+    }
+    void startWith(TCopiarchfrm& form, const QList<int>& rows)
+    {
+        form.ListBox1->clearSelection();
+        for (int r : rows)
+            form.ListBox1->item(r)->setSelected(true);
+        click(form.ComenzarBtn);
+    }
 
     std::optional<WorkFolder> m_work;
+    std::unique_ptr<TZuvudezidedFrm> m_window;
     std::optional<QTemporaryDir> m_backupRoot;
     QDir m_backup;
     QStringList m_files;
     std::shared_ptr<FakeMessages> m_messages = std::make_shared<FakeMessages>();
     std::shared_ptr<FakeFiles> m_dialogs = std::make_shared<FakeFiles>();
 };
-
-void TestCopiarchfrm::init()
-{
-    m_work.emplace();
-    m_backup = QDir(m_backupRoot.emplace().path());
-    m_files = threePatients(QDir(m_work->dir()));
-}
-
-void TestCopiarchfrm::startWith(TCopiarchfrm& form, const QList<int>& rows, bool go)
-{
-    form.ListBox1->clearSelection();
-    for (int r : rows)
-        form.ListBox1->item(r)->setSelected(true);
-    if (go)
-        click(form.ComenzarBtn);
-}
-
-void TestCopiarchfrm::listSummaryRefusalsCopyAndMove()
-{
-    const QDir work(m_work->dir());
-    // A first name whole, then the file ends inside the surname.
-    writeFile(work.filePath(u"00000004.DAT"_s), encodeString(u"Juan"_s, 30) + "\x05Gom");
-    QString backupDir = m_backup.filePath(u"no-existe"_s);
-    m_dialogs->answers = {work.path(), m_backup.path()};
-    TCopiarchfrm form(*m_messages, *m_dialogs);
-    whileShown(form, [&] {
-        const QString blanks(61, u' ');
-        QCOMPARE(itemTexts(form.ListBox1),
-                 (QStringList{u", Juan[Archivo Corrupto]   0"_s + blanks + u"@00000004.DAT"_s,
-                              u"Peña, Ana   2"_s + blanks + u"@00000001.DAT"_s,
-                              u"Ruiz, Ana   3"_s + blanks + u"@00000002.DAT"_s,
-                              u"Sosa, Ana   0"_s + blanks + u"@00000003.DAT"_s}));
-        QCOMPARE(form.DirTxt->text(), m_backup.filePath(u"no-existe/"_s));
-        startWith(form, {1, 2}); // does not fit where there is no disk
-        QCOMPARE(form.SelecTxt->text(),
-                 u"5 estudios en 2 pacientes seleccionados, con %1 bytes"_s.arg(
-                     sizeOf(work, m_files.mid(0, 8))));
-        click(form.ExamBtn); // the working folder itself
-        startWith(form, {1, 2});
-        click(form.ExamBtn);
-        startWith(form, {1, 2, 3});
-        QCOMPARE(form.CopiadosTxt->text(), u"Copiados 3 pacientes de 3 seleccionados"_s);
-        QVERIFY(form.ListBox1->selectedItems().isEmpty());
-        QCOMPARE(contents(m_backup).size(), m_files.size());
-
-        click(form.MoverRb);
-        startWith(form, {1, 3}); // Peña is open and stays; Sosa goes
-        QCOMPARE(itemTexts(form.ListBox1).size(), 3);
-    });
-    form.ShowBackup(work, backupDir, u"00000001.DAT"_s);
-    QCOMPARE(backupDir, m_backup.path() + u'/');
-    QCOMPARE(m_messages->lines(),
-             (QStringList{u"warning: Espacio insuficiente en disco"_s,
-                          u"warning: Espacio insuficiente en disco"_s,
-                          u"warning: La carpeta de la copia de seguridad es la carpeta de "
-                          u"trabajo. Elija otra carpeta."_s,
-                          u"warning: Los archivos del paciente selecionado están en uso, debe "
-                          u"cerrarlo para moverlos"_s}));
-    QVERIFY(QFileInfo::exists(work.filePath(u"00000001.DAT"_s)));
-    QVERIFY(!QFileInfo::exists(work.filePath(u"00000003.DAT"_s)));
-}
-
-void TestCopiarchfrm::restoreAsksBeforeReplacingAPatient()
-{
-    const QDir work(m_work->dir());
-    for (const QString& f : m_files.mid(4, 4))
-        QVERIFY(QFile::rename(work.filePath(f), m_backup.filePath(f)));
-    Services services = fakeServices(m_messages);
-    services.files = m_dialogs;
-    TZuvudezidedFrm window(services);
-    QVERIFY(window.Copiarmnu->isEnabled() && window.AbrirCopiamnu->isEnabled());
-    auto restore = [&](QList<bool> answers) {
-        m_messages->shown.clear();
-        m_messages->answers = answers;
-        m_dialogs->answers = {m_backup.path()};
-        whenShown([&] {
-            QCOMPARE(window.AbrirPacfrm->windowTitle(), u"Elegir paciente a recuperar"_s);
-            window.AbrirPacfrm->ListPac->setCurrentRow(0);
-            window.AbrirPacfrm->OKBtn->click();
-        });
-        window.Recuperarmnu->trigger();
-    };
-    const QString study = work.filePath(u"0002_003.est"_s);
-    restore({}); // not there yet: restored without a question
-    QVERIFY(m_messages->shown.isEmpty());
-    QCOMPARE(readFile(study), readFile(m_backup.filePath(u"0002_003.est"_s)));
-    writeFile(study, "estudio nuevo");
-    restore({false});
-    QCOMPARE(m_messages->lines(),
-             QStringList{u"confirm: El paciente Ruiz, Ana ya existe en la carpeta de trabajo. "
-                         u"¿Reemplazar sus archivos con los de la copia?"_s});
-    QCOMPARE(readFile(study), QByteArray("estudio nuevo"));
-    restore({true});
-    QCOMPARE(readFile(study), readFile(m_backup.filePath(u"0002_003.est"_s)));
-
-    // A study that cannot be put in place: the patient file stays as it was.
-    QVERIFY(QFile::remove(work.filePath(u"0002_001.est"_s)) && work.mkdir(u"0002_001.est"_s));
-    writeFile(work.filePath(u"00000002.DAT"_s), "anterior");
-    restore({true});
-    QCOMPARE(m_messages->lines().last(), u"warning: Error en acceso a archivo"_s);
-    QCOMPARE(readFile(work.filePath(u"00000002.DAT"_s)), QByteArray("anterior"));
-}
-
-void TestCopiarchfrm::backupStudyIsLookedAtNotTaken()
-{
-    const QDir work(m_work->dir());
-    for (const QString& f : m_files.mid(4, 4))
-        QVERIFY(QFile::rename(work.filePath(f), m_backup.filePath(f)));
-    writeFile(m_backup.filePath(u"0002_001.est"_s),
-              encodeStudy(reviewProtocol(), reviewRecords(3)));
-    Services services = fakeServices(m_messages);
-    services.files = m_dialogs;
-    TZuvudezidedFrm window(services);
-    m_dialogs->answers = {m_backup.path()};
-    m_messages->shown.clear();
-    QString caption;
-    whenShown([&] {
-        QCOMPARE(window.AbrirPacfrm->windowTitle(), u"Elegir paciente de Copia de Seguridad"_s);
-        window.AbrirPacfrm->ListPac->setCurrentRow(0);
-        window.AbrirPacfrm->OKBtn->click();
-        QTimer::singleShot(0, &window, [&] {
-            window.AbrirEstfrm->ListEst->setCurrentRow(0);
-            window.AbrirEstfrm->OKBtn->click();
-            QTimer::singleShot(0, &window, [&] {
-                QTRY_VERIFY(window.EstudioExistFrm->isVisible());
-                caption = window.EstudioExistFrm->windowTitle();
-                window.EstudioExistFrm->OkBut->click();
-            });
-        });
-    });
-    window.AbrirCopiamnu->trigger();
-    QVERIFY2(caption.startsWith(u"Estudio de archivo: 0002_001.est, Ana"_s), qPrintable(caption));
-    QVERIFY2(m_messages->shown.isEmpty(), qPrintable(m_messages->lines().join(u'|')));
-    // The current patient and study stay as they were, and nothing of the copy is printable.
-    QVERIFY(window.patientFileName().isEmpty() && window.session().studyFileName.isEmpty());
-    QVERIFY(!window.Imprimirmnu->isEnabled() && !window.VerInformemnu->isEnabled());
-}
 
 QTEST_MAIN(TestCopiarchfrm)
 #include "tst_copiarchfrm.moc"

@@ -1,4 +1,4 @@
-#include "TestFiles.h"
+#include "Fixtures.h"
 #include "app/ZirodIni.h"
 #include "cli/Cli.h"
 #include "common/BinaryIO.h"
@@ -6,6 +6,7 @@
 #include "records/PatientFile.h"
 #include "records/StudyFile.h"
 
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -76,6 +77,8 @@ private Q_SLOTS:
     void badFilesExitWithOneAndBadUsageWithTwo();
     void theExecutableReportsItsStatus();
     void helpAndVersionAnswerOnStandardOutput();
+    void reviewRendersTheCanvasAndReportsDamage();
+    void theExecutableDumpsReports();
 
 private:
     QTemporaryDir m_dir;
@@ -283,5 +286,55 @@ void TestCli::helpAndVersionAnswerOnStandardOutput()
     QVERIFY(!r.err.contains(u"Estado de salida"_s));
 }
 
-QTEST_GUILESS_MAIN(TestCli)
+void TestCli::reviewRendersTheCanvasAndReportsDamage()
+{
+    const QString study = m_dir.filePath(u"0012_001.est"_s);
+    const QString patient = m_dir.filePath(u"00000012.DAT"_s);
+    const QString png = m_dir.filePath(u"out.png"_s);
+    writePatient(patient, {u"Ana"_s, u"Núñez"_s, 160, u"01/01/1960"_s, 1}, 1);
+    const QByteArray bytes = encodeStudy(reviewProtocol(), reviewRecords(4));
+    writeFile(study, bytes);
+    const auto run = [&](const QString& args) {
+        return runCli(QString(args).replace(u"O"_s, png), study, patient).status;
+    };
+    QCOMPARE(run(u"review @ --patient @ --record 9 --size 640x480 --out O"_s), 0);
+    const QImage image(png);
+    QCOMPARE(image.size(), QSize(640, 480));
+    // The strip panel 448 × 192 at (179, 240) has its green frame.
+    QCOMPARE(image.pixel(179, 245) & 0xFFFFFF, 0x008000u);
+    QCOMPARE(run(u"review @ --patient @ --out O"_s), 0);
+    QCOMPARE(QImage(png).size(), QSize(1000, 700));
+
+    writeFile(study, bytes.left(bytes.size() - 10)); // torn tail: drawn without it, status 1
+    QCOMPARE(run(u"review @ --patient @ --out O"_s), 1);
+    QCOMPARE(runCli(u"review @ --patient nowhere.DAT --out "_s + png, study).status, 1);
+    for (const QString& bad :
+         {u"review @ --patient @"_s, u"review @ --patient @ --size 10x10 --out O"_s,
+          u"review @ --patient @ --record 0 --out O"_s})
+        QCOMPARE(run(bad), 2);
+}
+
+// Reports through the real program, which runs without a display.
+void TestCli::theExecutableDumpsReports()
+{
+    QProcess p;
+    p.start(QStringLiteral(ESF_CLI_PATH),
+            {u"dump"_s, QStringLiteral(ESF_TEST_DATA "/wordpad-informe.rtf")});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 0);
+    const QJsonValue report = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+    QCOMPARE(at(report, u"paragraphs"_s).toArray().size(), 5);
+    QCOMPARE(at(report, u"paragraphs/0/alignment"_s).toString(), u"center"_s);
+    QCOMPARE(QJsonDocument(at(report, u"paragraphs/1/runs/1"_s).toObject())
+                 .toJson(QJsonDocument::Compact),
+             R"({"bold":false,"color":null,"font":"Arial","italic":true,"size":10,"strike":false,)"
+             R"("text":"Pérez, José","underline":false})");
+    QCOMPARE(at(report, u"paragraphs/2/runs/1/color"_s).toString(), u"#c00000"_s);
+    QCOMPARE(at(report, u"paragraphs/2/runs/1/text"_s).toString(), u"ST ≥ 2 mm"_s);
+    p.start(QStringLiteral(ESF_CLI_PATH), {u"dump"_s, m_dir.filePath(u"0012_003.INF"_s)});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 1);
+}
+
+QTEST_MAIN(TestCli)
 #include "tst_cli.moc"

@@ -42,71 +42,66 @@ class TestQrsBox : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void boxGrid();
-    void constantAverageOnItsRow();
-    void scrollChoosesFirstEntry();
+    void boxGrid()
+    {
+        // Box size, scale, a pixel and whether the grid lights it; without a scale only the face.
+        const struct {
+            int w, h, bigDiv;
+            QPoint at;
+            bool grid;
+        } cases[] = {{200, 150, 35, {7, 35}, true},  // last pixel of a dash
+                     {200, 150, 35, {8, 35}, false}, // the gap after it
+                     {200, 150, 35, {14, 7}, true},  // a small-division dot
+                     {200, 150, 35, {35, 3}, true},  // a dotted large division
+                     {200, 150, 35, {0, 3}, false},  // none on the left edge
+                     {172, 60, 57, {171, 0}, true},  // large division on the last column
+                     {40, 30, 4, {1, 0}, false},     // no small division
+                     {12, 12, 0, {11, 11}, false},   {12, 12, -1, {11, 11}, false},
+                     {1, 1, 1, {0, 0}, false}};
+        for (const auto& c : cases) {
+            QImage img(c.w, c.h, QImage::Format_RGB32);
+            img.fill(Qt::magenta); // anything the box leaves unpainted stands out
+            QPainter p(&img);
+            drawQrsBox(p, c.w, c.h, c.bigDiv, QColor(kFace));
+            p.end();
+            QVERIFY2(img.pixel(c.at) == (c.grid ? kGridColor : kFace),
+                     qPrintable(QStringLiteral("%1 wide, pixel (%2, %3)")
+                                    .arg(c.w)
+                                    .arg(c.at.x())
+                                    .arg(c.at.y())));
+        }
+    }
+    void constantAverageOnItsRow()
+    {
+        // 70 px above each zero line, at 25 mm/s on a 1000-pixel sweep.
+        const QImage img = averageImage(averageOf([](int) { return 140; }), 0, 1000.0 / 1162);
+        const int end = 172; // round(200 * 0.8606)
+        for (int base : kBaselines) {
+            QCOMPARE(img.pixel(end, base - 70), kRed);
+            QCOMPARE(img.pixel(end + 1, base - 70), kBlack);
+            // From the zero line at the left edge up to the first entry.
+            QCOMPARE(img.pixel(0, base), kRed);
+        }
+    }
+    void scrollChoosesFirstEntry()
+    {
+        // Entries before the detection point 30 px below the zero line, from it on 30 px above.
+        const Average avg = averageOf([](int i) { return i < 100 ? -60 : 60; });
+        const auto image = [&](int scroll) { return averageImage(avg, scroll, 1.0); };
+        QCOMPARE(image(0).pixel(50, 80 + 30), kRed);
+
+        // At 100 entries 100..200 are drawn from the left edge, and the trace ends at x = 100.
+        const QImage scrolled = image(100);
+        for (int base : kBaselines) {
+            QCOMPARE(scrolled.pixel(100, base - 30), kRed);
+            QCOMPARE(scrolled.pixel(101, base - 30), kBlack);
+        }
+        // Out of range, the scroll bar's ends hold.
+        QCOMPARE(image(250), scrolled);
+        QCOMPARE(image(-7), image(0));
+        QVERIFY(image(50) != image(0));
+    }
 };
-
-void TestQrsBox::boxGrid()
-{
-    // Box size, scale, a pixel and whether the grid lights it; without a scale only the face.
-    const struct {
-        int w, h, bigDiv;
-        QPoint at;
-        bool grid;
-    } cases[] = {{200, 150, 35, {7, 35}, true},  // last pixel of a dash
-                 {200, 150, 35, {8, 35}, false}, // the gap after it
-                 {200, 150, 35, {14, 7}, true},  // a small-division dot
-                 {200, 150, 35, {35, 3}, true},  // a dotted large division
-                 {200, 150, 35, {0, 3}, false},  // none on the left edge
-                 {172, 60, 57, {171, 0}, true},  // large division on the last column
-                 {40, 30, 4, {1, 0}, false},     // no small division
-                 {12, 12, 0, {11, 11}, false},   {12, 12, -1, {11, 11}, false},
-                 {1, 1, 1, {0, 0}, false}};
-    for (const auto& c : cases) {
-        QImage img(c.w, c.h, QImage::Format_RGB32);
-        img.fill(Qt::magenta); // anything the box leaves unpainted stands out
-        QPainter p(&img);
-        drawQrsBox(p, c.w, c.h, c.bigDiv, QColor(kFace));
-        p.end();
-        QVERIFY2(
-            img.pixel(c.at) == (c.grid ? kGridColor : kFace),
-            qPrintable(
-                QStringLiteral("%1 wide, pixel (%2, %3)").arg(c.w).arg(c.at.x()).arg(c.at.y())));
-    }
-}
-
-void TestQrsBox::constantAverageOnItsRow()
-{
-    // 70 px above each zero line, at 25 mm/s on a 1000-pixel sweep.
-    const QImage img = averageImage(averageOf([](int) { return 140; }), 0, 1000.0 / 1162);
-    const int end = 172; // round(200 * 0.8606)
-    for (int base : kBaselines) {
-        QCOMPARE(img.pixel(end, base - 70), kRed);
-        QCOMPARE(img.pixel(end + 1, base - 70), kBlack);
-        // From the zero line at the left edge up to the first entry.
-        QCOMPARE(img.pixel(0, base), kRed);
-    }
-}
-
-void TestQrsBox::scrollChoosesFirstEntry()
-{
-    // Entries before the detection point 30 px below the zero line, from it on 30 px above.
-    const Average avg = averageOf([](int i) { return i < 100 ? -60 : 60; });
-    const auto image = [&](int scroll) { return averageImage(avg, scroll, 1.0); };
-    QCOMPARE(image(0).pixel(50, 80 + 30), kRed);
-
-    // At 100 entries 100..200 are drawn from the left edge, and the trace ends at x = 100.
-    const QImage scrolled = image(100);
-    for (int base : kBaselines) {
-        QCOMPARE(scrolled.pixel(100, base - 30), kRed);
-        QCOMPARE(scrolled.pixel(101, base - 30), kBlack);
-    }
-    // Out of range, the scroll bar's ends hold.
-    QCOMPARE(image(250), scrolled);
-    QCOMPARE(image(-7), image(0));
-    QVERIFY(image(50) != image(0));
-}
 
 QTEST_MAIN(TestQrsBox)
 #include "tst_qrsbox.moc"

@@ -1,10 +1,16 @@
 #include "TestSupport.h"
+#include "protocol/PressureEdit.h"
 #include "protocol/TAbrirProtDlg.h"
 #include "protocol/TNProtoFrm.h"
 #include "protocol/TVerProtoFrm.h"
+#include "protocol/TVirezAde.h"
 
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTableWidget>
 
@@ -54,279 +60,390 @@ QStringList gridRow(const QTableWidget* grid, int r)
     return out;
 }
 
+// Types over the whole field, or empties it with Delete when text is empty.
+void typeOver(PressureEdit* field, const QString& text)
+{
+    field->edit()->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(field->edit(), Qt::Key_Delete);
+    else
+        QTest::keyClicks(field->edit(), text);
+}
+
+struct Shown {
+    QString systolic, diastolic;
+    bool angina = false;
+};
+
+Shown shown(const TVirezAde& dlg)
+{
+    return {dlg.SisPresEd->edit()->text(), dlg.DiastPresEd->edit()->text(),
+            dlg.AngorChk->isChecked()};
+}
+
 } // namespace
 
+// The protocol editor, chooser and viewer, and the pressures dialog with its fields.
 class TestProtocolWindows : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init();
-    void editorStartsClearedAndEmptyNameKeepsItOpen();
-    void okWithNoReturnsTheEditedStagesAndWritesNothing();
-    void leavingValueFieldsCapsOrRefocuses();
-    void guardarWritesOrExplainsWhyNot();
-    void chooserListsByStoredNameDeletesAndRefusesCorruptFiles();
-    void viewerColumnsFollowTheDevice_data();
-    void viewerColumnsFollowTheDevice();
+    void init()
+    {
+        m_dir = QDir(m_tmp.path());
+        for (const QString& f : m_dir.entryList(QDir::Files))
+            m_dir.remove(f);
+        m_messages = FakeMessages();
+        m_messages.otherwise = false; // "Desea guardar el protocolo?" No, unless queued
+    }
+    void editorStartsClearedAndEmptyNameKeepsItOpen()
+    {
+        TNProtoFrm editor(m_messages);
+        ProtocolRecord record;
+        record.name = u"PREVIO"_s;
+        const ProtocolRecord before = record;
+        for (int round = 0; round < 2; ++round) { // every opening starts cleared
+            whileShown(editor, [&] {
+                QVERIFY(editor.NombreEd->text().isEmpty() && editor.SelEtapa->count() == 0);
+                QCOMPARE(stageFields(editor),
+                         (QStringList{u"0000.0"_s, u"00.0"_s, u"000.0"_s, QString(), u"  :  "_s}));
+                typeCount(editor, u"3"_s);
+                typeInto(editor.NombreEd, u"   "_s); // blanks are no name
+                click(editor.OKBut);
+                QCOMPARE(m_messages.lines(),
+                         QStringList{u"warning: Debe ingresar el nombre del protocolo"_s});
+                QVERIFY(editor.isVisible());
+                if (round == 0)
+                    click(editor.CancelBut);
+                else
+                    QTest::keyClick(editor.NombreEd, Qt::Key_Escape);
+            });
+            QVERIFY(!editor.EditProtocol(record, m_dir));
+            QCOMPARE(record, before);
+            m_messages.shown.clear();
+        }
+        QVERIFY(m_dir.isEmpty());
+    }
+    void okWithNoReturnsTheEditedStagesAndWritesNothing()
+    {
+        TNProtoFrm editor(m_messages);
+        ProtocolRecord record;
+        whileShown(editor, [&] {
+            typeInto(editor.NombreEd, u"rampa ñ de prueba larga"_s);
+            typeCount(editor, u"20"_s);
+            QCOMPARE(editor.CantEtapaEd->currentText(), u"15"_s);
+            QCOMPARE(editor.SelEtapa->tabText(14), u"15º Etapa"_s);
+            typeInto(editor.TiempoEd, u"0200"_s);
+            typeCount(editor, u"-3"_s); // the lone "-" on the way is not a number
+            QCOMPARE(editor.SelEtapa->count(), 0);
+            typeCount(editor, u"3"_s);
+            QCOMPARE(editor.TiempoEd->text(), u"00:00"_s); // the unstored edit is lost
+            click(editor.DispEdCinta);
+            QVERIFY(editor.PendEd->isEnabled() && !editor.CargaEd->isEnabled());
+
+            typeInto(editor.PendEd, u"450"_s);
+            click(editor.VelEd); // leaving the field caps it
+            QCOMPARE(editor.PendEd->text(), u"40.0"_s);
+            typeInto(editor.VelEd, u"0027"_s);
+            typeInto(editor.PendEd, u"100"_s);
+            typeInto(editor.TiempoEd, u"0300"_s);
+            editor.TipoEtapaEd->setCurrentIndex(StageType::Basal);
+            clickTab(editor.SelEtapa, 2);
+            QCOMPARE(editor.editedStage(), 3);
+            typeInto(editor.TiempoEd, u"0130"_s);
+            editor.TipoEtapaEd->setCurrentIndex(StageType::Recuperacion);
+
+            clickTab(editor.SelEtapa, 0); // stage 1 comes back as stored
+            QCOMPARE(stageFields(editor),
+                     (QStringList{u"0000.0"_s, u"10.0"_s, u"002.7"_s, u"Basal"_s, u"03:00"_s}));
+            click(editor.OKBut);
+        });
+        QVERIFY(editor.EditProtocol(record, m_dir));
+
+        QCOMPARE(m_messages.lines(), (QStringList{u"error: '-' no es un valor entero válido"_s,
+                                                  u"confirm: Desea guardar el protocolo?"_s}));
+        QVERIFY(m_dir.isEmpty());
+        QCOMPARE(record.name, u"RAMPA Ñ DE PRUEBA LA"_s);
+        QCOMPARE(record.device, Device::Cinta);
+        QCOMPARE(record.stage(1), (StageEntry{1, StageType::Basal, 180, 0.0f, 10.0f, 2.7f}));
+        QCOMPARE(record.stage(3), (StageEntry{3, StageType::Recuperacion, 90, 0.0f, 0.0f, 0.0f}));
+        // Never selected: still as cleared.
+        QCOMPARE(record.stage(2), (StageEntry{0, StageType::None, 0, 0.0f, 0.0f, 0.0f}));
+    }
+    void leavingValueFieldsCapsOrRefocuses()
+    {
+        TNProtoFrm editor(m_messages);
+        ProtocolRecord record;
+        whileShown(editor, [&] {
+            typeInto(editor.NombreEd, u"LIMITES"_s);
+            typeCount(editor, u"2"_s);
+            click(editor.DispEdBicicleta);
+            typeInto(editor.CargaEd, u"2500"_s);
+            clickTab(editor.SelEtapa, 1); // leaving for the tab caps before the stage is stored
+            QCOMPARE(editor.editedRecord().stage(1).load, 2000.0f);
+
+            editor.CargaEd->setFocus();
+            editor.CargaEd->selectAll();
+            QTest::keyClick(editor.CargaEd, Qt::Key_Delete);
+            click(editor.TiempoEd);
+            QTRY_VERIFY(editor.CargaEd->hasFocus());
+            click(editor.OKBut); // storing the blank field is a conversion error
+            QCOMPARE(m_messages.lines(),
+                     QStringList{u"error: '    . ' no es un valor numérico válido"_s});
+            typeInto(editor.CargaEd, u"0150"_s);
+            click(editor.OKBut);
+        });
+        QVERIFY(editor.EditProtocol(record, m_dir));
+        QCOMPARE(record.device, Device::Bicicleta);
+        QCOMPARE(record.stage(2).load, 150.0f);
+    }
+    void guardarWritesOrExplainsWhyNot()
+    {
+        TNProtoFrm editor(m_messages);
+        ProtocolRecord record;
+        const QString path = m_dir.filePath(u"SUBIDA.pro"_s);
+        m_messages.answers = {true};
+        whileShown(editor, [&] {
+            typeInto(editor.NombreEd, u"A/B"_s);
+            click(editor.GuardaBut);
+            QCOMPARE(m_messages.lines(),
+                     QStringList{u"warning: El nombre del protocolo no puede contener «/»"_s});
+            QVERIFY(m_dir.isEmpty());
+
+            typeInto(editor.NombreEd, u"SUBIDA"_s);
+            typeCount(editor, u"1"_s);
+            typeInto(editor.TiempoEd, u"0100"_s);
+            click(editor.GuardaBut);
+            QVERIFY(editor.isVisible());
+            QCOMPARE(loadProtocolFile(path).stage(1).duration, 60);
+            typeInto(editor.TiempoEd, u"0200"_s);
+            click(editor.OKBut); // Yes: the same file, overwritten
+        });
+        QVERIFY(editor.EditProtocol(record, m_dir));
+        QCOMPARE(record.stage(1).duration, 120);
+        QCOMPARE(loadProtocolFile(path), record);
+        QCOMPARE(m_dir.entryList(QDir::Files), QStringList{u"SUBIDA.pro"_s});
+
+        // A folder that cannot take the file: the error is shown and the editor stays open.
+        m_messages.shown.clear();
+        m_messages.answers = {true};
+        whileShown(editor, [&] {
+            typeInto(editor.NombreEd, u"SUBIDA"_s);
+            click(editor.OKBut);
+            QVERIFY(m_messages.lines().value(1).startsWith(u"error: "_s));
+            QVERIFY(m_messages.lines()[1].contains(u"SUBIDA.pro"_s) && editor.isVisible());
+            click(editor.CancelBut);
+        });
+        QVERIFY(!editor.EditProtocol(record, QDir(m_dir.filePath(u"no-existe"_s))));
+    }
+    void chooserListsByStoredNameDeletesAndRefusesCorruptFiles()
+    {
+        putProtocolFile(m_dir, u"rampa.pro"_s, u"RAMPA Ñ"_s);
+        putProtocolFile(m_dir, u"OTRO.PRO"_s, u"RAMPA Ñ"_s);
+        putProtocolFile(m_dir, u"notas.txt"_s, u"NO"_s);
+        writeFile(m_dir.filePath(u"corto.Pro"_s), QByteArray(100, 'x'));
+
+        TVerProtoFrm viewer;
+        TAbrirProtDlg chooser(m_messages, viewer);
+        QString chosen = u"previo.pro"_s;
+        QString viewerTitle;
+        whileShown(chooser, [&] {
+            QCOMPARE(chooser.ListBox1->count(), 3);
+            const int corrupt = rowOf(chooser.ListBox1, u"[Archivo Corrupto] corto.Pro"_s);
+            QVERIFY(corrupt >= 0);
+            chooser.ListBox1->setCurrentRow(corrupt);
+            click(chooser.VerBut);
+            click(chooser.OKBut);
+            QCOMPARE(m_messages.lines().filter(u"corto.Pro"_s).filter(u"error: "_s).size(), 2);
+            QVERIFY(chooser.isVisible());
+
+            // Both files hold the same name; the hidden list tells them apart.
+            const int rampa = rowOf(chooser.ListBox2, u"rampa.pro"_s);
+            QCOMPARE(chooser.ListBox1->item(rampa)->text(), u"RAMPA Ñ"_s);
+            chooser.ListBox1->setCurrentRow(rampa);
+            whileShown(viewer, [&] {
+                viewerTitle = viewer.windowTitle();
+                click(viewer.OKBut);
+            });
+            click(chooser.VerBut);
+            QVERIFY(chooser.isVisible());
+            click(chooser.OKBut);
+        });
+        QVERIFY(chooser.ChooseProtocol(m_dir, chosen, UnitTexts{}));
+        QCOMPARE(chosen, u"rampa.pro"_s);
+        QCOMPARE(viewerTitle, u"RAMPA Ñ"_s);
+
+        // Borrar deletes at once; with nothing selected it, and OK, do nothing.
+        m_messages.shown.clear();
+        whileShown(chooser, [&] {
+            chooser.ListBox1->setCurrentRow(rowOf(chooser.ListBox2, u"OTRO.PRO"_s));
+            click(chooser.BorrarBut);
+            QVERIFY(!m_dir.exists(u"OTRO.PRO"_s));
+            QCOMPARE(chooser.ListBox1->count(), 2);
+            click(chooser.BorrarBut);
+            click(chooser.OKBut);
+        });
+        QVERIFY(!chooser.ChooseProtocol(m_dir, chosen, UnitTexts{}));
+        QVERIFY(chosen.isEmpty());
+        QVERIFY(m_dir.exists(u"rampa.pro"_s));
+        QVERIFY(m_messages.shown.isEmpty());
+    }
+    void viewerColumnsFollowTheDevice_data()
+    {
+        QTest::addColumn<int>("device");
+        QTest::addColumn<int>("stageCount");
+        QTest::addColumn<QStringList>("header"); // between "Etapa" and "Tipo"
+        QTest::addColumn<QStringList>("lastRow");
+        QTest::newRow("treadmill") << 0 << 2 << u"Velocidad [Km/h]|Pendiente [%]"_s.split(u'|')
+                                   << u"2|12.5|0.5|01:15|"_s.split(u'|');
+        QTest::newRow("bicycle") << 1 << 2 << QStringList{u"Carga [Wats]"_s}
+                                 << u"2|1250.0|01:15|"_s.split(u'|');
+        QTest::newRow("no device, damaged count")
+            << -1 << 200 << QStringList() << u"15|00:00|Ejercicio"_s.split(u'|');
+    }
+    void viewerColumnsFollowTheDevice()
+    {
+        QFETCH(int, device);
+        QFETCH(int, stageCount);
+        QFETCH(QStringList, header);
+        QFETCH(QStringList, lastRow);
+
+        // Shown first, so a grid reused without clearing would show through.
+        ProtocolRecord other = ProtocolRecord::cleared();
+        other.device = device == Device::Cinta ? Device::Bicicleta : Device::Cinta;
+        other.stageCount = 15;
+        ProtocolRecord p;
+        p.name = u"VISTA"_s;
+        p.device = device;
+        p.stageCount = static_cast<std::uint8_t>(stageCount);
+        p.stages[0] = {1, StageType::Basal, 180, 25.0f, 10.0f, 2.7f};
+        p.stages[1] = {2, StageType::None, 75, 1250.0f, 0.5f, 12.5f};
+        p.stages[14].type = StageType::Ejercicio;
+
+        TVerProtoFrm viewer;
+        whileShown(viewer, [&] { click(viewer.OKBut); });
+        viewer.ShowProtocol(other, UnitTexts{});
+        whileShown(viewer, [&] {
+            QCOMPARE(viewer.windowTitle(), u"VISTA"_s);
+            QCOMPARE(gridRow(viewer.ProtoGrid, -1), (QStringList{u"Etapa"_s} + header +
+                                                     QStringList{u"Tiempo [m:s]"_s, u"Tipo"_s}));
+            QCOMPARE(viewer.ProtoGrid->rowCount(), std::min(stageCount, kMaxStages));
+            QCOMPARE(gridRow(viewer.ProtoGrid, viewer.ProtoGrid->rowCount() - 1), lastRow);
+            QCOMPARE(gridRow(viewer.ProtoGrid, 0).last(), u"Basal"_s);
+            click(viewer.OKBut);
+        });
+        viewer.ShowProtocol(p, UnitTexts{u"[Wats]"_s, {}, u"[Km/h]"_s, {}, u"[%]"_s});
+    }
+
+    void typedTextAndStepsFollowTheRule()
+    {
+        // The systolic field, while the diastolic one can take the focus from it.
+        TVirezAde dlg;
+        PressureEdit* field = dlg.SisPresEd;
+        QLineEdit* other = dlg.DiastPresEd->edit();
+        QSignalSpy changes(field, &PressureEdit::valueChanged);
+        whileShown(dlg, [&] {
+            // Typed, then what stays; a refusal empties the field and takes the focus.
+            const std::pair<QString, QString> cases[] = {
+                {u"250"_s, u"250"_s}, {u"0"_s, u"0"_s}, {u"251"_s, {}}, {u"12a"_s, {}}, {{}, {}}};
+            for (const auto& [typed, text] : cases) {
+                field->setValue(77);
+                other->setFocus();
+                typeOver(field, typed);
+                QCOMPARE(field->edit()->text(), text);
+                QCOMPARE(field->value(), text.toInt());
+                QCOMPARE(changes.last().first().toInt(), text.toInt());
+                QCOMPARE(field->edit()->hasFocus(), text.isEmpty());
+            }
+
+            other->setFocus();
+            field->setValue(249);
+            QTest::mouseClick(field->upButton(), Qt::LeftButton);
+            QCOMPARE(field->edit()->text(), u"250"_s);
+            QVERIFY(other->hasFocus());
+            QTest::mouseClick(field->upButton(), Qt::LeftButton); // past the limit: refused
+            QCOMPARE(field->edit()->text(), QString());
+            QVERIFY(field->edit()->hasFocus());
+            QTest::mouseClick(field->upButton(), Qt::LeftButton); // and from empty, on from zero
+            QCOMPARE(field->edit()->text(), u"1"_s);
+            QTest::keyClick(field->edit(), Qt::Key_Down);
+            QTest::keyClick(field->edit(), Qt::Key_Down);
+            QCOMPARE(field->edit()->text(), u"0"_s);
+            field->setValue(300);
+            QCOMPARE(field->edit()->text(), QString());
+        });
+        int systolic = 0, diastolic = 0;
+        std::uint8_t angina = 0;
+        dlg.AskPressures(systolic, diastolic, angina);
+    }
+    void dialogReturnsTheValuesHoweverItCloses()
+    {
+        TVirezAde dlg;
+        // No close box and no Cancel: the values come back however the dialog goes.
+        QVERIFY(!(dlg.windowFlags() & Qt::WindowCloseButtonHint));
+        int systolic = 0, diastolic = 0;
+        std::uint8_t angina = 0;
+        Shown before;
+        for (int how : {0, 1, 2}) { // OK, Escape, closed from the desktop
+            std::tie(systolic, diastolic, angina) = std::tuple(120, 80, std::uint8_t(1));
+            whileShown(dlg, [&] {
+                before = shown(dlg);
+                typeOver(dlg.SisPresEd, u"135"_s);
+                typeOver(dlg.DiastPresEd, u"9x"_s);
+                QTest::mouseClick(dlg.AngorChk, Qt::LeftButton);
+                if (how == 0)
+                    QTest::mouseClick(dlg.OKBtn, Qt::LeftButton);
+                else if (how == 1)
+                    QTest::keyClick(&dlg, Qt::Key_Escape);
+                else
+                    dlg.close();
+                QVERIFY(!dlg.isVisible());
+            });
+            dlg.AskPressures(systolic, diastolic, angina);
+            QCOMPARE(before.systolic, u"120"_s);
+            QCOMPARE(before.diastolic, u"80"_s);
+            QVERIFY(before.angina);
+            QCOMPARE((QList<int>{systolic, diastolic, angina}), (QList<int>{135, 0, 0}));
+        }
+
+        // A value the fields would refuse comes back as 0, like a refused entry.
+        systolic = 260;
+        whileShown(dlg, [&] { before = shown(dlg); });
+        dlg.AskPressures(systolic, diastolic, angina);
+        QCOMPARE(before.systolic, QString());
+        QCOMPARE(systolic, 0);
+    }
+    // A stage ending while the previous stage's dialog is open: one dialog, both calls return.
+    void aLaterAskClosesTheEarlierOne()
+    {
+        TVirezAde dlg;
+        int s1 = 100, d1 = 70, s2 = 150, d2 = 95;
+        std::uint8_t a1 = 0, a2 = 1;
+        Shown second;
+        bool secondReturned = false;
+        bool reopened = true;
+        whileShown(dlg, [&] {
+            typeOver(dlg.SisPresEd, u"110"_s);
+            whileShown(dlg, [&] {
+                second = shown(dlg);
+                typeOver(dlg.DiastPresEd, u"90"_s);
+                QTest::mouseClick(dlg.OKBtn, Qt::LeftButton);
+            });
+            dlg.AskPressures(s2, d2, a2);
+            secondReturned = true;
+            reopened = dlg.isVisible();
+        });
+        dlg.AskPressures(s1, d1, a1);
+        QVERIFY(secondReturned && !reopened);
+        QCOMPARE(second.diastolic, u"95"_s);
+        QVERIFY(second.angina);
+        QCOMPARE((QList<int>{s1, d1, a1, s2, d2, a2}), (QList<int>{110, 70, 0, 150, 90, 1}));
+    }
 
 private:
     QTemporaryDir m_tmp;
     QDir m_dir;
     FakeMessages m_messages;
 };
-
-void TestProtocolWindows::init()
-{
-    m_dir = QDir(m_tmp.path());
-    for (const QString& f : m_dir.entryList(QDir::Files))
-        m_dir.remove(f);
-    m_messages = FakeMessages();
-    m_messages.otherwise = false; // "Desea guardar el protocolo?" No, unless queued
-}
-
-void TestProtocolWindows::editorStartsClearedAndEmptyNameKeepsItOpen()
-{
-    TNProtoFrm editor(m_messages);
-    ProtocolRecord record;
-    record.name = u"PREVIO"_s;
-    const ProtocolRecord before = record;
-    for (int round = 0; round < 2; ++round) { // every opening starts cleared
-        whileShown(editor, [&] {
-            QVERIFY(editor.NombreEd->text().isEmpty() && editor.SelEtapa->count() == 0);
-            QCOMPARE(stageFields(editor),
-                     (QStringList{u"0000.0"_s, u"00.0"_s, u"000.0"_s, QString(), u"  :  "_s}));
-            typeCount(editor, u"3"_s);
-            typeInto(editor.NombreEd, u"   "_s); // blanks are no name
-            click(editor.OKBut);
-            QCOMPARE(m_messages.lines(),
-                     QStringList{u"warning: Debe ingresar el nombre del protocolo"_s});
-            QVERIFY(editor.isVisible());
-            if (round == 0)
-                click(editor.CancelBut);
-            else
-                QTest::keyClick(editor.NombreEd, Qt::Key_Escape);
-        });
-        QVERIFY(!editor.EditProtocol(record, m_dir));
-        QCOMPARE(record, before);
-        m_messages.shown.clear();
-    }
-    QVERIFY(m_dir.isEmpty());
-}
-
-void TestProtocolWindows::okWithNoReturnsTheEditedStagesAndWritesNothing()
-{
-    TNProtoFrm editor(m_messages);
-    ProtocolRecord record;
-    whileShown(editor, [&] {
-        typeInto(editor.NombreEd, u"rampa ñ de prueba larga"_s);
-        typeCount(editor, u"20"_s);
-        QCOMPARE(editor.CantEtapaEd->currentText(), u"15"_s);
-        QCOMPARE(editor.SelEtapa->tabText(14), u"15º Etapa"_s);
-        typeInto(editor.TiempoEd, u"0200"_s);
-        typeCount(editor, u"-3"_s); // the lone "-" on the way is not a number
-        QCOMPARE(editor.SelEtapa->count(), 0);
-        typeCount(editor, u"3"_s);
-        QCOMPARE(editor.TiempoEd->text(), u"00:00"_s); // the unstored edit is lost
-        click(editor.DispEdCinta);
-        QVERIFY(editor.PendEd->isEnabled() && !editor.CargaEd->isEnabled());
-
-        typeInto(editor.PendEd, u"450"_s);
-        click(editor.VelEd); // leaving the field caps it
-        QCOMPARE(editor.PendEd->text(), u"40.0"_s);
-        typeInto(editor.VelEd, u"0027"_s);
-        typeInto(editor.PendEd, u"100"_s);
-        typeInto(editor.TiempoEd, u"0300"_s);
-        editor.TipoEtapaEd->setCurrentIndex(StageType::Basal);
-        clickTab(editor.SelEtapa, 2);
-        QCOMPARE(editor.editedStage(), 3);
-        typeInto(editor.TiempoEd, u"0130"_s);
-        editor.TipoEtapaEd->setCurrentIndex(StageType::Recuperacion);
-
-        clickTab(editor.SelEtapa, 0); // stage 1 comes back as stored
-        QCOMPARE(stageFields(editor),
-                 (QStringList{u"0000.0"_s, u"10.0"_s, u"002.7"_s, u"Basal"_s, u"03:00"_s}));
-        click(editor.OKBut);
-    });
-    QVERIFY(editor.EditProtocol(record, m_dir));
-
-    QCOMPARE(m_messages.lines(), (QStringList{u"error: '-' no es un valor entero válido"_s,
-                                              u"confirm: Desea guardar el protocolo?"_s}));
-    QVERIFY(m_dir.isEmpty());
-    QCOMPARE(record.name, u"RAMPA Ñ DE PRUEBA LA"_s);
-    QCOMPARE(record.device, Device::Cinta);
-    QCOMPARE(record.stage(1), (StageEntry{1, StageType::Basal, 180, 0.0f, 10.0f, 2.7f}));
-    QCOMPARE(record.stage(3), (StageEntry{3, StageType::Recuperacion, 90, 0.0f, 0.0f, 0.0f}));
-    // Never selected: still as cleared.
-    QCOMPARE(record.stage(2), (StageEntry{0, StageType::None, 0, 0.0f, 0.0f, 0.0f}));
-}
-
-void TestProtocolWindows::leavingValueFieldsCapsOrRefocuses()
-{
-    TNProtoFrm editor(m_messages);
-    ProtocolRecord record;
-    whileShown(editor, [&] {
-        typeInto(editor.NombreEd, u"LIMITES"_s);
-        typeCount(editor, u"2"_s);
-        click(editor.DispEdBicicleta);
-        typeInto(editor.CargaEd, u"2500"_s);
-        clickTab(editor.SelEtapa, 1); // leaving for the tab caps before the stage is stored
-        QCOMPARE(editor.editedRecord().stage(1).load, 2000.0f);
-
-        editor.CargaEd->setFocus();
-        editor.CargaEd->selectAll();
-        QTest::keyClick(editor.CargaEd, Qt::Key_Delete);
-        click(editor.TiempoEd);
-        QTRY_VERIFY(editor.CargaEd->hasFocus());
-        click(editor.OKBut); // storing the blank field is a conversion error
-        QCOMPARE(m_messages.lines(),
-                 QStringList{u"error: '    . ' no es un valor numérico válido"_s});
-        typeInto(editor.CargaEd, u"0150"_s);
-        click(editor.OKBut);
-    });
-    QVERIFY(editor.EditProtocol(record, m_dir));
-    QCOMPARE(record.device, Device::Bicicleta);
-    QCOMPARE(record.stage(2).load, 150.0f);
-}
-
-void TestProtocolWindows::guardarWritesOrExplainsWhyNot()
-{
-    TNProtoFrm editor(m_messages);
-    ProtocolRecord record;
-    const QString path = m_dir.filePath(u"SUBIDA.pro"_s);
-    m_messages.answers = {true};
-    whileShown(editor, [&] {
-        typeInto(editor.NombreEd, u"A/B"_s);
-        click(editor.GuardaBut);
-        QCOMPARE(m_messages.lines(),
-                 QStringList{u"warning: El nombre del protocolo no puede contener «/»"_s});
-        QVERIFY(m_dir.isEmpty());
-
-        typeInto(editor.NombreEd, u"SUBIDA"_s);
-        typeCount(editor, u"1"_s);
-        typeInto(editor.TiempoEd, u"0100"_s);
-        click(editor.GuardaBut);
-        QVERIFY(editor.isVisible());
-        QCOMPARE(loadProtocolFile(path).stage(1).duration, 60);
-        typeInto(editor.TiempoEd, u"0200"_s);
-        click(editor.OKBut); // Yes: the same file, overwritten
-    });
-    QVERIFY(editor.EditProtocol(record, m_dir));
-    QCOMPARE(record.stage(1).duration, 120);
-    QCOMPARE(loadProtocolFile(path), record);
-    QCOMPARE(m_dir.entryList(QDir::Files), QStringList{u"SUBIDA.pro"_s});
-
-    // A folder that cannot take the file: the error is shown and the editor stays open.
-    m_messages.shown.clear();
-    m_messages.answers = {true};
-    whileShown(editor, [&] {
-        typeInto(editor.NombreEd, u"SUBIDA"_s);
-        click(editor.OKBut);
-        QVERIFY(m_messages.lines().value(1).startsWith(u"error: "_s));
-        QVERIFY(m_messages.lines()[1].contains(u"SUBIDA.pro"_s) && editor.isVisible());
-        click(editor.CancelBut);
-    });
-    QVERIFY(!editor.EditProtocol(record, QDir(m_dir.filePath(u"no-existe"_s))));
-}
-
-void TestProtocolWindows::chooserListsByStoredNameDeletesAndRefusesCorruptFiles()
-{
-    putProtocolFile(m_dir, u"rampa.pro"_s, u"RAMPA Ñ"_s);
-    putProtocolFile(m_dir, u"OTRO.PRO"_s, u"RAMPA Ñ"_s);
-    putProtocolFile(m_dir, u"notas.txt"_s, u"NO"_s);
-    writeFile(m_dir.filePath(u"corto.Pro"_s), QByteArray(100, 'x'));
-
-    TVerProtoFrm viewer;
-    TAbrirProtDlg chooser(m_messages, viewer);
-    QString chosen = u"previo.pro"_s;
-    QString viewerTitle;
-    whileShown(chooser, [&] {
-        QCOMPARE(chooser.ListBox1->count(), 3);
-        const int corrupt = rowOf(chooser.ListBox1, u"[Archivo Corrupto] corto.Pro"_s);
-        QVERIFY(corrupt >= 0);
-        chooser.ListBox1->setCurrentRow(corrupt);
-        click(chooser.VerBut);
-        click(chooser.OKBut);
-        QCOMPARE(m_messages.lines().filter(u"corto.Pro"_s).filter(u"error: "_s).size(), 2);
-        QVERIFY(chooser.isVisible());
-
-        // Both files hold the same name; the hidden list tells them apart.
-        const int rampa = rowOf(chooser.ListBox2, u"rampa.pro"_s);
-        QCOMPARE(chooser.ListBox1->item(rampa)->text(), u"RAMPA Ñ"_s);
-        chooser.ListBox1->setCurrentRow(rampa);
-        whileShown(viewer, [&] {
-            viewerTitle = viewer.windowTitle();
-            click(viewer.OKBut);
-        });
-        click(chooser.VerBut);
-        QVERIFY(chooser.isVisible());
-        click(chooser.OKBut);
-    });
-    QVERIFY(chooser.ChooseProtocol(m_dir, chosen, UnitTexts{}));
-    QCOMPARE(chosen, u"rampa.pro"_s);
-    QCOMPARE(viewerTitle, u"RAMPA Ñ"_s);
-
-    // Borrar deletes at once; with nothing selected it, and OK, do nothing.
-    m_messages.shown.clear();
-    whileShown(chooser, [&] {
-        chooser.ListBox1->setCurrentRow(rowOf(chooser.ListBox2, u"OTRO.PRO"_s));
-        click(chooser.BorrarBut);
-        QVERIFY(!m_dir.exists(u"OTRO.PRO"_s));
-        QCOMPARE(chooser.ListBox1->count(), 2);
-        click(chooser.BorrarBut);
-        click(chooser.OKBut);
-    });
-    QVERIFY(!chooser.ChooseProtocol(m_dir, chosen, UnitTexts{}));
-    QVERIFY(chosen.isEmpty());
-    QVERIFY(m_dir.exists(u"rampa.pro"_s));
-    QVERIFY(m_messages.shown.isEmpty());
-}
-
-void TestProtocolWindows::viewerColumnsFollowTheDevice_data()
-{
-    QTest::addColumn<int>("device");
-    QTest::addColumn<int>("stageCount");
-    QTest::addColumn<QStringList>("header"); // between "Etapa" and "Tipo"
-    QTest::addColumn<QStringList>("lastRow");
-    QTest::newRow("treadmill") << 0 << 2 << u"Velocidad [Km/h]|Pendiente [%]"_s.split(u'|')
-                               << u"2|12.5|0.5|01:15|"_s.split(u'|');
-    QTest::newRow("bicycle") << 1 << 2 << QStringList{u"Carga [Wats]"_s}
-                             << u"2|1250.0|01:15|"_s.split(u'|');
-    QTest::newRow("no device, damaged count")
-        << -1 << 200 << QStringList() << u"15|00:00|Ejercicio"_s.split(u'|');
-}
-
-void TestProtocolWindows::viewerColumnsFollowTheDevice()
-{
-    QFETCH(int, device);
-    QFETCH(int, stageCount);
-    QFETCH(QStringList, header);
-    QFETCH(QStringList, lastRow);
-
-    // Shown first, so a grid reused without clearing would show through.
-    ProtocolRecord other = ProtocolRecord::cleared();
-    other.device = device == Device::Cinta ? Device::Bicicleta : Device::Cinta;
-    other.stageCount = 15;
-    ProtocolRecord p;
-    p.name = u"VISTA"_s;
-    p.device = device;
-    p.stageCount = static_cast<std::uint8_t>(stageCount);
-    p.stages[0] = {1, StageType::Basal, 180, 25.0f, 10.0f, 2.7f};
-    p.stages[1] = {2, StageType::None, 75, 1250.0f, 0.5f, 12.5f};
-    p.stages[14].type = StageType::Ejercicio;
-
-    TVerProtoFrm viewer;
-    whileShown(viewer, [&] { click(viewer.OKBut); });
-    viewer.ShowProtocol(other, UnitTexts{});
-    whileShown(viewer, [&] {
-        QCOMPARE(viewer.windowTitle(), u"VISTA"_s);
-        QCOMPARE(gridRow(viewer.ProtoGrid, -1),
-                 (QStringList{u"Etapa"_s} + header + QStringList{u"Tiempo [m:s]"_s, u"Tipo"_s}));
-        QCOMPARE(viewer.ProtoGrid->rowCount(), std::min(stageCount, kMaxStages));
-        QCOMPARE(gridRow(viewer.ProtoGrid, viewer.ProtoGrid->rowCount() - 1), lastRow);
-        QCOMPARE(gridRow(viewer.ProtoGrid, 0).last(), u"Basal"_s);
-        click(viewer.OKBut);
-    });
-    viewer.ShowProtocol(p, UnitTexts{u"[Wats]"_s, {}, u"[Km/h]"_s, {}, u"[%]"_s});
-}
 
 QTEST_MAIN(TestProtocolWindows)
 #include "tst_protocolwindows.moc"

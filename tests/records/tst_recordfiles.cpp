@@ -1,0 +1,575 @@
+#include "Fixtures.h"
+#include "common/FileError.h"
+#include "common/Version.h"
+#include "records/StudyFile.h"
+#include "records/StudyReview.h"
+
+#include <QtEndian>
+#include <optional>
+
+using namespace esf;
+using namespace esf::test;
+
+namespace {
+
+const QDate kToday(2007, 3, 5);
+const QString kNew = kSoftwareVersion;
+const QString kOld = u"2007.1.0"_s; // records without ST levels
+
+// patient-accented.DAT, 225 bytes, unused string bytes zero:
+//   0 string[30] "María José"   31 string[30] "Peña Ibáñez" (í é ñ á single bytes)
+//  62 u8 163   63 string[10] "05/11/1958"   74 u8 0 (female)
+//  75 string[100] "2007.1.1"   176 u8 2
+// 177 "0001_001.est" "12/03/2007"   201 "0001_002.est" "14/03/2007"
+QByteArray accented()
+{
+    return readFile(QStringLiteral(ESF_TEST_DATA "/patient-accented.DAT"));
+}
+
+// The accented header with the given count, followed by one entry per study name.
+QByteArray accentedWith(std::uint8_t count, const QStringList& studies)
+{
+    QByteArray bytes = accented().left(kPatientHeaderSize);
+    bytes[kPatientHeaderSize - 1] = static_cast<char>(count);
+    for (const QString& s : studies)
+        bytes += encodeString(s, 12) + encodeString(u"01/01/2007"_s, 10);
+    return bytes;
+}
+
+// Every field distinct per seed, so a record read from the wrong place cannot pass.
+StageRecord record(int seed)
+{
+    const auto u8 = [](int v) { return static_cast<std::uint8_t>(v); };
+    StageRecord r{u8(seed % 2), 60 * seed + 7, u8(seed + 1), 0, 2,  0, 1,
+                  80 + seed,    120 + seed,    90 + seed,    1, {}, {}};
+    r.st = {0.1f * static_cast<float>(seed), -0.25f, kStNotMeasured};
+    for (int l = 0; l < kLeadCount; ++l) {
+        for (int k = 0; k < kStripLength; ++k)
+            r.strip[static_cast<std::size_t>(l)].push_back(seed * 100000 + l * 10000 + k - 5000);
+    }
+    return r;
+}
+
+QByteArray le32(std::int32_t v)
+{
+    QByteArray b(4, '\0');
+    qToLittleEndian(v, b.data());
+    return b;
+}
+
+QByteArray encode(const StageRecord& r, bool withST)
+{
+    return encodeStudy(ProtocolRecord(), {r}, withST).mid(kProtocolRecordSize);
+}
+
+ProtocolRecord protocol()
+{
+    return makeProtocol(u"Bruce"_s, Device::Cinta,
+                        {{1, StageType::Basal, 120, 0.0f, 0.0f, 0.0f},
+                         {2, StageType::Ejercicio, 180, 0.0f, 10.0f, 2.7f}});
+}
+
+const PatientData kNunez{u"Ana"_s, u"Núñez"_s, 160, u"01/02/1950"_s, 0};
+
+} // namespace
+
+// The patient file with its study list, the study file, and the review of a study.
+class TestRecordFiles : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { m_tmp.emplace(); }
+    void patientRoundTripIsByteExactAndReadsWholeEntries()
+    {
+        const QByteArray original = accented();
+        QCOMPARE(original.size(), 225);
+        const QString in = path(u"in.DAT"_s);
+        writeFile(in, original);
+        const PatientHeader h = readPatientHeader(in);
+        QCOMPARE(h.data, (PatientData{u"María José"_s, u"Peña Ibáñez"_s, 163, u"05/11/1958"_s, 0}));
+        QCOMPARE(h.version, u"2007.1.1"_s);
+        QCOMPARE(h.studyCount, 2);
+        const QList<StudyEntry> list = readStudyEntries(in);
+        QCOMPARE(list.size(), 2);
+        QCOMPARE(list[1], (StudyEntry{u"0001_002.est"_s, u"14/03/2007"_s}));
+
+        const QString out = path(u"out.DAT"_s);
+        writePatientHeader(out, h.data, h.studyCount);
+        QCOMPARE(readFile(out), original.left(kPatientHeaderSize));
+        QVERIFY(readStudyEntries(out).isEmpty());
+
+        // A torn last entry is ignored; a short or missing header is an error.
+        writeFile(path(u"torn.DAT"_s), original.left(kPatientHeaderSize + kStudyEntrySize + 13));
+        QCOMPARE(readStudyEntries(path(u"torn.DAT"_s)), list.first(1));
+        writeFile(path(u"short.DAT"_s), original.left(kPatientHeaderSize - 1));
+        for (const QString& name : {u"short.DAT"_s, u"none.DAT"_s}) {
+            QVERIFY_THROWS_EXCEPTION(FileError, readPatientHeader(path(name)));
+            QVERIFY_THROWS_EXCEPTION(FileError, readStudyEntries(path(name)));
+        }
+    }
+    void patientHeaderRewriteKeepsTheStudyListAndCutsNames()
+    {
+        QByteArray old = accented();
+        old.replace(76, 8, "2004.2.0"); // written by an older version
+        const QString p = path(u"p.DAT"_s);
+        writeFile(p, old);
+        const QString thirty = u"Ñ"_s.repeated(30);
+        writePatientHeader(p, {thirty, thirty + u"xyz"_s, 201, u"29/02/1960"_s, 1}, 3);
+        const QByteArray now = readFile(p);
+        QCOMPARE(now.size(), old.size());
+        QCOMPARE(now.mid(kPatientHeaderSize), old.mid(kPatientHeaderSize));
+        const PatientHeader h = readPatientHeader(p);
+        QCOMPARE(h.data, (PatientData{thirty, thirty, 201, u"29/02/1960"_s, 1}));
+        QCOMPARE(h.version, u"2007.1.1"_s);
+        QCOMPARE(h.studyCount, 3);
+    }
+    void ageAndVersionGates()
+    {
+        const std::tuple<QString, QDate, int> ages[] = {
+            {u"01/01/2000"_s, {2009, 12, 29}, 10}, // 3650 days
+            {u"01/01/2000"_s, {2009, 12, 28}, 9},  {u"29/02/1960"_s, {2007, 3, 1}, 47},
+            {u"31/02/2000"_s, {2009, 12, 29}, 0},  {u"  /  /    "_s, {2009, 12, 29}, 0},
+            {u"01-01-2000"_s, {2009, 12, 29}, 0}};
+        for (const auto& [birth, today, age] : ages)
+            QCOMPARE(patientAge(birth, today), age);
+        // Rounded in the review, where the header truncates: 40.501 years are 41.
+        const QDate birth(1960, 1, 1);
+        QCOMPARE(reviewAge(u"01/01/1960"_s, birth.addDays(365 * 40 + 183)), 41);
+        QCOMPARE(reviewAge(u"31/02/1960"_s, birth), 0);
+
+        // Above 2007.1.0 byte for byte, and a four-digit year in front.
+        for (const QString& v : {u"2007.1.1"_s, u"2007.1.0.1"_s, u"2010"_s})
+            QVERIFY2(versionAllowsNewStudy(v), qPrintable(v));
+        for (const QString& v :
+             {u"2007.1.0"_s, u"2007.1"_s, u"2004.2.0"_s, u"3"_s, u"2a07.1.1"_s, QString()})
+            QVERIFY2(!versionAllowsNewStudy(v), qPrintable(v));
+        QVERIFY(recordsHaveST(u"2007.1.1"_s) && recordsHaveST(u"2007.1.0.1"_s));
+        QVERIFY(!recordsHaveST(kOld) && !recordsHaveST(u"2007.1"_s) && !recordsHaveST({}));
+        // Bytes compare unsigned: é (0xE9) is above every ASCII letter.
+        QVERIFY(versionGreaterThan(u"2007.é"_s, u"2007.z"_s));
+        for (const QString& v : {u"2004.1.9"_s, u"1999"_s})
+            QVERIFY2(usesOldProtocolHeader(v), qPrintable(v));
+        for (const QString& v : {u"2004.2.0"_s, u"2004"_s, u"2004.x"_s, QString(), u"V2.0"_s})
+            QVERIFY2(!usesOldProtocolHeader(v), qPrintable(v));
+    }
+    void patientListingMarksShortFiles()
+    {
+        const QByteArray full = accented();
+        writeFile(path(u"00000001.DAT"_s), full);
+        writeFile(path(u"00000002.dat"_s), full.left(70)); // cut inside the birth date
+        writeFile(path(u"00000003.DAT"_s), {});
+        QByteArray longName = full.left(kPatientHeaderSize - 1); // only the count is missing
+        longName.replace(0, 21, QByteArray("\x14") + QByteArray(20, 'N'));
+        writeFile(path(u"00000004.Dat"_s), longName);
+        writeFile(path(u"notes.txt"_s), full);
+        QVERIFY(dir().mkdir(u"folder.DAT"_s));
+
+        const QList<PatientListing> list = listPatients(dir());
+        QCOMPARE(list.size(), 4);
+        QCOMPARE(list[0].fileName, u"00000001.DAT"_s);
+        QVERIFY(!list[0].corrupt);
+        QCOMPARE(list[0].header.studyCount, 2);
+        QVERIFY(list[1].corrupt && list[2].corrupt && list[3].corrupt);
+        QCOMPARE(list[1].header.data, (PatientData{u"María José[Archivo Corrupto]"_s,
+                                                   u"Peña Ibáñez"_s, 163, QString(), 0}));
+        QCOMPARE(list[2].header.data.firstName, u"[Archivo Corrupto]"_s);
+        QCOMPARE(list[3].header.data.firstName, QString(20, u'N') + u"[Archivo C"_s);
+        QCOMPARE(list[3].header.version, u"2007.1.1"_s);
+        QVERIFY_THROWS_EXCEPTION(FileError, listPatients(QDir(path(u"no"_s))));
+
+        // The next number skips files in any case.
+        QCOMPARE(nextFreePatientNumber(dir(), 0), 5);
+        QCOMPARE(nextFreePatientNumber(dir(), 5), 6);
+        QCOMPARE(nextFreePatientNumber(dir(), -7), 5);
+        QVERIFY(QFile::remove(path(u"00000003.DAT"_s)));
+        QCOMPARE(nextFreePatientNumber(dir(), 0), 3);
+    }
+    void patientDeletionStaysInsideTheFolder()
+    {
+        QVERIFY(dir().mkdir(u"work"_s));
+        QDir work(path(u"work"_s));
+        // Count 3, entries read to the end of the file; hostile names never reach the disk.
+        writeFile(
+            work.filePath(u"00000001.dat"_s),
+            accentedWith(3, {u"0001_001.est"_s, u"0001_002.est"_s, u"0001_003.est"_s, u"../x.est"_s,
+                             u"/etc/passwd"_s, u"a\\b.est"_s, u"00000002.DAT"_s, u".est"_s}));
+        QStringList kept = {u"a\\b.est"_s, u"a\\b.INF"_s, u"00000002.DAT"_s, u".INF"_s,
+                            u"0001_009.est"_s};
+        for (const QString& name :
+             kept + QStringList{u"0001_001.est"_s, u"0001_001.inf"_s, u"0001_002.EST"_s})
+            writeFile(work.filePath(name), "x");
+        writeFile(path(u"x.est"_s), "x");
+        writeFile(path(u"x.INF"_s), "x");
+
+        deletePatientFiles(work, u"00000001.DAT"_s);
+        QStringList left = work.entryList(QDir::Files | QDir::Hidden);
+        left.sort();
+        kept.sort();
+        QCOMPARE(left, kept);
+        QCOMPARE(dir().entryList(QDir::Files, QDir::Name), QStringList({u"x.INF"_s, u"x.est"_s}));
+
+        deletePatientFiles(work, u"00000001.DAT"_s); // already gone: nothing to do
+        QVERIFY_THROWS_EXCEPTION(FileError, deletePatientFiles(work, u"../x.est"_s));
+        QVERIFY(dir().exists(u"x.est"_s));
+
+        // A count of 0 deletes no study; an unreadable header stops before anything is deleted.
+        writeFile(work.filePath(u"00000003.DAT"_s), accentedWith(0, {u"0001_009.est"_s}));
+        writeFile(work.filePath(u"00000004.DAT"_s), accentedWith(1, {}).left(50));
+        deletePatientFiles(work, u"00000003.DAT"_s);
+        QVERIFY(!work.exists(u"00000003.DAT"_s) && work.exists(u"0001_009.est"_s));
+        QVERIFY_THROWS_EXCEPTION(FileError, deletePatientFiles(work, u"00000004.DAT"_s));
+        QVERIFY(work.exists(u"00000004.DAT"_s));
+    }
+    void stageRecordLayout()
+    {
+        StageRecord r = record(3);
+        r.heartRate = -2;
+        r.strip[2].resize(10); // missing samples are written as 0
+        const QByteArray b = encode(r, true);
+        QCOMPARE(b.size(), 24051);
+        QCOMPARE(encode(r, false), b.left(kOldStageRecordSize));
+        // kind, elapsed 187, stage 4, lead set, gain 2, speed, filter 1, 83, 123, -2, 0, angina 1
+        QCOMPARE(b.left(27), QByteArray::fromHex("01bb000000040002000153000000"
+                                                 "7b000000feffffff0000000001"));
+        QCOMPARE(readI32(b.data() + 27), 300000 - 5000);
+        QCOMPARE(readI32(b.data() + 27 + 2001 * 4), 310000 - 5000);
+        QCOMPARE(readI32(b.data() + 27 + 4002 * 4 + 9 * 4), 320000 + 9 - 5000);
+        QCOMPARE(b.mid(27 + 4002 * 4 + 10 * 4, 1991 * 4), QByteArray(1991 * 4, '\0'));
+        QCOMPARE(b.mid(24039 + 4, 8), QByteArray::fromHex("000080be00007ac4")); // -0.25, -1000
+
+        QBuffer buf;
+        buf.setData(b + b.left(kOldStageRecordSize - 1));
+        buf.open(QIODevice::ReadOnly);
+        LeReader in(buf, QString());
+        r.strip[2].resize(kStripLength, 0);
+        QCOMPARE(readStageRecord(in, true), r);
+        QVERIFY_THROWS_EXCEPTION(FileError, readStageRecord(in, false));
+
+        QCOMPARE(studyFileName(u"00000123.DAT"_s, 7), u"0123_007.est"_s);
+        QCOMPARE(studyFileName(u"00000012.DAT"_s, 1000), u"0012_1000.es"_s);
+        QCOMPARE(reportFileName(u"0012_003.est"_s), u"0012_003.INF"_s);
+        std::tie(r.heartRate, r.systolic) = std::pair(180, 220);
+        QCOMPARE(r.itt(), 39600);
+        std::tie(r.heartRate, r.systolic) = std::pair(46341, 46341);
+        QCOMPARE(r.itt(), -2147479015); // 2147488281 wrapped
+    }
+    void oldProtocolHeaderIsConverted()
+    {
+        // name "Old", count 2, pad, device 1; each 24-byte entry: u8 number, 3 pad, i32 type,
+        // i32 duration, then the three stage values as i32 at 12/16/20. Entry 3 lies beyond
+        // the count and must come out zero.
+        QByteArray h = encodeString(u"Old"_s, 20) + QByteArray::fromHex("02000001000000");
+        const QList<QList<std::int32_t>> values = {
+            {1, 90, 75, -3, 12}, {1, 60, 0, 16, 5}, {9, 9, 9, 9, 9}};
+        for (int i = 0; i < kMaxStages; ++i) {
+            h += QByteArray(1, static_cast<char>(i + 1)) + QByteArray(3, '\0');
+            for (std::int32_t v : values.value(i, {0, 0, 0, 0, 0}))
+                h += le32(v);
+        }
+        QCOMPARE(h.size(), 388);
+
+        const QString p = path(u"old.est"_s);
+        writeFile(p, h + encode(record(1), false));
+        const StudyRead old = readStudyRecord(p, 1, u"2004.1.0"_s);
+        QVERIFY(!old.error && old.atEnd);
+        QCOMPARE(old.protocol.name, u"Old"_s);
+        QCOMPARE(old.protocol.device, 1);
+        QCOMPARE(old.protocol.stages[0], (StageEntry{1, 1, 90, 75.0f, -3.0f, 12.0f}));
+        QCOMPARE(old.protocol.stages[1], (StageEntry{2, 1, 60, 0.0f, 16.0f, 5.0f}));
+        QCOMPARE(old.protocol.stages[2], StageEntry{});
+        QCOMPARE(old.record.st, (std::array<float, 3>{-1000.0f, -1000.0f, -1000.0f}));
+        // Read as the current layout, the same integers are taken for the bits of floats.
+        QVERIFY(readStudyRecord(p, 1, kOld).protocol.stages[0].load != 75.0f);
+    }
+    void studyLifecycle()
+    {
+        const QString pat = path(u"00000012.DAT"_s);
+        writePatient(pat, kNunez, 2, {u"0012_001.est|01/01/2007"_s});
+        appendFile(pat, "torn"); // an entry cut short must not shift the new one
+        StudySession session{u"00000012.DAT"_s, 2, kNew, true, {}, {}};
+        const auto save = [&](int seed) {
+            saveStageRecord(dir(), session, protocol(), record(seed), kToday.addDays(seed - 1));
+        };
+
+        save(1);
+        QCOMPARE(session.studyFileName, u"0012_002.est"_s);
+        QCOMPARE(session.studyDate, u"05/03/2007"_s);
+        QVERIFY(!session.newStudyPending);
+        const QString study = path(session.studyFileName);
+        QCOMPARE(readFile(study), encodeProtocol(protocol()) + encode(record(1), true));
+        const QByteArray registered = readFile(pat);
+        QCOMPARE(registered.size(), kPatientHeaderSize + 2 * kStudyEntrySize);
+        QCOMPARE(registered[kPatientHeaderSize - 1], '\2');
+        QCOMPARE(readStudyEntries(pat).last(), (StudyEntry{u"0012_002.est"_s, u"05/03/2007"_s}));
+
+        save(2);
+        QCOMPARE(session.studyDate, u"06/03/2007"_s);
+        StudyRead r = readStudyRecord(study, 3, kNew);
+        QVERIFY(r.atEnd && !r.error && r.recordsRead == 2 && r.protocol == protocol());
+        QCOMPARE(r.record, record(2));
+        QCOMPARE(r.previousElapsed, record(1).elapsed);
+        r = readStudyRecord(study, 0, kNew);
+        QVERIFY(!r.atEnd && !r.error && r.recordsRead == 0 && r.protocol == protocol());
+        r = readStudyRecord(path(u"none.est"_s), 1, kNew);
+        QVERIFY(r.error && r.recordsRead == 0);
+        r = readStudyRecord(study, 3, kOld); // 24039-byte records do not line up with these
+        QVERIFY(r.error && !r.atEnd && r.recordsRead == 2);
+
+        for (int seed = 3; seed <= 5; ++seed)
+            save(seed);
+        QCOMPARE(readFile(pat).mid(kPatientHeaderSize), registered.mid(kPatientHeaderSize));
+        QCOMPARE(QFileInfo(study).size(), 120643);
+
+        // A power cut inside a record: the reader stops before it, the next save cuts it off.
+        appendFile(study, encode(record(6), true).left(5000));
+        r = readStudyRecord(study, 6, kNew);
+        QVERIFY(r.error && r.recordsRead == 5 && r.record == record(5));
+        save(7);
+        QCOMPARE(QFileInfo(study).size(), kProtocolRecordSize + 6 * kStageRecordSize);
+        r = readStudyRecord(study, 6, kNew);
+        QVERIFY(r.atEnd && !r.error && r.recordsRead == 6 && r.record == record(7));
+
+        // No patient file, or no study to write to: refused, and nothing is created.
+        StudySession none{u"00000099.DAT"_s, 1, kNew, true, {}, {}};
+        QVERIFY_THROWS_EXCEPTION(FileError,
+                                 saveStageRecord(dir(), none, protocol(), record(1), kToday));
+        session.studyFileName = u"../x.est"_s;
+        QVERIFY_THROWS_EXCEPTION(FileError, save(1));
+        QCOMPARE(dir().entryList(QDir::Files).size(), 2);
+    }
+    void collidingStudyNameMovesToAFreeNumber()
+    {
+        writePatient(path(u"00000012.DAT"_s), kNunez, 1, {u"0012_001.est|01/01/2007"_s});
+        writeFile(path(u"0012_001.est"_s), "theirs");
+        writeFile(path(u"0012_002.EST"_s), "theirs too");
+        writeFile(path(u"0012_003.inf"_s), "their report");
+        const QString mine = path(u"00010012.DAT"_s);
+        writePatient(mine, kNunez, 1);
+        StudySession session{u"00010012.DAT"_s, 1, kNew, true, {}, {}};
+        saveStageRecord(dir(), session, protocol(), record(1), kToday);
+        QCOMPARE(session.studyFileName, u"0012_004.est"_s);
+        QCOMPARE(readStudyEntries(mine), (QList<StudyEntry>{{u"0012_004.est"_s, u"05/03/2007"_s}}));
+        QCOMPARE(readFile(path(u"0012_001.est"_s)), QByteArray("theirs"));
+        QCOMPARE(QFileInfo(path(u"0012_004.est"_s)).size(), kProtocolRecordSize + kStageRecordSize);
+
+        // Every number up to 999 taken: refused before the entry is written.
+        writeFile(path(u"0012_999.est"_s), "x");
+        StudySession full{u"00010012.DAT"_s, 255, kNew, true, {}, {}};
+        for (int n = 255; n < 999; ++n)
+            writeFile(path(studyFileName(u"00010012.DAT"_s, n)), "x");
+        const QByteArray before = readFile(mine);
+        QVERIFY_THROWS_EXCEPTION(FileError,
+                                 saveStageRecord(dir(), full, protocol(), record(1), kToday));
+        QVERIFY(full.newStudyPending);
+        QCOMPARE(readFile(mine).size(), before.size());
+    }
+    void rewriteTouchesOnlyTheCorrectedBytes()
+    {
+        const QString p = path(u"0002_001.est"_s);
+        const QByteArray original =
+            encodeProtocol(protocol()) + encode(record(1), true) + encode(record(2), true);
+        writeFile(p, original);
+        rewriteStageValues(p, 2, 95, 180, 150, 0);
+        QByteArray expected = original;
+        const int at = kProtocolRecordSize + kStageRecordSize;
+        expected.replace(at + 10, 12, QByteArray::fromHex("5f000000b400000096000000"));
+        expected[at + 26] = '\0';
+        QCOMPARE(readFile(p), expected);
+        QCOMPARE(readStudyRecord(p, 2, kNew).record.itt(), 27000);
+
+        for (int n : {0, 3})
+            QVERIFY_THROWS_EXCEPTION(FileError, rewriteStageValues(p, n, 1, 1, 1, 1));
+        QCOMPARE(readFile(p), expected);
+        QVERIFY_THROWS_EXCEPTION(FileError, rewriteStageValues(path(u"n.est"_s), 1, 1, 1, 1, 1));
+        QVERIFY(!QFile::exists(path(u"n.est"_s)));
+    }
+    void studyListingMarksBrokenEntries()
+    {
+        const QString p = path(u"00000003.DAT"_s);
+        writePatient(p, kNunez, 5,
+                     {u"0003_001.est|12/03/2007"_s, u"../x.est|13/03/2007"_s,
+                      u"00000004.DAT|14/03/2007"_s, u"0003_004.EST|15/03/2007"_s,
+                      u"0003_005.est"_s});
+        const StudyListing l = listStudies(p);
+        QCOMPARE(l.caption, u"Estudio: Núñez, Ana"_s);
+        QCOMPARE(l.lines, (QStringList{u"1)-12/03/2007"_s, u"2)-Archivo corrupto"_s,
+                                       u"3)-Archivo corrupto"_s, u"4)-15/03/2007"_s,
+                                       u"5)-Archivo corrupto"_s}));
+        QCOMPARE(l.files, (QStringList{u"0003_001.est"_s, {}, {}, u"0003_004.EST"_s, {}}));
+
+        // The count says 3, the file holds one entry: the listing stops at the first gap.
+        writePatient(p, kNunez, 3, {u"0003_001.est|12/03/2007"_s});
+        QCOMPARE(listStudies(p).lines, (QStringList{u"1)-12/03/2007"_s, u"2)-Archivo corrupto"_s}));
+        writeFile(p, readFile(p).left(kPatientHeaderSize - 1));
+        QVERIFY(listStudies(p).lines.isEmpty() && listStudies(p).caption.isEmpty());
+    }
+    void reviewLayoutOfTheWorkedExample()
+    {
+        const ReviewLayout l = reviewLayout(1000, 700);
+        QCOMPARE(l.chartSide, 200);
+        QCOMPARE(l.gap, 40);
+        QCOMPARE(l.chartTop, 35);
+        QCOMPARE(l.chartLeft, (std::array<int, 4>{40, 280, 520, 760}));
+        QCOMPARE(l.chart(3), (ChartBox{760, 35, 960, 235}));
+        QCOMPARE(l.strips, (ChartBox{280, 350, 980, 630}));
+        QCOMPARE(l.stripRows, 20);
+        QCOMPARE(l.stripRange, 1400);
+        // 0.02 × 1010 is 20.2; every share is rounded on its own.
+        QCOMPARE(reviewLayout(1010, 707).strips, (ChartBox{283, 354, 990, 637}));
+
+        const ChartBox pressure = l.chart(0);
+        const ChartBox rate = l.chart(1);
+        QCOMPARE(valueToY(rate, 250, {20, 220}), rate.top);
+        QCOMPARE(valueToY(rate, 120, {20, 220}), rate.bottom - 100);
+        QCOMPARE(valueToY(pressure, 40, {50, 250}), pressure.bottom);
+        QCOMPARE(valueToY(pressure, std::nan(""), {50, 250}), pressure.bottom);
+        QCOMPARE(valueToY(l.chart(2), -2147483647.0, {0, 40000}), l.chart(2).bottom);
+        // 0.5 of a pixel goes to even: 2500 × 200 / 40000 is 12.5.
+        QCOMPARE(valueToY(l.chart(2), 2500, {0, 40000}), l.chart(2).bottom - 12);
+        QCOMPARE(timeToX(rate, 270, 9), rate.left + 100);
+        QCOMPARE(timeToX(rate, 100000, 9), rate.right);
+        QCOMPARE(timeToX(rate, -60, 9), rate.left);
+    }
+    void reviewTimeAxis_data()
+    {
+        QTest::addColumn<int>("total");
+        QTest::addColumn<int>("minutes");
+        QTest::addColumn<int>("step");
+        QTest::addColumn<int>("columns");
+        QTest::newRow("8 min") << 480 << 9 << 1 << 9;
+        QTest::newRow("20 min, 2.5 to even") << 1200 << 21 << 2 << 10;
+        QTest::newRow("within 30 s") << 30 << 1 << 1 << 1;
+        QTest::newRow("half a minute to even") << 90 << 3 << 1 << 3;
+        QTest::newRow("damaged negative") << -500 << 1 << 1 << 1;
+        QTest::newRow("damaged huge, a day at most") << 2000000000 << 1441 << 180 << 8;
+    }
+    void reviewTimeAxis()
+    {
+        QFETCH(int, total);
+        const TimeAxis a = esf::timeAxis(total);
+        QTEST(a.minutes, "minutes");
+        QTEST(a.step, "step");
+        QTEST(a.columns(), "columns");
+    }
+    void reviewPageCount_data()
+    {
+        QTest::addColumn<int>("records");
+        QTest::addColumn<int>("marked");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("10 records, 3 marked") << 10 << 3 << u"Se imprimirán 2 hojas"_s;
+        QTest::newRow("10 records, 2 marked") << 10 << 2 << u"Se imprimirá 1 hoja"_s;
+        QTest::newRow("30 records, 6 marked") << 30 << 6 << u"Se imprimirán 3 hojas"_s;
+        QTest::newRow("N = 24, six less one") << 23 << 6 << u"Se imprimirán 2 hojas"_s;
+        QTest::newRow("N = 25, five") << 24 << 5 << u"Se imprimirán 2 hojas"_s;
+    }
+    void reviewPageCount()
+    {
+        QFETCH(int, records);
+        QFETCH(int, marked);
+        QTEST(printPagesText(printPages(marked, records)), "text");
+    }
+    void reviewTexts()
+    {
+        QCOMPARE(stLevelText(0.2f, kOld), u"---"_s);
+        QCOMPARE(stLevelText(12.34567f, u"2008.1"_s), u"12.346"_s);
+        QCOMPARE(stLevelText(std::numeric_limits<float>::quiet_NaN(), kNew), u"---"_s);
+        QCOMPARE(leadingInteger(u"  125abc"_s), 125);
+        QCOMPARE(leadingInteger(u"x9"_s), 0);
+        QCOMPARE(leadingInteger(u"99999999999999"_s), 2147483647);
+    }
+    void reviewStepsWithinTheRecords()
+    {
+        const QString p = path(u"0001_001.est"_s);
+        const QByteArray three = encodeStudy(reviewProtocol(), reviewRecords(3));
+        // A power cut inside a fourth record: it is never shown.
+        writeFile(p, three + encodeStudy(reviewProtocol(), reviewRecords(4)).right(700));
+        StudyReview r;
+        QVERIFY(r.open(p, kNew));
+        QCOMPARE(r.recordsInStudy(), 3);
+        QVERIFY(r.trend().tornTail);
+        QCOMPARE(r.totalTime(), 180);
+        QCOMPARE(r.currentRecord(), 1);
+        QVERIFY(!r.previous());
+        QCOMPARE(r.currentRecord(), 1);
+        QVERIFY(r.next() && r.next());
+        QCOMPARE(r.current(), reviewRecord(3));
+        QVERIFY(r.currentReadable());
+        QVERIFY(!r.next());
+        QCOMPARE(r.currentRecord(), 3);
+        QVERIFY(r.previous());
+        QCOMPARE(r.current().elapsed, 120);
+
+        // Header only, or no file: nothing to show, and never a record 0 or a crash.
+        writeFile(p, three.left(kProtocolRecordSize + 10));
+        QVERIFY(!r.open(p, kNew));
+        QCOMPARE(r.currentRecord(), 0);
+        QVERIFY(!r.next() && !r.previous());
+        QVERIFY(!r.open(path(u"none.est"_s), kNew));
+
+        // More records than a byte can count.
+        writeFile(p, encodeStudy(reviewProtocol(), reviewRecords(300, 5)));
+        QVERIFY(r.open(p, kNew));
+        r.goTo(1000);
+        QCOMPARE(r.currentRecord(), 300);
+        QCOMPARE(r.current().elapsed, 1500);
+    }
+    void reviewCorrectionsAndVersionGates()
+    {
+        const QString study = path(u"0002_001.est"_s);
+        const QByteArray original = encodeStudy(reviewProtocol(), reviewRecords(60));
+        writeFile(study, original);
+        StudyReview r;
+        QVERIFY(r.open(study, kNew) && r.canCorrect());
+        r.next();
+        r.correct(180, 95, 150, true);
+        QCOMPARE(r.currentRecord(), 2);
+        QCOMPARE(r.current().systolic, 180);
+        QCOMPARE(r.trend().records[1].heartRate, 150);
+        QCOMPARE(r.current().itt(), 27000);
+        QCOMPARE(r.current().angina, 1);
+        const QByteArray corrected = readFile(study);
+        const int at = kProtocolRecordSize + kStageRecordSize;
+        QCOMPARE(corrected.left(at + 10), original.left(at + 10));
+        QCOMPARE(corrected.mid(at + 27), original.mid(at + 27));
+
+        // A failed write names the file and changes nothing, on disk or on screen.
+        const QByteArray cut = corrected.left(at + 100);
+        writeFile(study, cut);
+        try {
+            r.correct(100, 60, 70, false);
+            QFAIL("the write was not refused");
+        } catch (const FileError& e) {
+            QVERIFY(e.message().contains(u"0002_001.est"_s));
+        }
+        QCOMPARE(readFile(study), cut);
+        QCOMPARE(r.current().systolic, 180);
+        writeFile(study, corrected);
+
+        // Print marks: only records 1 to 50 have a flag.
+        r.goTo(50);
+        r.setMarked(true);
+        r.goTo(51);
+        QVERIFY(!r.canMark());
+        r.setMarked(true);
+        QVERIFY(!r.marked());
+        QCOMPARE(r.printFlags.count(), 1u);
+        QCOMPARE(r.pages(), 2);
+
+        // Older patients' records have no ST levels; they are never written to.
+        const QString old = path(u"0003_001.est"_s);
+        const QByteArray oldBytes = encodeStudy(reviewProtocol(), reviewRecords(2), false);
+        writeFile(old, oldBytes);
+        QVERIFY(r.open(old, kOld));
+        QVERIFY(!r.canCorrect());
+        QCOMPARE(r.recordsInStudy(), 2);
+        r.correct(200, 100, 100, true);
+        QCOMPARE(readFile(old), oldBytes);
+    }
+
+private:
+    QString path(const QString& name) const { return m_tmp->filePath(name); }
+    QDir dir() const { return QDir(m_tmp->path()); }
+    std::optional<QTemporaryDir> m_tmp;
+};
+
+QTEST_GUILESS_MAIN(TestRecordFiles)
+#include "tst_recordfiles.moc"

@@ -1,0 +1,439 @@
+#include "Fixtures.h"
+#include "TestSupport.h"
+#include "records/StudyCharts.h"
+#include "records/TAbrirEstfrm.h"
+#include "records/TAbrirPacfrm.h"
+#include "records/TEstudioExistFrm.h"
+#include "records/TPacfrm.h"
+
+#include <QCheckBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolButton>
+
+using namespace esf;
+using namespace esf::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QDate kBirthdayToday(2009, 12, 29);
+
+PatientData sample()
+{
+    return {u"María José"_s, u"Peña"_s, 163, u"05/11/1958"_s, 0};
+}
+
+QString line(const QString& names, int count, const QString& file)
+{
+    return names + u"   "_s + QString::number(count) + QString(61, u' ') + QLatin1Char('@') + file;
+}
+const QDate kToday(2007, 3, 5);
+const PatientData kNunez{u"Ana"_s, u"Núñez"_s, 160, u"01/01/1960"_s, 1};
+
+// Three records at 160, 320 and 480 s (an 8-minute study: nine columns); record 1 has a
+// flat lead, one far above its band and one far below.
+std::vector<StageRecord> workedRecords()
+{
+    std::vector<StageRecord> v = reviewRecords(3, 160);
+    const int hr[] = {100, 120, 140};
+    const int sys[] = {150, 160, 170};
+    const int dia[] = {80, 90, 100};
+    for (std::size_t k = 0; k < 3; ++k) {
+        v[k].heartRate = hr[k];
+        v[k].systolic = sys[k];
+        v[k].diastolic = dia[k];
+    }
+    v[0].strip[0].assign(kStripLength, 0);
+    v[0].strip[1].assign(kStripLength, 2000);
+    v[0].strip[2].assign(kStripLength, -100000);
+    return v;
+}
+
+QRgb at(const QImage& image, int x, int y)
+{
+    return image.pixel(x, y) & 0xFFFFFF;
+}
+} // namespace
+
+// The patient editor and chooser, the study chooser and the review window.
+class TestRecordWindows : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void newModeStartsEmptyAndFillsTheRecord()
+    {
+        TPacfrm dlg([] { return kBirthdayToday; });
+        PatientData d = sample();
+        d.sex = 1;
+        whileShown(dlg, [&] { dlg.OkBtn->click(); });
+        QVERIFY(!dlg.EditPatient(d, true)); // leaves filled fields and Masculino behind
+
+        const QString name35 = u"Ñ"_s.repeated(35);
+        bool startedEmpty = false;
+        whileShown(dlg, [&] {
+            startedEmpty = dlg.windowTitle() == u"Ingreso Paciente Nuevo"_s &&
+                           dlg.NombreEd->text().isEmpty() && dlg.ApellidoEd->text().isEmpty() &&
+                           dlg.FNacMsk->displayText() == u"  /  /    "_s &&
+                           dlg.AlturaMsk->text().isEmpty() && !dlg.Masculinoslc->isChecked() &&
+                           !dlg.Femeninoslc->isChecked() && dlg.NombreEd->hasFocus();
+            typeText(dlg.NombreEd, name35);
+            typeText(dlg.ApellidoEd, u"Ibáñez"_s);
+            QTest::keyClicks(dlg.FNacMsk, u"28121999"_s);
+            QTest::keyClicks(dlg.AlturaMsk, u"254"_s);
+            QTest::mouseClick(dlg.Masculinoslc, Qt::LeftButton);
+            QTest::mouseClick(dlg.OkBtn, Qt::LeftButton);
+        });
+        QVERIFY(!dlg.EditPatient(d, false));
+        QVERIFY(startedEmpty);
+        QCOMPARE(d, (PatientData{name35.left(30), u"Ibáñez"_s, 254, u"28/12/1999"_s, 1}));
+    }
+    void editModeShowsTheRecordAndRefusesHeightsAbove254()
+    {
+        TPacfrm dlg([] { return kBirthdayToday; });
+        PatientData d = sample();
+        bool shown = false;
+        whileShown(dlg, [&] {
+            shown = dlg.windowTitle() == u"Corregir Datos de Paciente"_s &&
+                    dlg.NombreEd->text() == d.firstName &&
+                    dlg.FNacMsk->displayText() == d.birthDate && dlg.AlturaMsk->text() == u"163" &&
+                    dlg.Femeninoslc->isChecked();
+            QTest::keyClicks(dlg.NombreEd, u"zzz"_s);
+            QTest::mouseClick(dlg.CancelarBtn, Qt::LeftButton);
+        });
+        QVERIFY(dlg.EditPatient(d, true));
+        QVERIFY(shown);
+        QCOMPARE(d, sample());
+
+        bool refused = false;
+        whileShown(dlg, [&] {
+            dlg.AlturaMsk->clear();
+            QTest::keyClicks(dlg.AlturaMsk, u"255"_s);
+            QTest::mouseClick(dlg.OkBtn, Qt::LeftButton);
+            QCoreApplication::processEvents();
+            refused = dlg.isVisible() && dlg.AlturaMsk->hasFocus();
+            dlg.AlturaMsk->clear();
+            QTest::keyClicks(dlg.AlturaMsk, u"99"_s);
+            QTest::mouseClick(dlg.OkBtn, Qt::LeftButton);
+        });
+        QVERIFY(!dlg.EditPatient(d, true));
+        QVERIFY(refused);
+        QCOMPARE(d.height, 99);
+    }
+    void birthDateKeepsTheFocus_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("untouched mask") << QString() << true;
+        QTest::newRow("today") << u"29122009"_s << true;
+        QTest::newRow("no such day") << u"30021990"_s << true;
+        QTest::newRow("incomplete") << u"0101199"_s << true;
+        QTest::newRow("yesterday") << u"28122009"_s << false;
+    }
+    // Leaving the field, and Ok, both send the focus back while the date is not acceptable.
+    void birthDateKeepsTheFocus()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, kept);
+        TPacfrm dlg([] { return kBirthdayToday; });
+        PatientData d = sample();
+        bool focusAfterTab = false;
+        bool focusAfterOk = false;
+        whileShown(dlg, [&] {
+            dlg.FNacMsk->setFocus();
+            QTest::keyClicks(dlg.FNacMsk, typed);
+            QTest::keyClick(dlg.FNacMsk, Qt::Key_Tab);
+            QCoreApplication::processEvents();
+            focusAfterTab = dlg.FNacMsk->hasFocus();
+            QTest::mouseClick(dlg.OkBtn, Qt::LeftButton);
+            QCoreApplication::processEvents();
+            focusAfterOk = dlg.isVisible() && dlg.FNacMsk->hasFocus();
+        });
+        QCOMPARE(dlg.EditPatient(d, false), kept);
+        QCOMPARE(focusAfterTab, kept);
+        QCOMPARE(focusAfterOk, kept);
+    }
+    void chooserListsBySurnameAndChooses()
+    {
+        // Patients from the fixture, each with its own surname; the last one is cut short.
+        QTemporaryDir tmp;
+        const QByteArray bytes = readFile(QStringLiteral(ESF_TEST_DATA "/patient-accented.DAT"));
+        for (const auto& [name, surname] : {std::pair{"00000001.DAT", QByteArray()},
+                                            {"00000002.DAT", "\x05Zapa\xe1"},
+                                            {"00000003.dat", "\x07\xc1lvarez"},
+                                            {"00000005.DAT", QByteArray()}})
+            writeFile(tmp.filePath(QLatin1String(name)),
+                      QByteArray(bytes).replace(31, surname.size(), surname));
+        QVERIFY(QFile::resize(tmp.filePath(u"00000005.DAT"_s), kPatientHeaderSize - 1));
+        const QDir dir(tmp.path());
+        TAbrirPacfrm dlg;
+        QStringList items;
+        QString title;
+        whileShown(dlg, [&] {
+            title = dlg.windowTitle();
+            items = itemTexts(dlg.ListPac);
+            dlg.ListPac->setCurrentRow(0);
+            dlg.OKBtn->click();
+        });
+        PatientListing chosen;
+        QVERIFY(dlg.ChoosePatient(u"Elegir paciente a borrar"_s, dir, chosen));
+        QCOMPARE(title, u"Elegir paciente a borrar"_s);
+        const QString first = u", María José"_s;
+        QCOMPARE(items, QStringList({line(u"Álvarez"_s + first, 2, u"00000003.dat"_s),
+                                     line(u"Peña Ibáñez"_s + first, 2, u"00000001.DAT"_s),
+                                     line(u"Peña Ibáñez"_s + first + u"[Archivo Corrupto]"_s, 0,
+                                          u"00000005.DAT"_s),
+                                     line(u"Zapaá"_s + first, 2, u"00000002.DAT"_s)}));
+        QCOMPARE(chosen.fileName, u"00000003.dat"_s);
+
+        whileShown(dlg, [&] {
+            const QPoint at = dlg.ListPac->visualItemRect(dlg.ListPac->item(3)).center();
+            QTest::mouseClick(dlg.ListPac->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(dlg.ListPac->viewport(), Qt::LeftButton, {}, at);
+        });
+        QVERIFY(dlg.ChoosePatient(u"Elegir paciente"_s, dir, chosen));
+        QCOMPARE(chosen.fileName, u"00000002.DAT"_s);
+
+        // The corrupt line, OK with nothing selected, and Cancel choose nothing.
+        for (int row : {2, -1, 0}) {
+            whileShown(dlg, [&] {
+                dlg.ListPac->setCurrentRow(row);
+                (row == 0 ? dlg.CancelBtn : dlg.OKBtn)->click();
+            });
+            QVERIFY(!dlg.ChoosePatient(u"Elegir paciente"_s, dir, chosen));
+        }
+        QCOMPARE(chosen.fileName, u"00000002.DAT"_s);
+        QVERIFY(dlg.listingError().isEmpty());
+        QVERIFY(!dlg.ChoosePatient(u"Elegir paciente"_s, QDir(tmp.filePath(u"missing"_s)), chosen));
+        QVERIFY(!dlg.listingError().isEmpty());
+    }
+    void listsTheStudiesAndRefusesBrokenEntries()
+    {
+        // Four entries: a hostile name, and the last cut off before its date.
+        const QString path = m_tmp.filePath(u"00000012.DAT"_s);
+        writePatient(path, {u"María José"_s, u"Peña Ibáñez"_s, 163, u"05/11/1958"_s, 0}, 4,
+                     {u"0012_001.est|12/03/2007"_s, u"../0012_002.|13/03/2007"_s,
+                      u"0012_003.est|14/03/2007"_s, u"0012_004.est"_s});
+        TAbrirEstfrm dlg;
+        QString title;
+        QStringList shown;
+        whileShown(dlg, [&] {
+            title = dlg.windowTitle();
+            shown = itemTexts(dlg.ListEst);
+            dlg.ListEst->setCurrentRow(2);
+            click(dlg.OKBtn);
+        });
+        QString file = u"untouched"_s;
+        QString date;
+        QVERIFY(dlg.ChooseStudy(path, file, date));
+        QCOMPARE(title, u"Estudio: Peña Ibáñez, María José"_s);
+        QCOMPARE(shown, (QStringList{u"1)-12/03/2007"_s, u"2)-Archivo corrupto"_s,
+                                     u"3)-14/03/2007"_s, u"4)-Archivo corrupto"_s}));
+        QCOMPARE(file, u"0012_003.est"_s);
+        QCOMPARE(date, u"14/03/2007"_s);
+
+        whileShown(dlg, [&] {
+            const QPoint at = dlg.ListEst->visualItemRect(dlg.ListEst->item(0)).center();
+            QTest::mouseClick(dlg.ListEst->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(dlg.ListEst->viewport(), Qt::LeftButton, {}, at);
+        });
+        QVERIFY(dlg.ChooseStudy(path, file, date));
+        QCOMPARE(file, u"0012_001.est"_s);
+
+        // The hostile name, the cut-off entry, OK with nothing selected, and Cancel choose nothing.
+        for (int row : {1, 3, -1, 0}) {
+            whileShown(dlg, [&] {
+                dlg.ListEst->setCurrentRow(row);
+                click(row == 0 ? dlg.CancelBtn : dlg.OKBtn);
+            });
+            QVERIFY2(!dlg.ChooseStudy(path, file, date), qPrintable(QString::number(row)));
+        }
+        QCOMPARE(file, u"0012_001.est"_s);
+        QCOMPARE(date, u"12/03/2007"_s);
+
+        // No patient file: an empty list under the plain caption.
+        whileShown(dlg, [&] {
+            title = dlg.windowTitle();
+            shown = itemTexts(dlg.ListEst);
+            click(dlg.OKBtn);
+        });
+        QVERIFY(!dlg.ChooseStudy(m_tmp.filePath(u"00000099.DAT"_s), file, date));
+        QCOMPARE(title, u"Estudios:"_s);
+        QVERIFY(shown.isEmpty());
+    }
+    void canvasOfTheWorkedExample()
+    {
+        const QString path = m_tmp.filePath(u"0001_001.est"_s);
+        writeFile(path, encodeStudy(reviewProtocol(), workedRecords()));
+        StudyReview review;
+        QVERIFY(review.open(path, u"2007.1.1"_s));
+        ReviewScene scene{reviewLayout(1000, 700), &review, {}, QColor(0xC0C0C0), QFont()};
+        QImage image(1000, 700, QImage::Format_RGB32);
+        QPainter painter(&image);
+        drawReviewCanvas(painter, scene);
+        painter.end();
+
+        const QRgb window = 0xC0C0C0;
+        const QRgb black = 0x000000, white = 0xFFFFFF, red = 0xFF0000, green = 0x008000;
+        const QRgb navy = 0x000080, yellow = 0xFFFF00;
+        // Chart 1 at (40, 35), 200 pixels square: border, a dotted row (8 rows) and column (9).
+        QCOMPARE(at(image, 40, 35), black);
+        QCOMPARE(at(image, 239, 234), black);
+        QCOMPARE(at(image, 240, 100), window);
+        QCOMPARE(at(image, 43, 60), black);
+        QCOMPARE(at(image, 44, 60), white);
+        QCOMPARE(at(image, 62, 38), black);
+        QCOMPARE(at(image, 760, 35), black);
+        // Strip panel 700 × 280 at (280, 350): 50 columns of 14 pixels, 20 rows.
+        QCOMPARE(at(image, 280, 350 + 1), green);
+        QCOMPARE(at(image, 979, 629 - 2), green);
+        QCOMPARE(at(image, 294, 353), green);
+        QCOMPARE(at(image, 283, 364), green);
+        // Lead II flat on its baseline, V2 clipped to the top row, V5 to the bottom row.
+        QCOMPARE(at(image, 500, 420), yellow);
+        QCOMPARE(at(image, 500, 350), yellow);
+        QCOMPARE(at(image, 500, 629), yellow);
+        QCOMPARE(at(image, 500, 630), window);
+        // Pressures: record 1 (current) green at x 99, record 2 red at x 158.
+        QCOMPARE(at(image, 99, 170), green);
+        QCOMPARE(at(image, 158, 170), red);
+        // Heart rate 120 of record 2 at (398, 135): red square filled with the canvas brush.
+        QCOMPARE(at(image, 395, 132), red);
+        QCOMPARE(at(image, 399, 136), window);
+        // Markers of record 1 over heart rate (339, 155), ITT and slope 0 (819, 235).
+        QCOMPARE(at(image, 339, 147), navy);
+        QCOMPARE(at(image, 819, 227), navy);
+        // Slope 10 of stage 2 from 160 s to 320 s.
+        QCOMPARE(at(image, 850, 185), red);
+
+        // A damaged record and protocol draw at the edges of the charts.
+        std::vector<StageRecord> damaged = workedRecords();
+        damaged[0].elapsed = -7;
+        damaged[0].heartRate = std::numeric_limits<std::int32_t>::max();
+        damaged[0].stage = 255;
+        damaged[0].gain = 200;
+        damaged[2].elapsed = std::numeric_limits<std::int32_t>::max();
+        ProtocolRecord protocol = reviewProtocol();
+        protocol.stages[1].slope = std::numeric_limits<float>::quiet_NaN();
+        writeFile(path, encodeStudy(protocol, damaged));
+        QVERIFY(review.open(path, u"2007.1.1"_s));
+        painter.begin(&image);
+        drawReviewCanvas(painter, scene);
+        painter.end();
+        QCOMPARE(at(image, 277, 32), red);  // heart rate square at time 0, top edge of chart 2
+        QCOMPARE(at(image, 477, 112), red); // the last record at the right edge
+    }
+    void windowStepsCorrectsAndMarks()
+    {
+        const QString path = m_tmp.filePath(u"0001_002.est"_s);
+        writeFile(path, encodeStudy(reviewProtocol(), workedRecords()));
+        FakeMessages messages;
+        TEstudioExistFrm frm(messages, [] { return kToday; });
+        frm.setRateFormula(1, 0);
+        std::bitset<kPrintSelectionSize> flags;
+        flags.set(3);
+        QStringList seen;
+        QList<bool> corregir;
+        QRgb oldMarker = 0, newMarker = 0;
+        whileShown(frm, [&] {
+            const auto texts = [&] {
+                seen << frm.windowTitle() + u'|' + frm.ProtoNomlbl->text() + u'|' +
+                            frm.EtapaNumLbl->text() + u'|' + frm.TpoParcialLbl->text() + u'|' +
+                            frm.DemandLbl->text() + u'|' + frm.ITTLbl->text() + u'|' +
+                            frm.STD2txt->text() + u'|' + frm.STV2txt->text() + u'|' +
+                            frm.FrecMaxLbl->text() + u'|' + frm.FrecSMaxLBL->text() + u'|' +
+                            frm.NhojasLb->text();
+            };
+            texts();
+            const ReviewLayout& l = frm.layoutMetrics();
+            const int m = timeAxis(480).minutes;
+            const QPoint hr1(timeToX(l.chart(1), 160, m), valueToY(l.chart(1), 100, {20, 220}) - 7);
+            const QPoint hr2(timeToX(l.chart(1), 320, m), valueToY(l.chart(1), 120, {20, 220}) - 7);
+            click(frm.RetroEtapaBut);
+            QCOMPARE(frm.review().currentRecord(), 1);
+            click(frm.AvanzaEtapaBut);
+            oldMarker = at(frm.canvas(), hr1.x(), hr1.y());
+            newMarker = at(frm.canvas(), hr2.x(), hr2.y());
+            click(frm.AvanzaEtapaBut);
+            click(frm.AvanzaEtapaBut);
+            QCOMPARE(frm.review().currentRecord(), 3);
+            texts();
+
+            // Typing enables "Corregir"; a value above the limit empties the edit.
+            corregir << frm.CorregBut->isEnabled();
+            typeInto(frm.PresSistEd, u"251"_s);
+            corregir << frm.CorregBut->isEnabled();
+            seen << frm.PresSistEd->text();
+            typeInto(frm.PresSistEd, u"250"_s);
+            typeInto(frm.FreCarEd, u"301"_s);
+            seen << frm.FreCarEd->text();
+            typeInto(frm.FreCarEd, u"160"_s);
+            click(frm.CorregBut);
+            corregir << frm.CorregBut->isEnabled();
+            texts();
+            click(frm.ImprimirChk); // record 3 unmarked
+            click(frm.RetroEtapaBut);
+            click(frm.ImprimirChk); // record 2 marked
+            texts();
+            click(frm.OkBut);
+        });
+        QCOMPARE(frm.OpenStudyReview(kNunez, u"2007.1.1"_s, u"05/03/2007"_s, flags,
+                                     u"0001_002.est"_s, m_tmp.path()),
+                 0);
+        QVERIFY(messages.shown.isEmpty());
+        QCOMPARE(seen.value(0),
+                 u"Estudio de archivo: 0001_002.est, Ana  05/03/2007|Protocolo: Bruce|"
+                 "1º Etapa (Basal)|Tpo. Parcial: 02:40|Tipo: Automático|ITT: 15000|"
+                 "-0.125|---|Frec. Máxima: 173|Frec. Sub Máxima: 147|"
+                 "Se imprimirá 1 hoja"_s);
+        QVERIFY(seen.value(1).contains(u"|3º Etapa (Ejercicio)|Tpo. Parcial: 08:00|Tipo: Manual|"
+                                       "ITT: 23800|"_s));
+        QCOMPARE(seen.mid(2, 2), (QStringList{QString(), QString()}));
+        QVERIFY(seen.value(4).contains(u"|ITT: 40000|"_s));
+        QVERIFY(seen.value(5).endsWith(u"|Se imprimirá 1 hoja"_s));
+        QCOMPARE(corregir, (QList<bool>{false, true, false}));
+        // The marker moved without the curves being drawn again.
+        QCOMPARE(oldMarker, 0xFFFFFFu);
+        QCOMPARE(newMarker, 0x000080u);
+        QCOMPARE(flags.to_ulong(), 0b100ul);
+    }
+    void olderPatientsAndMissingStudies()
+    {
+        const QString path = m_tmp.filePath(u"0001_003.est"_s);
+        writeFile(path, encodeStudy(reviewProtocol(), workedRecords(), false));
+        FakeMessages messages;
+        TEstudioExistFrm frm(messages, [] { return kToday; });
+        std::bitset<kPrintSelectionSize> flags;
+        QString st;
+        bool enabled = true;
+        whileShown(frm, [&] {
+            typeInto(frm.PresSistEd, u"200"_s);
+            click(frm.AngorChk);
+            enabled = frm.CorregBut->isEnabled();
+            st = frm.STD2txt->text() + frm.STV5txt->text();
+        });
+        QCOMPARE(frm.OpenStudyReview(kNunez, u"2007.1.0"_s, u"05/03/2007"_s, flags,
+                                     u"0001_003.est"_s, m_tmp.path()),
+                 0);
+        QVERIFY(!enabled);
+        QCOMPARE(st, u"------"_s);
+
+        for (const QString& name : {u"0001_099.est"_s, u"../0001_001.est"_s}) {
+            whileShown(frm, [] {});
+            QCOMPARE(frm.OpenStudyReview(kNunez, u"2007.1.1"_s, {}, flags, name, m_tmp.path()), 1);
+        }
+        QCOMPARE(
+            messages.lines(),
+            QStringList(
+                2, u"error: Problemas para abrir el archivo de estudio.Posiblemente dañado"_s));
+    }
+
+private:
+    QTemporaryDir m_tmp;
+};
+
+QTEST_MAIN(TestRecordWindows)
+#include "tst_recordwindows.moc"

@@ -1,0 +1,598 @@
+#include "TestFiles.h"
+#include "common/BinaryIO.h"
+#include "common/FileError.h"
+#include "protocol/ProtocolRecord.h"
+#include "report/ClinicalSummary.h"
+#include "report/EdfExport.h"
+#include "report/GeneralData.h"
+#include "report/GraphicReport.h"
+#include "report/PrintLayout.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+#include <edflib.h>
+#include <optional>
+
+using namespace esf;
+using namespace Qt::StringLiterals;
+using namespace esf::test;
+
+namespace {
+
+QStringList linesOf(const GeneralData& d)
+{
+    return {d.institution,  d.address,   d.telephone, d.physician, d.loadUnit,
+            d.pressureUnit, d.speedUnit, d.rateUnit,  d.slopeUnit, d.logo};
+}
+
+QStringList linesOf(const UnitTexts& u)
+{
+    return {u.load, u.pressure, u.speed, u.rate, u.slope};
+}
+
+// The given lines first, the rest empty.
+QStringList padded(QStringList lines, qsizetype count = 10)
+{
+    while (lines.size() < count)
+        lines << QString();
+    return lines;
+}
+
+// "Clínica Ñandú" and "Médico €" as single Windows-1252 bytes.
+const QByteArray kFull = "Cl\xEDnica \xD1"
+                         "and\xFA\r\nAv. Libertador 1234\r\n(011)4567 890\r\nDr. M\xE9"
+                         "dico \x80\r\n[Kgm]\r\nmmHg\r\n[Km/h]\r\n[Lpm]\r\n[%]\r\n/u/logo.bmp\r\n";
+const QStringList kFullLines = u"Clínica Ñandú|Av. Libertador 1234|(011)4567 890|Dr. Médico €|"
+                               "[Kgm]|mmHg|[Km/h]|[Lpm]|[%]|/u/logo.bmp"_s.split(u'|');
+
+ProtocolRecord protocol(const QString& kind)
+{
+    ProtocolRecord p = ProtocolRecord::cleared();
+    p.name = kind == u"bike"_s ? u"OMS 25W"_s : u"BRUCE"_s;
+    p.device = kind == u"bike"_s ? Device::Bicicleta : Device::Cinta;
+    p.stageCount = 9;
+    const std::array<float, 7> speeds = {0.0f, 2.7f, 4.0f, 5.5f, 6.8f, 8.0f, 8.8f};
+    const std::array<float, 7> slopes = {0.0f, 10.0f, 12.0f, 14.0f, 16.0f, 18.0f, 20.0f};
+    for (int s = 1; s <= 9; ++s) {
+        const std::int32_t type = s == 1   ? StageType::Basal
+                                  : s <= 7 ? StageType::Ejercicio
+                                           : StageType::Recuperacion;
+        const int k = std::min(s - 1, 6);
+        const bool shortStages = kind == u"bruce2"_s && type == StageType::Ejercicio;
+        p.stages[std::size_t(s - 1)] = {
+            std::uint8_t(s),         type,
+            shortStages ? 120 : 180, 25.0f * s,
+            slopes[std::size_t(k)],  s <= 7 ? speeds[std::size_t(k)] : 2.0f};
+    }
+    return p;
+}
+
+std::vector<StageRecord> records(const QString& study)
+{
+    std::vector<StageRecord> out;
+    for (const QString& item : study.split(u' ', Qt::SkipEmptyParts)) {
+        const QStringList f = item.split(u':');
+        StageRecord r;
+        r.stage = std::uint8_t(f[0].toInt());
+        r.elapsed = f[1].toInt();
+        r.heartRate = f[2].toInt();
+        r.systolic = f[3].toInt();
+        r.angina = f.size() > 4 && f[4] == u"a"_s;
+        if (f.size() > 4 && f.last().contains(u'/')) {
+            const QStringList st = f.last().split(u'/');
+            for (int i = 0; i < 3; ++i)
+                r.st[std::size_t(i)] = st[i] == u"-"_s ? kStNotMeasured : st[i].toFloat();
+        }
+        out.push_back(r);
+    }
+    return out;
+}
+
+const QString kBruce = u"1:180:80:120 2:360:110:140 3:540:130:160 4:720:150:180:-0.05/-0.1/0.02 "
+                       u"8:780:120:170"_s;
+
+EdfExportInput study(std::uint8_t gain)
+{
+    EdfExportInput in;
+    in.patient = {u"María José"_s, u"Peña"_s, 160, u"05/11/1958"_s, 0};
+    in.patientCode = u"00000012"_s;
+    in.studyDate = u"06/12/2026"_s;
+    in.protocol = ProtocolRecord::cleared();
+    in.protocol.stageCount = 2;
+    in.protocol.stages[0] = {1, StageType::Basal, 180, 0, 0, 0};
+    in.protocol.stages[1] = {2, StageType::Ejercicio, 180, 0, 10, 2.7f};
+    for (int n = 0; n < 2; ++n) {
+        StageRecord r;
+        r.stage = std::uint8_t(n + 1);
+        r.elapsed = 180 * (n + 1);
+        r.gain = gain;
+        r.systolic = 150;
+        r.diastolic = 80;
+        r.heartRate = 120 + n;
+        r.angina = std::uint8_t(n);
+        r.kind = std::uint8_t(n);
+        for (int lead = 0; lead < 3; ++lead) {
+            r.strip[std::size_t(lead)].resize(2001);
+            for (int i = 0; i < 2001; ++i) // 1 mV steps at gain 1 = 140 units
+                r.strip[std::size_t(lead)][std::size_t(i)] = (i % 7 - 3) * 140 + lead + n * 10;
+        }
+        in.records.push_back(r);
+    }
+    return in;
+}
+
+} // namespace
+
+// General data, page layout, clinical summary and EDF export of a study.
+class TestReportLogic : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        m_tmp.emplace();
+        QVERIFY(m_tmp->isValid());
+    }
+    void readsLinesInOrder_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QByteArray>("written");
+        const QByteArray crlf = "\r\n";
+        QTest::newRow("beyond ten ignored") << kFull + "extra\r\n" << kFullLines << kFull;
+        QTest::newRow("LF only, last open")
+            << QByteArray(kFull).replace("\r\n", "\n").chopped(1) << kFullLines << kFull;
+        QTest::newRow("empty") << QByteArray() << padded({}) << crlf.repeated(10);
+        // Blanks are data; only the CR of a line end goes.
+        QTest::newRow("blanks kept")
+            << QByteArray("\r\n  dos  \r\n(   )        \r\n\r\n a\rb\r\r\n")
+            << padded({{}, u"  dos  "_s, kEmptyTelephone, {}, u" a\rb\r"_s})
+            << "\r\n  dos  \r\n(   )        \r\n\r\n a\rb\r\r\n" + crlf.repeated(5);
+    }
+    void readsLinesInOrder()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, expected);
+        QFETCH(QByteArray, written);
+        writeFile(path(), bytes);
+        const GeneralData d = readGeneralData(path());
+        QCOMPARE(linesOf(d), expected);
+        writeGeneralData(path(), d);
+        QCOMPARE(readFile(path()), written);
+    }
+    void writesTenCrLfLinesWholeInTheFileOfAnyCase()
+    {
+        const QString upper = m_tmp->filePath(u"DATOSGEN.TXT"_s);
+        writeFile(upper, "Vieja\r\n" + QByteArray(4000, 'x')); // its tail must not stay behind
+        QCOMPARE(readGeneralData(path()).institution, u"Vieja"_s);
+        GeneralData d;
+        d.telephone = kEmptyTelephone;
+        writeGeneralData(path(), d);
+        QCOMPARE(readFile(upper), "\r\n\r\n(   )        \r\n" + QByteArray("\r\n").repeated(7));
+        QVERIFY(!QFile::exists(path()));
+    }
+    void missingAndUnusableFiles()
+    {
+        QCOMPARE(readGeneralData(path()), GeneralData{});
+        QVERIFY(!QFile::exists(path()));
+        const QString nowhere = m_tmp->filePath(u"no-such-folder/Datosgen.txt"_s);
+        QVERIFY_THROWS_EXCEPTION(FileError, writeGeneralData(nowhere, {}));
+
+        // A folder in the file's place can be neither read nor replaced.
+        QVERIFY(QDir(m_tmp->path()).mkdir(kGeneralDataFileName));
+        try {
+            readGeneralData(path());
+            QFAIL("a folder was read as the file");
+        } catch (const FileError& e) {
+            QVERIFY2(e.message().contains(kGeneralDataFileName), qPrintable(e.message()));
+        }
+        QVERIFY_THROWS_EXCEPTION(FileError, writeGeneralData(path(), {}));
+        UnitTexts units;
+        QVERIFY_THROWS_EXCEPTION(FileError, loadUnits(path(), units));
+        QCOMPARE(linesOf(units), linesOf(UnitTexts{}));
+    }
+    void loadUnitsTakesLinesFiveToNine()
+    {
+        UnitTexts units{u"L"_s, u"P"_s, u"S"_s, u"R"_s, u"G"_s};
+        loadUnits(path(), units); // no file: nothing changes
+        QCOMPARE(linesOf(units), (QStringList{u"L"_s, u"P"_s, u"S"_s, u"R"_s, u"G"_s}));
+        writeFile(path(), kFull);
+        loadUnits(path(), units);
+        QCOMPARE(linesOf(units), kFullLines.mid(4, 5));
+        // Lines 1 to 4 passed through the load unit too, but only line 5 may stay there.
+        writeFile(path(), "a\nb\nc\nd\n[Wats]");
+        loadUnits(path(), units);
+        QCOMPARE(linesOf(units), padded({u"[Wats]"_s}, 5));
+        writeFile(path(), "a\r\nb\r\nc\r\nd\r\n");
+        loadUnits(path(), units);
+        QCOMPARE(linesOf(units), padded({}, 5));
+    }
+
+    void geometry_data()
+    {
+        QTest::addColumn<int>("w");
+        QTest::addColumn<int>("h");
+        QTest::addColumn<QList<int>>("expected"); // U G GW X1 X2 X3 X4 XR BH TW TX
+        QTest::newRow("A4 300 dpi")
+            << 2363 << 3392 << QList<int>{678, 95, 473, 95, 663, 1231, 1799, 2272, 610, 2030, 166};
+        QTest::newRow("A4 600 dpi")
+            << 4724 << 6783
+            << QList<int>{1356, 189, 945, 189, 1323, 2457, 3591, 4536, 1220, 4058, 333};
+        QTest::newRow("Letter 600 dpi")
+            << 4866 << 6366
+            << QList<int>{1273, 195, 973, 195, 1363, 2531, 3699, 4672, 1146, 4180, 343};
+    }
+    void geometry()
+    {
+        QFETCH(int, w);
+        QFETCH(int, h);
+        QFETCH(QList<int>, expected);
+        const PageGeometry g = pageGeometry(w, h);
+        const QList<int> got{g.unit,         g.gap,          g.graph,        g.graphLeft[0],
+                             g.graphLeft[1], g.graphLeft[2], g.graphLeft[3], g.right,
+                             g.band,         g.stripWidth,   g.stripLeft};
+        QCOMPARE(got, expected);
+    }
+    void timeAxisFromTheLastRecord()
+    {
+        const auto axis = [](int seconds) {
+            const PrintTimeAxis a = printTimeAxis(seconds);
+            return QList<int>{a.xmax, a.step, a.columns};
+        };
+        QCOMPARE(axis(90), (QList<int>{3, 1, 2})); // round(1.5) = 2, round(2.5) = 2
+        QCOMPARE(axis(0), (QList<int>{1, 1, 1}));
+        QCOMPARE(axis(1500), (QList<int>{26, 3, 8}));
+        QCOMPARE(printTimeAxis(-3600).columns,
+                 0); // a damaged time draws no columns rather than crashing
+    }
+    void valuesAreClampedToTheGraph()
+    {
+        PlotScale pressure{0, 0, 200, 200, 0, 4, 50.0, 250.0};
+        QCOMPARE(pressure.y(250), 0);
+        QCOMPARE(pressure.y(280), 0); // 280/40 is drawn as 250/50
+        QCOMPARE(pressure.y(40), 200);
+        QCOMPARE(pressure.y(100), 150);
+        PlotScale rate{0, 0, 200, 200, 0, 4, 20.0, 220.0};
+        QCOMPARE(rate.y(230), rate.y(220));
+        QCOMPARE(rate.y(0), 200); // the first segment starts from the graph's minimum
+        QCOMPARE(rate.x(0), 0);
+        QCOMPARE(rate.x(90), 75); // 1.5 of 4 minutes
+        PlotScale itt{0, 0, 200, 200, 0, 4, 1.0, 40000.0};
+        QCOMPARE(itt.y(0), itt.y(1));
+        PlotScale flat{10, 0, 200, 200, 0, 0, 0.0, 0.0};
+        QCOMPARE(flat.x(600), 10);
+        QCOMPARE(flat.y(5), 200);
+    }
+    void tablesSplitByRecordCount_data()
+    {
+        QTest::addColumn<int>("records");
+        QTest::addColumn<QList<TableBand>>("expected");
+        QTest::newRow("11") << 11 << QList<TableBand>{{1, 12, 2}};
+        QTest::newRow("12") << 12 << QList<TableBand>{{1, 6, 2}, {6, 13, 3}};
+        QTest::newRow("23") << 23 << QList<TableBand>{{1, 12, 2}, {12, 24, 3}};
+        QTest::newRow("24") << 24 << QList<TableBand>{{1, 8, 2}, {8, 16, 3}, {16, 25, 4}};
+    }
+    void tablesSplitByRecordCount()
+    {
+        QFETCH(int, records);
+        QFETCH(QList<TableBand>, expected);
+        QCOMPARE(tableBands(records), expected);
+    }
+    void stripsFillBandsThenNewPages()
+    {
+        // One table: two strips on page 1 below it, the third starts page 2 at 0.1U.
+        QCOMPARE(stripBands(2, {1, 4, 9}, 1000),
+                 (QList<StripBand>{{1, 0, 3, 3000}, {4, 0, 4, 4000}, {9, 1, 0, 100}}));
+        const QList<StripBand> many = stripBands(4, {1, 2, 3, 4, 5, 6}, 1000);
+        QCOMPARE(many[0], (StripBand{1, 1, 0, 100}));
+        QCOMPARE(many[4], (StripBand{5, 1, 4, 4100}));
+        QCOMPARE(many[5], (StripBand{6, 2, 0, 100}));
+    }
+    void tableCells()
+    {
+        ProtocolRecord p = ProtocolRecord::cleared();
+        p.stageCount = 3;
+        p.stages[2] = {3, StageType::Ejercicio, 180, 100.0f, 5.5f, 2.7f};
+        const UnitTexts units{u"[Kgm]"_s, u"[mmHg]"_s, u"[Km/h]"_s, u"[Lpm]"_s, u"[%]"_s};
+        StageRecord r;
+        r.stage = 3;
+        r.elapsed = 360;
+        r.systolic = 150;
+        r.diastolic = 85;
+        r.heartRate = 120;
+        r.st = {-0.125f, kStNotMeasured, 0.25f};
+
+        p.device = Device::Cinta;
+        QCOMPARE(stageTableCells(r, p, units, true),
+                 (QStringList{u"3º[06:00]"_s, u"150 [mmHg]"_s, u"85 [mmHg]"_s, u"120 [Lpm]"_s,
+                              u"18000"_s, u"-"_s, u"05.5 [%]"_s, u"02.7 [Km/h]"_s, u"-0.125"_s,
+                              u"---"_s, u"0.250"_s}));
+        p.device = Device::Bicicleta;
+        QCOMPARE(stageTableCells(r, p, units, true).mid(5, 3),
+                 (QStringList{u"100.0 [Kgm]"_s, u"-"_s, u"-"_s}));
+        p.device = Device::None;
+        QCOMPARE(stageTableCells(r, p, units, true).mid(5, 3), (QStringList{{}, {}, {}}));
+        // Records of old patients carry no ST levels.
+        QCOMPARE(stageTableCells(r, p, units, false).mid(8),
+                 (QStringList{u"---"_s, u"---"_s, u"---"_s}));
+        QCOMPARE(
+            stageTableHeader().mid(0, 5),
+            (QStringList{{}, u"Pres. Sist."_s, u"Pres. Diast."_s, u"Frec. Card."_s, u"ITT"_s}));
+    }
+    void stripTitles()
+    {
+        ProtocolRecord p = ProtocolRecord::cleared();
+        p.stageCount = 2;
+        p.stages[0] = {1, StageType::Recuperacion, 60, 0, 0, 0};
+        p.stages[1] = {2, 7, 60, 0, 0, 0};
+        StageRecord r;
+        r.stage = 1;
+        r.elapsed = 75;
+        QCOMPARE(stripTitle(r, p), u"     1º Etapa: 01:15(Automático)  (Recuperación)"_s);
+        r.kind = RecordKind::Manual;
+        r.angina = 1;
+        r.stage = 2; // a type outside the three names has no name
+        QCOMPARE(stripTitle(r, p), u"     2º Etapa: 01:15(Manual)   Angor  ()"_s);
+    }
+    // A study of an old patient (integer stage values, no ST) with a torn last record.
+    void studyReading()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"0012_001.est"_s);
+        QByteArray bytes;
+        {
+            QBuffer b(&bytes);
+            b.open(QIODevice::WriteOnly);
+            LeWriter w(b, path);
+            w.str(u"VIEJO"_s, 20);
+            w.u8(1);
+            w.bytes(QByteArray(2, '\0'));
+            w.i32(Device::Cinta);
+            w.u8(1);
+            w.bytes(QByteArray(3, '\0'));
+            for (std::int32_t v : {StageType::Basal, 120, 0, 12, 3})
+                w.i32(v);
+            w.bytes(QByteArray(14 * 24, '\0'));
+            for (int i = 0; i < 2; ++i) {
+                StageRecord r;
+                r.elapsed = 60 * (i + 1);
+                r.strip = {std::vector<std::int32_t>(2001, i), std::vector<std::int32_t>(2001, 0),
+                           std::vector<std::int32_t>(2001, 0)};
+                writeStageRecord(w, r, false);
+            }
+            w.bytes(QByteArray(100, '\0'));
+        }
+        writeFile(path, bytes);
+        std::bitset<kPrintSelectionSize> keep;
+        keep.set(2);
+        const PrintedStudy s = readPrintedStudy(path, u"2003.1.0"_s, keep);
+        QCOMPARE(s.protocol.name, u"VIEJO"_s);
+        QCOMPARE(s.protocol.stages[0].slope, 12.0f);
+        QCOMPARE(s.records.size(), 2);
+        QVERIFY(s.tornTail);
+        QCOMPARE(s.records[1].st[0], kStNotMeasured);
+        QVERIFY(s.records[0].strip[0].empty()); // not marked: its strip is not kept
+        QCOMPARE(s.records[1].strip[0].size(), std::size_t(2001));
+        QVERIFY_THROWS_EXCEPTION(
+            FileError, readPrintedStudy(dir.filePath(u"0012_009.est"_s), u"2007.1.1"_s, keep));
+    }
+    void reportTextsAndStripsAfterTheFiftieth()
+    {
+        ReportInputs in;
+        in.patient = {u"Ana"_s, u"Peña"_s, 160, u"06/12/1976"_s, 0};
+        in.studyDate = u"05/12/2026"_s;
+        in.patientVersion = u"2007.1.1"_s;
+        in.general.institution = u"Clínica"_s;
+        in.general.address = u"Calle 1"_s;
+        in.general.telephone = u"(011)12345678"_s;
+        in.general.rateUnit = u"[Lpm]"_s;
+        in.formula = 1; // 220 - Edad
+        in.today = QDate(2026, 12, 6);
+        in.selection.set(50);
+        in.selection.set(3);
+        PrintedStudy study;
+        study.protocol.name = u"BRUCE"_s;
+        for (int i = 1; i <= 52; ++i) {
+            StageRecord r;
+            r.elapsed = 60 * i;
+            study.records.append(r);
+        }
+        const GraphicReport g = buildGraphicReport(in, study);
+        QCOMPARE(g.institution, u"Institución: Clínica"_s);
+        QCOMPARE(g.addressLine, u"Calle 1         Tel.: (011)12345678"_s);
+        QCOMPARE(g.date, u"Fecha:05/12/2026"_s);
+        QCOMPARE(g.patient, u"Paciente: Peña, Ana"_s);
+        QCOMPARE(g.age, u"Edad: 50"_s);
+        QCOMPARE(g.sex, u"Sexo: Femenino"_s);
+        QCOMPARE(g.heartRates, u"Frecuencia Máxima: 170[Lpm]    Frecuencia Submáxima: 144[Lpm]"_s);
+        QCOMPARE(g.table.size(), 53);
+        QCOMPARE(g.strips.size(), 2); // records 51 and 52 have no print flag
+        QCOMPARE(g.strips[1].record, 50);
+        QCOMPARE(reportPageCount(g), 2);
+    }
+    void summaryOfCraftedStudies_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("study");
+        QTest::addColumn<QStringList>("expected"); // "label=value" rows
+        QTest::addColumn<QStringList>("flags");
+
+        QTest::newRow("Bruce, nothing abnormal")
+            << u"bruce"_s << kBruce
+            << QStringList{u"FC de reposo=80 [Lpm]"_s,
+                           u"FC máxima alcanzada=150 [Lpm]"_s,
+                           u"FC máxima prevista=160 [Lpm]"_s,
+                           u"% de la FC máxima prevista=93.8 %"_s,
+                           u"Índice cronotrópico=0.88"_s,
+                           u"Recuperación de la FC al minuto=30 [Lpm]"_s,
+                           u"PA sistólica máxima=180 [mmHg]"_s,
+                           u"Doble producto máximo=27000"_s,
+                           u"Tiempo de ejercicio=09:00"_s,
+                           u"METs en la etapa máxima=10.2"_s,
+                           u"Desnivel ST máximo V2=-0.100 mV (-1.0 mm)"_s,
+                           u"Desnivel ST máximo D2=-0.050 mV (-0.5 mm)"_s,
+                           u"Puntaje de Duke=4.0 (Riesgo moderado)"_s}
+            << QStringList{};
+        QTest::newRow("every flag raised, angina in the test")
+            << u"bruce"_s << u"1:180:80:120 2:360:110:180 3:540:140:165:a 8:600:128:150"_s
+            << QStringList{u"Índice cronotrópico=0.75"_s,
+                           u"Recuperación de la FC al minuto=12 [Lpm]"_s,
+                           u"Desnivel ST máximo V5=— (no se midió el ST)"_s,
+                           u"Puntaje de Duke=— (no se midió el ST)"_s}
+            << QStringList{u"Incompetencia cronotrópica"_s, u"Recuperación de FC anormal"_s,
+                           u"Caída de PA en ejercicio"_s};
+        QTest::newRow("edges: index 0.8, recovery 13, drop of 9")
+            << u"bruce"_s << u"1:180:80:150 2:360:144:170 3:540:144:161:0/0/0 8:615:131:140"_s
+            << QStringList{u"Índice cronotrópico=0.80"_s,
+                           u"Recuperación de la FC al minuto=13 [Lpm]"_s,
+                           u"Puntaje de Duke=6.0 (Riesgo bajo)"_s}
+            << QStringList{};
+        QTest::newRow("recovery record 44 s after exercise")
+            << u"bruce"_s << u"1:180:80:0 2:360:150:0 8:404:120:0 8:436:110:0"_s
+            << QStringList{u"Recuperación de la FC al minuto=— (no hay registro entre 45 y 75 s de "
+                           u"recuperación)"_s,
+                           u"PA sistólica máxima=— (no hay presiones de ejercicio)"_s}
+            << QStringList{};
+        QTest::newRow("running stage and 2-minute stages: no Duke score")
+            << u"bruce2"_s << u"1:180:80:120 6:900:170:200:-0.2/-/-"_s
+            << QStringList{u"METs en la etapa máxima=14.8"_s,
+                           u"Puntaje de Duke=— (sólo para el protocolo BRUCE con etapas de 3 minutos)"_s}
+            << QStringList{};
+        QTest::newRow("bicycle") << u"bike"_s << u"1:180:80:120 3:540:130:160"_s
+                                 << QStringList{u"METs en la etapa máxima=— (en bicicleta requiere "
+                                                u"el peso, que el archivo "
+                                                u"no tiene)"_s,
+                                                u"Tiempo de ejercicio=06:00"_s,
+                                                u"Índice cronotrópico=0.63"_s}
+                                 << QStringList{u"Incompetencia cronotrópica"_s};
+        QTest::newRow("no exercise, no basal: rest from the first record")
+            << u"bruce"_s << u"8:60:95:130"_s
+            << QStringList{u"FC de reposo=95 [Lpm]"_s,
+                           u"FC máxima alcanzada=— (no hay registros de ejercicio)"_s,
+                           u"Índice cronotrópico=— (no hay registros de ejercicio)"_s}
+            << QStringList{};
+        QTest::newRow("empty study")
+            << u"bruce"_s << QString()
+            << QStringList{u"FC de reposo=— (el estudio no tiene registros)"_s} << QStringList{};
+    }
+    void summaryOfCraftedStudies()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, study);
+        QFETCH(QStringList, expected);
+        QFETCH(QStringList, flags);
+        SummaryInput in;
+        in.protocol = protocol(kind);
+        in.records = records(study);
+        in.age = 60;
+        in.formula = 1; // 220 - age
+        const ClinicalSummary s = computeClinicalSummary(in);
+        const QList<SummaryRow> rows = summaryRows(s, u"[Lpm]"_s, u"[mmHg]"_s);
+        for (const QString& e : expected) {
+            const QString label = e.section(u'=', 0, 0);
+            const auto row = std::find_if(rows.begin(), rows.end(),
+                                          [&](const SummaryRow& r) { return r.label == label; });
+            QVERIFY2(row != rows.end(), qPrintable(label));
+            QCOMPARE(label + u'=' + row->value, e);
+        }
+        QCOMPARE(s.flags(), flags);
+    }
+    void metsAndDukeBands_data()
+    {
+        QTest::addColumn<double>("speed");
+        QTest::addColumn<double>("slope");
+        QTest::addColumn<double>("mets");
+        QTest::addColumn<double>("score");
+        QTest::addColumn<QString>("risk");
+        // Walking below 8 km/h, running from 8 on.
+        QTest::newRow("walking 2.7 km/h 10 %") << 2.7 << 10.0 << 4.6 << 5.0 << u"Riesgo bajo"_s;
+        QTest::newRow("walking 7.9 km/h") << 7.9 << 0.0 << 4.8 << 4.9 << u"Riesgo moderado"_s;
+        QTest::newRow("running 8.0 km/h") << 8.0 << 0.0 << 8.6 << -10.9 << u"Riesgo moderado"_s;
+        QTest::newRow("running 8.8 km/h 20 %") << 8.8 << 20.0 << 16.9 << -11.0 << u"Riesgo alto"_s;
+    }
+    void metsAndDukeBands()
+    {
+        QFETCH(double, speed);
+        QFETCH(double, slope);
+        QFETCH(double, mets);
+        QFETCH(double, score);
+        QFETCH(QString, risk);
+        QCOMPARE(treadmillMets(speed, slope), mets);
+        QCOMPARE(dukeRiskText(dukeRisk(score)), risk);
+    }
+    void roundTrip_data()
+    {
+        QTest::addColumn<int>("gain");
+        QTest::addColumn<bool>("anonymous");
+        QTest::newRow("gain 1.0") << 1 << false;
+        QTest::newRow("gain 0.5, anonymous") << 0 << true;
+        QTest::newRow("gain 2.0") << 2 << false;
+    }
+    void roundTrip()
+    {
+        QFETCH(int, gain);
+        QFETCH(bool, anonymous);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"estudio.edf"_s);
+        EdfExportInput in = study(std::uint8_t(gain));
+        in.anonymous = anonymous;
+        exportEdf(path, in);
+
+        edf_hdr_struct hdr{};
+        QCOMPARE(edfopen_file_readonly(QFile::encodeName(path).constData(), &hdr,
+                                       EDFLIB_READ_ALL_ANNOTATIONS),
+                 0);
+        QCOMPARE(hdr.filetype, EDFLIB_FILETYPE_EDFPLUS);
+        QCOMPARE(hdr.edfsignals, 3);
+        QCOMPARE(hdr.datarecords_in_file, 20LL); // two strips of ten seconds
+        QCOMPARE(QByteArray(hdr.signalparam[1].label).trimmed(), "ECG V2");
+        QCOMPARE(hdr.signalparam[0].smp_in_datarecord, 200);
+        QCOMPARE(QByteArray(hdr.patient_name).trimmed(),
+                 anonymous ? QByteArray("X") : QByteArray("Pena, Maria Jose"));
+        QCOMPARE(hdr.startdate_year, anonymous ? 1985 : 2026);
+
+        // Lead V5 of the second strip: its last 2000 samples, in µV.
+        std::vector<double> v(2000);
+        QCOMPARE(edfseek(hdr.handle, 2, 2000, EDFSEEK_SET), 2000LL);
+        QCOMPARE(edfread_physical_samples(hdr.handle, 2, 2000, v.data()), 2000);
+        const double uvPerUnit = 1000.0 / (140.0 * std::array<double, 3>{0.5, 1.0, 2.0}[gain]);
+        for (int i : {0, 1, 500, 1999}) {
+            const double expected = ((i + 1) % 7 - 3) * 140 * uvPerUnit + (2 + 10) * uvPerUnit;
+            QVERIFY2(std::abs(v[std::size_t(i)] - expected) <= uvPerUnit,
+                     qPrintable(u"sample %1: %2 µV, expected %3"_s.arg(i)
+                                    .arg(v[std::size_t(i)])
+                                    .arg(expected)));
+        }
+
+        QStringList texts;
+        QList<long long> onsets;
+        for (int i = 0; i < hdr.annotations_in_file; ++i) {
+            edf_annotation_struct a{};
+            QCOMPARE(edf_get_annotation(hdr.handle, i, &a), 0);
+            texts << QString::fromUtf8(a.annotation);
+            onsets << a.onset / 10000000LL;
+        }
+        edfclose_file(hdr.handle);
+        QCOMPARE(texts, (QStringList{u"Etapa 1 Basal"_s, u"PA 150/80"_s, u"FC 120"_s,
+                                     u"Tiempo del estudio 03:00"_s, u"Etapa 2 Ejercicio"_s,
+                                     u"PA 150/80"_s, u"FC 121"_s, u"Angor"_s, u"Manual"_s,
+                                     u"Tiempo del estudio 06:00"_s}));
+        QCOMPARE(onsets, (QList<long long>{0, 0, 0, 0, 10, 10, 10, 10, 10, 10}));
+    }
+    void failureLeavesNoFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"falta/estudio.edf"_s);
+        QVERIFY_THROWS_EXCEPTION(FileError, exportEdf(path, study(1)));
+        EdfExportInput empty = study(1);
+        empty.records.clear();
+        QVERIFY_THROWS_EXCEPTION(FileError, exportEdf(dir.filePath(u"vacio.edf"_s), empty));
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+    }
+
+private:
+    QString path() const { return m_tmp->filePath(kGeneralDataFileName); }
+    std::optional<QTemporaryDir> m_tmp; // a fresh folder for every case
+};
+
+QTEST_GUILESS_MAIN(TestReportLogic)
+#include "tst_reportlogic.moc"

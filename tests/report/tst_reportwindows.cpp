@@ -1,0 +1,690 @@
+#include "Fixtures.h"
+#include "TestSupport.h"
+#include "app/TZuvudezidedFrm.h"
+#include "common/Rounding.h"
+#include "records/TAbrirEstfrm.h"
+#include "records/TAbrirPacfrm.h"
+#include "records/TEstudioExistFrm.h"
+#include "records/TPacfrm.h"
+#include "report/PrintDrawing.h"
+#include "report/ReportPdf.h"
+#include "report/RtfCodec.h"
+#include "report/TInformfrm.h"
+#include "report/TOKDatosDlg.h"
+#include "report/TOKImpDlg.h"
+#include "report/TResumenDlg.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTextDocument>
+#include <QToolBar>
+#include <QToolButton>
+
+using namespace esf;
+using namespace esf::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QByteArray kFile =
+    "Cl\xEDnica Ca\xF1uelas\r\nAv. Mitre 12\r\n(011)4567 890\r\nDra. P\xE9rez\r\n"
+    "[Wats]\r\nccH2O\r\n[Km/h]\r\n[Lpm]\r\n[Grad]\r\n/srv/logo.bmp\r\n";
+
+// What the controls show, in file order.
+QStringList shown(const TOKDatosDlg& dlg)
+{
+    return {dlg.InstTxt->text(),           dlg.DirTxt->text(),
+            dlg.TelTxt->displayText(),     dlg.MedicoTxt->text(),
+            dlg.CargaUnBox->currentText(), dlg.PresUnBox->currentText(),
+            dlg.VelUnBox->currentText(),   dlg.FrecUnBox->currentText(),
+            dlg.PendUnBox->currentText(),  dlg.LogoTxt->text()};
+}
+
+} // namespace
+
+// General data dialog, report editor and printing, with their files and boxes through the seams.
+class TestReportWindows : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void fieldsAreFoundByTheirCaptions()
+    {
+        TOKDatosDlg dlg(*m_messages);
+        QHash<QWidget*, QString> captions;
+        for (QLabel* l : dlg.findChildren<QLabel*>())
+            captions.insert(l->buddy(), l->text());
+        for (QWidget* field : QList<QWidget*>{dlg.InstTxt, dlg.DirTxt, dlg.TelTxt, dlg.MedicoTxt,
+                                              dlg.CargaUnBox, dlg.PresUnBox, dlg.VelUnBox,
+                                              dlg.FrecUnBox, dlg.PendUnBox, dlg.LogoTxt}) {
+            QVERIFY2(captions.value(field).endsWith(u':'), qPrintable(field->objectName()));
+            QCOMPARE(field->accessibleName(), captions.value(field));
+        }
+        QCOMPARE(captions.value(dlg.TelTxt), QStringLiteral("Teléfono:"));
+    }
+    void fillsFromTheFileAndWritesWhatIsTyped()
+    {
+        // Without a file: empty fields, the telephone mask, and OK writes ten empty lines.
+        TOKDatosDlg dlg(*m_messages);
+        QStringList before;
+        whileShown(dlg, [&] {
+            before = shown(dlg);
+            click(dlg.OKBtn);
+        });
+        QVERIFY(dlg.EditGeneralData(dir()));
+        QStringList empty(10, QString());
+        empty[2] = kEmptyTelephone;
+        QCOMPARE(before, empty);
+        QCOMPARE(readFile(file()), "\r\n\r\n(   )        \r\n" + QByteArray("\r\n").repeated(7));
+
+        writeFile(file(), kFile);
+        whileShown(dlg, [&] {
+            before = shown(dlg);
+            typeInto(dlg.InstTxt, QStringLiteral("Sanatorio Ñandú"));
+            // Digits fill the first open positions; the rest stay blank.
+            dlg.TelTxt->clear();
+            dlg.TelTxt->setFocus();
+            dlg.TelTxt->home(false);
+            QTest::keyClicks(dlg.TelTxt, QStringLiteral("0221"));
+            typeInto(dlg.PresUnBox->lineEdit(), QStringLiteral("mmHg"));
+            dlg.VelUnBox->setCurrentIndex(2);
+            click(dlg.OKBtn);
+        });
+        QVERIFY(dlg.EditGeneralData(dir()));
+        QCOMPARE(before,
+                 QStringLiteral("Clínica Cañuelas|Av. Mitre 12|(011)4567 890|Dra. Pérez|[Wats]|"
+                                "ccH2O|[Km/h]|[Lpm]|[Grad]|/srv/logo.bmp")
+                     .split(u'|'));
+        QCOMPARE(readFile(file()), QByteArray("Sanatorio \xD1"
+                                              "and\xFA\r\nAv. Mitre 12\r\n(022)1       \r\n"
+                                              "Dra. P\xE9rez\r\n[Wats]\r\nmmHg\r\n[Milla/h]\r\n"
+                                              "[Lpm]\r\n[Grad]\r\n/srv/logo.bmp\r\n"));
+        QVERIFY(m_messages->shown.isEmpty());
+    }
+    void cancelWritesNothingAndTheFileWinsNextTime()
+    {
+        TOKDatosDlg dlg(*m_messages);
+        QString medico;
+        int tab = -1;
+        const auto cancelAfterEditing = [&](const QString& typed) {
+            whileShown(dlg, [&, typed] {
+                medico = dlg.MedicoTxt->text();
+                tab = dlg.PageControl->currentIndex();
+                typeInto(dlg.MedicoTxt, typed);
+                dlg.PageControl->setCurrentIndex(1);
+                click(dlg.CancelBtn);
+            });
+            return dlg.EditGeneralData(dir());
+        };
+        QVERIFY(!cancelAfterEditing(QStringLiteral("Dr. Borrador")));
+        QCOMPARE(tab, 0);
+        // Without a file the typed texts are still there, and so is the tab last shown.
+        QVERIFY(!cancelAfterEditing(QStringLiteral("Dr. Otro")));
+        QCOMPARE(medico, QStringLiteral("Dr. Borrador"));
+        QCOMPARE(tab, 1);
+        QVERIFY(!QFile::exists(file()));
+
+        writeFile(file(), kFile);
+        QVERIFY(!cancelAfterEditing(QStringLiteral("Dr. Tercero")));
+        QCOMPARE(medico, QStringLiteral("Dra. Pérez"));
+        QCOMPARE(readFile(file()), kFile);
+    }
+    void logoButtonFillsTheLogoLine()
+    {
+        TOKDatosDlg dlg(*m_messages);
+        QString answer = QStringLiteral("/srv/imágenes/logo.bmp");
+        QStringList asked;
+        dlg.pickPicture = [&](QWidget* owner, const QString& folder, const QString& filters) {
+            asked << folder << filters.section(QStringLiteral(";;"), 0, 0);
+            return owner == &dlg ? answer : QString();
+        };
+        whileShown(dlg, [&] {
+            click(dlg.LogoBut);
+            answer.clear(); // the picture dialog cancelled: the path stays
+            click(dlg.LogoBut);
+            click(dlg.OKBtn);
+        });
+        QVERIFY(dlg.EditGeneralData(dir()));
+        QCOMPARE(asked.mid(0, 2),
+                 (QStringList{QDir::currentPath(),
+                              QStringLiteral("All (*.jpg *.jpeg *.bmp *.ico *.emf *.wmf)")}));
+        QVERIFY(readFile(file()).endsWith("\r\n/srv/im\xE1genes/logo.bmp\r\n"));
+    }
+    void fileErrorsAreShownAndTheDialogStays()
+    {
+        // A folder in the file's place can be neither read nor replaced.
+        QVERIFY(dir().mkdir(kGeneralDataFileName));
+        TOKDatosDlg dlg(*m_messages);
+        dlg.InstTxt->setText(QStringLiteral("Antes"));
+        QString inst;
+        bool stayed = false;
+        whileShown(dlg, [&] {
+            QTRY_COMPARE(m_messages->count(QStringLiteral("error")), 1);
+            inst = dlg.InstTxt->text();
+            click(dlg.OKBtn);
+            stayed = dlg.isVisible();
+            click(dlg.CancelBtn);
+        });
+        QVERIFY(!dlg.EditGeneralData(dir()));
+        QCOMPARE(inst, QStringLiteral("Antes"));
+        QVERIFY(stayed);
+        QCOMPARE(m_messages->count(QStringLiteral("error")), 2);
+        for (const auto& b : m_messages->shown)
+            QVERIFY2(b.text.contains(kGeneralDataFileName), qPrintable(b.text));
+    }
+
+    void init()
+    {
+        m_work.emplace();
+        m_messages = std::make_shared<FakeMessages>();
+        Services s = fakeServices(m_messages);
+        m_files = std::make_shared<FakeFiles>();
+        s.files = m_files;
+        m_form = std::make_unique<TInformfrm>(s);
+        writeReport(u"informe.rtf"_s, "Plantilla");
+    }
+    void cleanup()
+    {
+        m_form.reset();
+        m_work.reset();
+    }
+
+    void loadsTheReportElseTheTemplateElseSaysSo()
+    {
+        QVERIFY(open(u"0012_003.est"_s));
+        QCOMPARE(m_form->windowTitle(), u"Informe: Peña, Ana"_s);
+        QCOMPARE(m_form->reportFile(), u"0012_003.INF"_s);
+        QCOMPARE(text(), u"Plantilla"_s);
+        QVERIFY(m_form->isVisible());
+
+        writeReport(u"0012_003.inf"_s, "Informe \\'e9ste"); // found whatever its case
+        QVERIFY(open(u"0012_003.est"_s));
+        QCOMPARE(text(), u"Informe éste"_s);
+        QVERIFY(!m_form->InfEd->document()->isModified());
+
+        QVERIFY(open(QString(), true));
+        QCOMPARE(m_form->windowTitle(), u"Informe: Edición de plantillas"_s);
+        QCOMPARE(m_form->reportFile(), u"informe.rtf"_s);
+        QCOMPARE(text(), u"Plantilla"_s);
+
+        QFile::remove(m_work->path(u"informe.rtf"_s));
+        QVERIFY(open(u"0013_001.est"_s));
+        QCOMPARE(m_messages->lines(), {u"info: No se encontró archivo de informe relacionado"_s});
+        QCOMPARE(text(), u"Plantilla"_s);
+
+        QVERIFY(!open(u"../0013_001.est"_s));
+        QCOMPARE(m_messages->count(u"error"_s), 1);
+        QCOMPARE(m_form->reportFile(), u"0013_001.INF"_s);
+    }
+    void unsavedEditsSurviveUntilSalirAsks()
+    {
+        QVERIFY(open(u"0012_003.est"_s));
+        m_form->InfEd->textCursor().insertText(u"Hallazgo: "_s);
+        QEvent activate(QEvent::WindowActivate);
+        QApplication::sendEvent(m_form.get(), &activate);
+        QCOMPARE(text(), u"Hallazgo: Plantilla"_s);
+
+        m_messages->answers = {false};
+        m_form->SalirTBtn->trigger();
+        QVERIFY(!m_form->isVisible());
+        QCOMPARE(m_messages->lines(), {u"confirm: Desea guardar el informe?"_s});
+        QCOMPARE(m_messages->titles, {u"Informe"_s});
+        QVERIFY(!QFile::exists(m_work->path(u"0012_003.INF"_s)));
+
+        QVERIFY(open(u"0012_003.est"_s));
+        QCOMPARE(text(), u"Plantilla"_s);
+        m_form->InfEd->textCursor().insertText(u"Conclusión: "_s);
+        m_messages->answers = {true};
+        m_form->SalirTBtn->trigger();
+        QVERIFY(!m_form->isVisible());
+        QCOMPARE(saved(u"0012_003.INF"_s), u"Conclusión: Plantilla"_s);
+
+        // Choosing the template while the report has unsaved edits asks first.
+        QVERIFY(open(u"0012_003.est"_s));
+        m_form->InfEd->textCursor().insertText(u"Más. "_s);
+        m_messages->answers = {true};
+        QVERIFY(open(QString(), true));
+        QCOMPARE(saved(u"0012_003.INF"_s), u"Más. Conclusión: Plantilla"_s);
+        QCOMPARE(text(), u"Plantilla"_s);
+    }
+    void failedSaveKeepsTheTextAndTheWindow()
+    {
+        // A folder where the report should go: no file can replace it, even for root.
+        QVERIFY(QDir(m_work->dir()).mkdir(u"0012_003.INF"_s));
+        QVERIFY(open(u"0012_003.est"_s));
+        m_form->InfEd->textCursor().insertText(u"Hallazgo. "_s);
+        m_messages->answers = {true};
+        m_form->SalirTBtn->trigger();
+        QVERIFY(m_form->isVisible());
+        QVERIFY(m_form->InfEd->document()->isModified());
+        QCOMPARE(m_messages->count(u"error"_s), 1);
+        QVERIFY2(m_messages->shown.last().text.startsWith(u"Error de "_s),
+                 qPrintable(m_messages->shown.last().text));
+        QVERIFY(!m_form->SaveButtonClick());
+        QVERIFY(m_form->InfEd->document()->isModified());
+    }
+    void templateSaveReplacesAnyCaseAndCancelWritesNothing()
+    {
+        QVERIFY(open(QString(), true));
+        m_form->InfEd->textCursor().insertText(u"Nueva "_s);
+        m_files->answers = {QString()};
+        m_form->SaveButton->trigger();
+        QCOMPARE(saved(u"informe.rtf"_s), u"Plantilla"_s);
+        QVERIFY(m_form->InfEd->document()->isModified());
+        QCOMPARE(m_files->asked.last(), u"save|Guardar como|"_s + m_work->path(u"Informe"_s) +
+                                            u"|Archivo de Texto (*.RTF)"_s);
+
+        m_files->answers = {m_work->path(u"Informe"_s)};
+        m_form->SaveButton->trigger();
+        QCOMPARE(saved(u"informe.rtf"_s), u"Nueva Plantilla"_s);
+        QVERIFY(!QFile::exists(m_work->path(u"Informe.rtf"_s)));
+        QVERIFY(!m_form->InfEd->document()->isModified());
+
+        m_form->InfEd->textCursor().insertText(u"Otra "_s);
+        m_files->answers = {QString()};
+        m_form->SalirTBtn->trigger();
+        QVERIFY(!m_form->isVisible());
+        QCOMPARE(saved(u"informe.rtf"_s), u"Nueva Plantilla"_s);
+    }
+    void fileOpenLoadsTextWithoutChangingTheReportFile()
+    {
+        QVERIFY(open(u"0012_003.est"_s));
+        writeFile(m_work->path(u"nota.TXT"_s), "Tensi\xf3n normal\r\n");
+        m_files->answers = {m_work->path(u"nota.TXT"_s)};
+        m_form->ToolButton1->trigger();
+        QCOMPARE(m_files->asked.last(),
+                 u"open|Abrir|"_s + m_work->dir() +
+                     u"|Archivo Texto c/Formato (*.RTF);;Archivo Texto (*.TXT);;"
+                     "Archivo Informe(*.INF)"_s);
+        QCOMPARE(text(), u"Tensión normal\n"_s);
+        QVERIFY(!m_form->InfEd->document()->isModified());
+        QCOMPARE(m_form->reportFile(), u"0012_003.INF"_s);
+        QVERIFY(m_form->SaveButtonClick());
+        QCOMPARE(saved(u"0012_003.INF"_s), u"Tensión normal\n"_s);
+
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_work->path(u"informe.pdf"_s));
+        m_form->printTo(printer);
+        QCOMPARE(printer.docName(), u"Informe Ergometría"_s);
+        QVERIFY(readFile(m_work->path(u"informe.pdf"_s)).startsWith("%PDF"));
+    }
+    void toolbarFollowsTheSelectionWithoutActingOnIt()
+    {
+        QStringList hints;
+        for (QAction* a : {m_form->SalirTBtn, m_form->CutButton, m_form->CopyButton,
+                           m_form->PasteButton, m_form->UndoButton, m_form->BoldButton,
+                           m_form->ItalicButton, m_form->UnderlineButton})
+            hints << a->toolTip();
+        hints << m_form->FontName->toolTip() << m_form->FontSize->toolTip();
+        QCOMPARE(hints,
+                 QStringList({u"Salir"_s, u"Cortar"_s, u"Copiar"_s, u"Pegar"_s, u"Deshacer"_s,
+                              u"Negrita"_s, u"Italica"_s, u"Subrayado"_s,
+                              u"Font Name|Select font name"_s, u"Font Size|Select font size"_s}));
+
+        writeReport(u"0012_003.INF"_s, "\\fs28\\b Negrita\\b0  normal");
+        QVERIFY(open(u"0012_003.est"_s));
+        QTextCursor c = m_form->InfEd->textCursor();
+        c.setPosition(1);
+        c.setPosition(4, QTextCursor::KeepAnchor);
+        m_form->InfEd->setTextCursor(c);
+        m_form->SelectionChange();
+        QVERIFY(m_form->BoldButton->isChecked());
+        QCOMPARE(m_form->FontSize->text(), u"14"_s);
+        QCOMPARE(m_form->FontName->currentText(), u"Arial"_s);
+        QVERIFY(!m_form->InfEd->document()->isModified()); // following did not touch the text
+
+        m_form->BoldButton->trigger(); // now up: the selection loses bold
+        QTest::mouseClick(m_form->UpDown1->up, Qt::LeftButton);
+        QCOMPARE(m_form->FontSize->text(), u"15"_s);
+        const QTextCharFormat f = m_form->InfEd->textCursor().charFormat();
+        QCOMPARE(f.fontWeight(), int(QFont::Normal));
+        QCOMPARE(f.fontPointSize(), 15.0);
+        m_form->FontSize->setText(u"12a"_s);
+        QCOMPARE(m_messages->lines(), {u"error: '12a' no es un valor entero válido"_s});
+        QCOMPARE(m_form->InfEd->textCursor().charFormat().fontPointSize(), 15.0);
+    }
+    void reportCommandNeedsAStudy()
+    {
+        Services services = fakeServices(m_messages);
+        auto* files = static_cast<FakeFiles*>(services.files.get());
+        TZuvudezidedFrm window(services);
+        QVERIFY(!window.VerInformemnu->isEnabled());
+        QVERIFY(window.PlantInformemnu->isEnabled());
+        // A new patient has no study yet, so there is no report to name.
+        whenShown([&window] {
+            TPacfrm* d = window.Pacfrm.get();
+            d->NombreEd->setText(u"Ana"_s);
+            d->ApellidoEd->setText(u"Peña"_s);
+            d->FNacMsk->setText(u"01/01/1960"_s);
+            d->AlturaMsk->setText(u"170"_s);
+            d->Femeninoslc->setChecked(true);
+            d->OkBtn->click();
+        });
+        window.PacNuevomnu->trigger();
+        QVERIFY(window.patientOpen());
+        QVERIFY(!window.VerInformemnu->isEnabled());
+        window.PlantInformemnu->trigger();
+        QVERIFY(window.Informfrm->isVisible());
+        QCOMPARE(window.Informfrm->windowTitle(), u"Informe: Edición de plantillas"_s);
+        QCOMPARE(window.Informfrm->InfEd->toPlainText(), u"Plantilla"_s);
+
+        // Leaving the program offers the unsaved template; a failed save keeps both open.
+        window.Informfrm->InfEd->textCursor().insertText(u"Nueva "_s);
+        QVERIFY(QDir(m_work->dir()).mkdir(u"carpeta.rtf"_s));
+        files->answers = {m_work->path(u"carpeta.rtf"_s), QString()};
+        window.Salirmnu->trigger();
+        QVERIFY(!window.exited());
+        QVERIFY(window.Informfrm->isVisible());
+        window.Salirmnu->trigger();
+        QVERIFY(window.exited());
+        QCOMPARE(files->asked.size(), 2);
+    }
+
+    void pdfPageIsThePrintablePage()
+    {
+        // The sizes the geometry table of the logic tests starts from.
+        QCOMPARE(reportPageLayout(QPageSize::A4).paintRectPixels(300).size(), QSize(2363, 3392));
+        QCOMPARE(reportPageLayout(QPageSize::A4).paintRectPixels(600).size(), QSize(4724, 6783));
+        QCOMPARE(reportPageLayout(QPageSize::Letter).paintRectPixels(600).size(),
+                 QSize(4866, 6366));
+    }
+    void gridAndClampedDrawing()
+    {
+        QImage img(400, 400, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        QPainter p(&img);
+        DrawPrintGrid(p, {0, 0, 350, 100}, 10, 35, GridMode::Fine);
+        // A sample far above the band stays on its top edge.
+        std::array<std::vector<std::int32_t>, kLeadCount> leads;
+        leads[0].assign(2001, 100000);
+        DrawStripTraces(p, {0, 200, 350, 300}, leads, Qt::red);
+        const PlotScale rate{0, 300, 100, 400, 0, 4, 20.0, 220.0};
+        PrintTrendSegment(p, rate, 0, Qt::blue, 0, 0, 60, 120);
+        p.end();
+        QCOMPARE(img.pixelColor(0, 55), QColor(Qt::black)); // frame
+        QCOMPARE(img.pixelColor(100, 55), kPrintGridColor); // tenth of 35 columns
+        QCOMPARE(img.pixelColor(102, 55), kPrintGridColor); // fine line at a fifth
+        QCOMPARE(img.pixelColor(105, 55), QColor(Qt::white));
+        QCOMPARE(img.pixelColor(200, 200), QColor(Qt::red)); // clamped to the top
+        QCOMPARE(img.pixelColor(200, 199), QColor(Qt::white));
+        QCOMPARE(img.pixelColor(1, 399), QColor(Qt::blue)); // from (0, 20), the minimum
+    }
+    void pagesBreakAfterTheFifthBand()
+    {
+        GraphicReport r;
+        r.table = {stageTableHeader()};
+        for (int i = 1; i <= 11; ++i)
+            r.points.append({60 * i, 120, 80, 100, 12000, 5});
+        for (int record : {2, 5, 7})
+            r.strips.append({record, u"t"_s, {}});
+        QImage img(850, 1100, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        QPainter p(&img);
+        int pages = 1;
+        QList<QImage> seen;
+        QVERIFY(PrintGraphicReport(p, pageGeometry(850, 1100), r, {}, [&] {
+            seen.append(img.copy());
+            img.fill(Qt::white);
+            ++pages;
+            return true;
+        }));
+        p.end();
+        QCOMPARE(pages, 2);
+        const PageGeometry g = pageGeometry(850, 1100);
+        // Page 1: strips in bands 3 and 4; page 2 starts its first band at 0.1U.
+        QCOMPARE(seen[0].pixelColor(g.stripLeft, 3 * g.unit + 5), QColor(Qt::black));
+        QCOMPARE(seen[0].pixelColor(g.stripLeft, 4 * g.unit + 5), QColor(Qt::black));
+        QCOMPARE(img.pixelColor(g.stripLeft, roundShare(0.1, g.unit) + 5), QColor(Qt::black));
+        QCOMPARE(img.pixelColor(g.stripLeft, roundShare(0.1, g.unit) - 5), QColor(Qt::white));
+        // A device that refuses the new page ends the report there.
+        QPainter again(&img);
+        QVERIFY(!PrintGraphicReport(again, g, r, {}, [] { return false; }));
+    }
+    void pdfHoldsTheTextsAndPages()
+    {
+        if (QStandardPaths::findExecutable(u"pdftotext"_s).isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        writeStudy(11);
+        // Runs a program on files of the folder; "-" stays as it is.
+        QString out;
+        QString err;
+        const auto run = [&](const QString& program, const QStringList& words) {
+            QStringList args;
+            for (const QString& w : words)
+                args << (w.contains(u'.') ? path(w) : w);
+            QProcess p;
+            p.start(program, args);
+            (void)p.waitForFinished(60000);
+            out = QString::fromUtf8(p.readAllStandardOutput());
+            err = QString::fromUtf8(p.readAllStandardError());
+            return p.exitCode();
+        };
+        const QString cli = QStringLiteral(ESF_CLI_PATH);
+        const QStringList study{u"print"_s, u"0012_001.est"_s, u"--patient"_s, u"00000012.DAT"_s};
+        QCOMPARE(run(cli, study + u"--select 1,4,9 --dpi 300 --out r.pdf"_s.split(u' ')), 0);
+        QVERIFY(err.contains(u"logo"_s)); // unreadable logo: reported, left out
+        QCOMPARE(run(u"pdftotext"_s, {u"-layout"_s, u"r.pdf"_s, u"-"_s}), 0);
+        const QStringList pages = out.split(u'\f', Qt::SkipEmptyParts);
+        QCOMPARE(pages.size(), 2);
+        for (const char* expected :
+             {"Institución: Clínica del Sol", "Estudio Ergométrico", "Fecha:05/12/2026",
+              "Protocolo: BRUCE", "Paciente: Peña, Ana", "Medico: Dr. Paz", "P.art[mmHg]",
+              "ITT x1000", "Pendiente[%]", "3º[11:00]", "280 [mmHg]", "05.5 [%]", "02.7 [Km/h]",
+              "Página 1", "3º Etapa: 01:00(Automático)", "(Ejercicio)"})
+            QVERIFY2(pages[0].contains(QString::fromUtf8(expected)), expected);
+        QVERIFY(pages[1].contains(u"Página 2"_s) && pages[1].contains(u"3º Etapa: 09:00"_s));
+
+        // A bad selection is a usage error; a missing report file says so.
+        QCOMPARE(run(cli, study + u"--select 51 --out x.pdf"_s.split(u' ')), 2);
+        QCOMPARE(run(cli, u"print 0012_001.INF --out x.pdf"_s.split(u' ')), 1);
+        QVERIFY(err.contains(u"No hay ningún informe editado para el estudio"_s));
+        QVERIFY(!QFile::exists(path(u"x.pdf"_s)));
+
+        writeFile(path(u"0012_001.INF"_s),
+                  "{\\rtf1\\ansi\\ansicpg1252 Conclusi\\'f3n: normal.\\par}");
+        QCOMPARE(run(cli, u"print 0012_001.INF --out inf.pdf"_s.split(u' ')), 0);
+        QCOMPARE(run(u"pdftotext"_s, {u"inf.pdf"_s, u"-"_s}), 0);
+        QVERIFY(out.contains(u"Conclusión: normal."_s));
+    }
+    void imprimirWritesAPdfWithoutAPrinter()
+    {
+        if (!QPrinterInfo::availablePrinterNames().isEmpty())
+            QSKIP("a printer is installed: the report would go to it");
+        writeStudy(2);
+        auto messages = std::make_shared<FakeMessages>();
+        Services s = fakeServices(messages);
+        auto files = std::make_shared<FakeFiles>();
+        s.files = files;
+        TZuvudezidedFrm w(s);
+        w.FormActivate();
+        whenShown([&] {
+            w.AbrirPacfrm->ListPac->setCurrentRow(0);
+            w.AbrirPacfrm->OKBtn->click();
+        });
+        w.PacExistentemnu->trigger();
+        whenShown([&] {
+            w.AbrirEstfrm->ListEst->setCurrentRow(0);
+            w.AbrirEstfrm->OKBtn->click();
+            QTimer::singleShot(0, &w, [&] {
+                QTRY_VERIFY(w.EstudioExistFrm->isVisible());
+                w.EstudioExistFrm->OkBut->click();
+            });
+        });
+        w.EstudioExistmnu->trigger();
+        QVERIFY(w.Imprimirmnu->isEnabled());
+        messages->shown.clear();
+
+        files->answers = {path(u"salida.pdf"_s)};
+        whileShown(*w.OKImpDlg, [&] {
+            QCOMPARE(w.OKImpDlg->windowTitle(), u"Imprimir"_s);
+            w.OKImpDlg->TablasCk->setChecked(true);
+            w.OKImpDlg->InformeCk->setChecked(true);
+            w.OKImpDlg->OKBtn->click();
+        });
+        w.ImprimirmnuClick();
+        QCOMPARE(files->asked.value(0), u"save|Guardar el informe como PDF|"_s +
+                                            path(u"0012_001.pdf"_s) + u"|PDF (*.pdf)"_s);
+        QVERIFY(readFile(path(u"salida.pdf"_s)).startsWith("%PDF"));
+        const QStringList boxes = messages->lines();
+        QCOMPARE(boxes.size(), 3);
+        QVERIFY(boxes[0].startsWith(u"warning: No se pudo leer el logo "_s));
+        QCOMPARE(boxes[1], u"info: El informe se guardó en "_s + path(u"salida.pdf"_s));
+        QCOMPARE(boxes[2], u"info: No hay ningún informe editado para el estudio"_s);
+
+        // The boxes keep their state; cancelling prints nothing.
+        messages->shown.clear();
+        whileShown(*w.OKImpDlg, [&] {
+            QVERIFY(w.OKImpDlg->TablasCk->isChecked() && w.OKImpDlg->InformeCk->isChecked());
+            w.OKImpDlg->CancelBtn->click();
+        });
+        w.ImprimirmnuClick();
+        QVERIFY(messages->shown.isEmpty());
+
+        // The physician's report, once written, goes to a PDF of its own beside the study.
+        writeFile(path(u"0012_001.INF"_s), "{\\rtf1\\ansi Hallazgos: sin cambios del ST.\\par}");
+        files->asked.clear();
+        files->answers = {path(u"medico.pdf"_s)};
+        whileShown(*w.OKImpDlg, [&] {
+            w.OKImpDlg->TablasCk->setChecked(false);
+            w.OKImpDlg->OKBtn->click();
+        });
+        w.ImprimirmnuClick();
+        QCOMPARE(files->asked.value(0), u"save|Guardar el informe del médico como PDF|"_s +
+                                            path(u"0012_001-informe.pdf"_s) + u"|PDF (*.pdf)"_s);
+        QVERIFY(readFile(path(u"medico.pdf"_s)).startsWith("%PDF"));
+        QCOMPARE(messages->lines().last(),
+                 u"info: El informe se guardó en "_s + path(u"medico.pdf"_s));
+    }
+
+    void summaryIsShownCopiedExportedAndPrinted()
+    {
+        if (!QPrinterInfo::availablePrinterNames().isEmpty())
+            QSKIP("a printer is installed: the report would go to it");
+        writeStudy(3);
+        auto messages = std::make_shared<FakeMessages>();
+        Services s = fakeServices(messages);
+        auto files = std::make_shared<FakeFiles>();
+        s.files = files;
+        TZuvudezidedFrm w(s);
+        w.FormActivate();
+        QVERIFY(!w.ResumenClinicomnu->isEnabled());
+        whenShown([&] {
+            w.AbrirPacfrm->ListPac->setCurrentRow(0);
+            w.AbrirPacfrm->OKBtn->click();
+        });
+        w.PacExistentemnu->trigger();
+        // The review exports the strips; then the study is current.
+        files->answers = {path(u"tiras.edf"_s)};
+        whenShown([&] {
+            w.AbrirEstfrm->ListEst->setCurrentRow(0);
+            w.AbrirEstfrm->OKBtn->click();
+            QTimer::singleShot(0, &w, [&] {
+                QTRY_VERIFY(w.EstudioExistFrm->isVisible());
+                w.EstudioExistFrm->ExportarEDFClick();
+                w.EstudioExistFrm->OkBut->click();
+            });
+        });
+        w.EstudioExistmnu->trigger();
+        QCOMPARE(files->asked.value(0),
+                 u"save|Exportar EDF+|"_s + path(u"0012_001.edf"_s) + u"|EDF+ (*.edf)"_s);
+        QCOMPARE(readFile(path(u"tiras.edf"_s)).mid(192, 5), "EDF+C");
+        QVERIFY(w.ResumenClinicomnu->isEnabled());
+
+        // Angina chosen as limiting stays for the copy; the copy lands in the study's report.
+        whenShown([&] {
+            TResumenDlg& d = *w.ResumenDlg;
+            QCOMPARE(d.ResumenGrd->item(0, 0)->text(), u"FC de reposo"_s);
+            QCOMPARE(d.ResumenGrd->item(0, 1)->text(), u"120 [Lpm]"_s);
+            d.AnginaCmb->setCurrentIndex(2);
+            d.CopiarBut->click();
+            d.CerrarBut->click();
+        });
+        w.ResumenClinicomnu->trigger();
+        QCOMPARE(w.ResumenDlg->anginaIndex(), 2);
+        QVERIFY(w.Informfrm->isVisible());
+        const QString text = w.Informfrm->InfEd->toPlainText();
+        QVERIFY2(
+            text.contains(u"Resumen clínico\nDato\tValor\tAlerta\nFC de reposo\t120 [Lpm]\t"_s),
+            qPrintable(text));
+
+        // The summary page follows the graphic report, and only with it.
+        files->answers = {path(u"con-resumen.pdf"_s)};
+        whileShown(*w.OKImpDlg, [&] {
+            w.OKImpDlg->TablasCk->setChecked(false);
+            QVERIFY(!w.OKImpDlg->ResumenCk->isEnabled());
+            w.OKImpDlg->TablasCk->setChecked(true);
+            w.OKImpDlg->ResumenCk->setChecked(true);
+            w.OKImpDlg->InformeCk->setChecked(false);
+            w.OKImpDlg->OKBtn->click();
+        });
+        w.ImprimirmnuClick();
+        if (QStandardPaths::findExecutable(u"pdftotext"_s).isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        QProcess pdf;
+        pdf.start(u"pdftotext"_s, {path(u"con-resumen.pdf"_s), u"-"_s});
+        QVERIFY(pdf.waitForFinished(60000));
+        const QStringList pages =
+            QString::fromUtf8(pdf.readAllStandardOutput()).split(u'\f', Qt::SkipEmptyParts);
+        QCOMPARE(pages.size(), 2);
+        for (const QString& expected : {u"Estudio Ergométrico"_s, u"Resumen clínico"_s,
+                                        u"Puntaje de Duke"_s, u"Página 2"_s})
+            QVERIFY2(pages[1].contains(expected), qPrintable(expected));
+    }
+
+private:
+    QDir dir() const { return QDir(m_work->dir()); }
+    QString file() const { return m_work->path(kGeneralDataFileName); }
+    void writeReport(const QString& name, const QByteArray& body)
+    {
+        writeFile(m_work->path(name), "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}" + body + '}');
+    }
+    QString text() const { return m_form->InfEd->toPlainText(); }
+    bool open(const QString& study, bool templateMode = false)
+    {
+        return m_form->OpenReportEditor(m_work->dir(), study, u"Peña, Ana"_s, templateMode);
+    }
+    QString saved(const QString& name) const
+    {
+        QTextDocument doc;
+        loadReportFile(m_work->path(name), doc);
+        return doc.toPlainText();
+    }
+
+    std::optional<WorkFolder> m_work;
+    std::shared_ptr<FakeMessages> m_messages;
+    std::shared_ptr<FakeFiles> m_files;
+    std::unique_ptr<TInformfrm> m_form;
+    // Patient 00000012.DAT with study 0012_001.est: treadmill, one record a minute.
+    void writeStudy(int records)
+    {
+        writePatient(path(u"00000012.DAT"_s), kAna, 1, {u"0012_001.est|05/12/2026"_s});
+        ProtocolRecord p = makeProtocol(u"BRUCE"_s, Device::Cinta, {});
+        p.stageCount = 3;
+        p.stages[2] = {3, StageType::Ejercicio, 180, 0.0f, 5.5f, 2.7f};
+        std::vector<StageRecord> v(static_cast<std::size_t>(records));
+        for (int i = 1; i <= records; ++i) {
+            StageRecord& r = v[std::size_t(i - 1)];
+            std::tie(r.stage, r.elapsed, r.systolic, r.diastolic, r.heartRate) =
+                std::tuple(3, 60 * i, 280, 40, 120);
+            for (auto& lead : r.strip)
+                lead.assign(2001, (i % 2) ? 200 : -200);
+        }
+        writeFile(path(u"0012_001.est"_s), encodeStudy(p, v));
+        writeFile(path(u"Datosgen.txt"_s),
+                  "Cl\xednica del Sol\r\nCalle 1\r\n(011)12345678\r\nDr. Paz\r\n"
+                  "[Kgm]\r\n[mmHg]\r\n[Km/h]\r\n[Lpm]\r\n[%]\r\nlogo.png\r\n");
+        writeFile(path(u"logo.png"_s), "not a picture");
+    }
+    QString path(const QString& name) const { return m_work->path(name); }
+};
+
+QTEST_MAIN(TestReportWindows)
+#include "tst_reportwindows.moc"
