@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDir>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 
@@ -16,5 +17,11 @@ QStringList listMatching(const QDir& dir, const QString& pattern);
 // A name taken from inside a file may reach the file system only when it is a plain
 // file name: no separators, no "..", no control or reserved characters.
 bool isPlainFileName(const QString& name);
+
+// Opens f in mode, refusing a FIFO, device or other special file before opening it could
+// wait forever or read without end. tryOpen answers false; openRegularFile throws FileError
+// naming the operation, with "no es un archivo normal" or the system's reason.
+bool tryOpenRegularFile(QFile& f, QIODevice::OpenMode mode);
+void openRegularFile(QFile& f, QIODevice::OpenMode mode, const QString& operation);
 
 } // namespace esf
