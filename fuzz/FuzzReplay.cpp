@@ -5,25 +5,25 @@
 #include <QTest>
 
 // Every committed seed and every past finding of one target, through the same entry point
-// in the normal build: a fixed fault cannot come back unnoticed.
+// in the normal build: a fixed fault cannot come back unnoticed. The executable's name gives
+// the target: tst_fuzz_study replays fuzz/corpus/study and fuzz/regressions/study.
 class FuzzReplay : public QObject {
     Q_OBJECT
 
-private Q_SLOTS:
-    void seedsPresent()
+    static QString folder(const char* kind)
     {
-        QVERIFY(!QDir(QStringLiteral(ESF_FUZZ_DIR "/corpus/" ESF_FUZZ_TARGET))
-                     .entryList(QDir::Files)
-                     .isEmpty());
+        const QString target = QCoreApplication::applicationName().section(u'_', 2);
+        return QStringLiteral(ESF_FUZZ_DIR "/%1/%2").arg(QLatin1String(kind), target);
     }
+
+private Q_SLOTS:
+    void seedsPresent() { QVERIFY(!QDir(folder("corpus")).entryList(QDir::Files).isEmpty()); }
 
     void replay_data()
     {
         QTest::addColumn<QString>("file");
         for (const char* kind : {"corpus", "regressions"}) {
-            const QString dir =
-                QStringLiteral(ESF_FUZZ_DIR "/%1/" ESF_FUZZ_TARGET).arg(QLatin1String(kind));
-            QDirIterator it(dir, QDir::Files);
+            QDirIterator it(folder(kind), QDir::Files);
             while (it.hasNext()) {
                 const QString path = it.next();
                 QTest::newRow(qPrintable(QLatin1String(kind) + u'/' + it.fileName())) << path;
