@@ -106,6 +106,9 @@ qint64 openRecording(SampleSource& source, const QString& path)
 {
     if (!QFileInfo::exists(path))
         throw FileError(path, QStringLiteral("apertura"), QStringLiteral("el archivo no existe"));
+    if (!QFileInfo(path).isFile())
+        throw FileError(path, QStringLiteral("apertura"),
+                        QStringLiteral("no es un archivo normal"));
     if (!source.open(path))
         throw FileError(path, QStringLiteral("lectura"),
                         QStringLiteral("no contiene ninguna trama completa de 6 bytes"));

@@ -60,34 +60,41 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<Reader>("read");
-        QTest::newRow("Zirod.ini") << "Zirod.ini" << Reader([](const QString& p) { readZirod(p); });
+        QTest::addColumn<QString>("command");
+        QTest::newRow("Zirod.ini")
+            << "Zirod.ini" << Reader([](const QString& p) { readZirod(p); }) << "dump";
         QTest::newRow("protocolo")
-            << "BRUCE.pro" << Reader([](const QString& p) { loadProtocolFile(p); });
+            << "BRUCE.pro" << Reader([](const QString& p) { loadProtocolFile(p); }) << "dump";
         QTest::newRow("paciente") << "00000001.DAT"
-                                  << Reader([](const QString& p) { readStudyEntries(p); });
+                                  << Reader([](const QString& p) { readStudyEntries(p); })
+                                  << "dump";
         QTest::newRow("Datosgen.txt")
-            << "Datosgen.txt" << Reader([](const QString& p) { readGeneralData(p); });
+            << "Datosgen.txt" << Reader([](const QString& p) { readGeneralData(p); }) << "dump";
         QTest::newRow("estudio") << "0001_001.est" << Reader([](const QString& p) {
             readPrintedStudy(p, QStringLiteral("2007.1.1"), {});
-        });
+        }) << "dump";
         QTest::newRow("informe") << "0001_001.INF" << Reader([](const QString& p) {
             QTextDocument doc;
             loadReportFile(p, doc);
-        });
+        }) << "dump";
+        QTest::newRow("muestras") << "ECG-1.ecg" << Reader(nullptr) << "play";
     }
 
     void specialFileRefused()
     {
         QFETCH(QString, name);
         QFETCH(Reader, read);
+        QFETCH(QString, command);
         QCOMPARE(::mkfifo(QFile::encodeName(path(name)).constData(), 0600), 0);
         try {
-            read(path(name));
-            QFAIL("a FIFO was read");
+            if (read) {
+                read(path(name));
+                QFAIL("a FIFO was read");
+            }
         } catch (const FileError& e) {
             QCOMPARE(e.reason(), QStringLiteral("no es un archivo normal"));
         }
-        const Cli cli = runCli({QStringLiteral("dump"), path(name)});
+        const Cli cli = runCli({command, path(name)});
         QCOMPARE(cli.status, 1);
         QVERIFY2(cli.err.contains(QStringLiteral("no es un archivo normal")), qPrintable(cli.err));
         QFile::remove(path(name));
