@@ -53,7 +53,7 @@ void createZirod(const QString& path, const ZirodConfig& config)
     if (!file.open(QIODevice::WriteOnly))
         throw FileError(path, QStringLiteral("creación"), file.errorString());
     LeWriter(file, path).bytes(encodeZirod(config));
-    if (!file.commit())
+    if (!commitWhole(file))
         throw FileError(path, QStringLiteral("escritura"), file.errorString());
 }
 

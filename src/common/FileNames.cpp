@@ -56,6 +56,12 @@ bool tryOpenRegularFile(QFile& f, QIODevice::OpenMode mode)
     return !isSpecial(f) && f.open(mode);
 }
 
+bool commitWhole(QSaveFile& f)
+{
+    // Left uncommitted, the temporary file is removed when f is destroyed.
+    return f.flush() && f.commit();
+}
+
 void openRegularFile(QFile& f, QIODevice::OpenMode mode, const QString& operation)
 {
     if (isSpecial(f))

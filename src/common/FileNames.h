@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSaveFile>
 #include <QString>
 #include <QStringList>
 
@@ -23,5 +24,9 @@ bool isPlainFileName(const QString& name);
 // naming the operation, with "no es un archivo normal" or the system's reason.
 bool tryOpenRegularFile(QFile& f, QIODevice::OpenMode mode);
 void openRegularFile(QFile& f, QIODevice::OpenMode mode, const QString& operation);
+
+// QSaveFile::commit renames the new file into place even when writing out its buffer failed
+// (a full disk): a cut file would replace a whole one. False, with the old file kept, then.
+bool commitWhole(QSaveFile& f);
 
 } // namespace esf

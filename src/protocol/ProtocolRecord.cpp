@@ -183,7 +183,7 @@ QString saveProtocolFile(const QDir& workDir, const ProtocolRecord& p)
         throw FileError(path, QStringLiteral("creación"), file.errorString());
     LeWriter w(file, path);
     writeProtocol(w, p);
-    if (!file.commit())
+    if (!commitWhole(file))
         throw FileError(path, QStringLiteral("escritura"), file.errorString());
     return path;
 }

@@ -69,7 +69,7 @@ void writeGeneralData(const QString& path, const GeneralData& d)
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly))
         throw FileError(target, QStringLiteral("creación"), file.errorString());
-    if (file.write(bytes) != bytes.size() || !file.commit())
+    if (file.write(bytes) != bytes.size() || !commitWhole(file))
         throw FileError(target, QStringLiteral("escritura"), file.errorString());
 }
 

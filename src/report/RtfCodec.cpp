@@ -934,7 +934,7 @@ void saveReportFile(const QString& path, const QTextDocument& doc)
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         throw FileError(path, QStringLiteral("creación"), f.errorString());
-    if (f.write(bytes) != bytes.size() || !f.commit())
+    if (f.write(bytes) != bytes.size() || !commitWhole(f))
         throw FileError(path, QStringLiteral("escritura"), f.errorString());
 }
 

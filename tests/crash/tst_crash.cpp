@@ -82,6 +82,7 @@ Seen look(const QDir& dir)
 struct Rewrite {
     void (*write)(const QDir&, int variant);
     QByteArray (*read)(const QDir&);
+    const char* file;
 };
 
 GeneralData generalData(int variant)
@@ -112,7 +113,8 @@ const Rewrite kProtocolRewrite{
     },
     [](const QDir& d) {
         return encodeProtocol(loadProtocolFile(d.filePath(QStringLiteral("PRUEBA.pro"))));
-    }};
+    },
+    "PRUEBA.pro"};
 const Rewrite kGeneralDataRewrite{
     [](const QDir& d, int v) {
         writeGeneralData(d.filePath(kGeneralDataFileName), generalData(v));
@@ -120,13 +122,14 @@ const Rewrite kGeneralDataRewrite{
     [](const QDir& d) {
         const GeneralData g = readGeneralData(d.filePath(kGeneralDataFileName));
         return (g.institution + g.address + g.logo).toUtf8();
-    }};
+    },
+    "Datosgen.txt"};
 const Rewrite kZirodCreate{
     [](const QDir& d, int v) { createZirod(d.filePath(kZirodFileName), zirodConfig(v)); },
-    [](const QDir& d) { return encodeZirod(readZirod(d.filePath(kZirodFileName))); }};
+    [](const QDir& d) { return encodeZirod(readZirod(d.filePath(kZirodFileName))); }, "Zirod.ini"};
 const Rewrite kZirodUpdate{
     [](const QDir& d, int v) { updateZirod(d.filePath(kZirodFileName), zirodConfig(v)); },
-    kZirodCreate.read};
+    kZirodCreate.read, "Zirod.ini"};
 
 // Writes fail once a file would grow past limit bytes, as on a full disk.
 class FileSizeLimit {
@@ -275,6 +278,41 @@ private Q_SLOTS:
             QVERIFY(killLater(child, 3000) != 2);
             const QByteArray now = rewrite->read(dir);
             QVERIFY2(now == contents[0] || now == contents[1], now.toHex().constData());
+        }
+    }
+
+    // Overwriting bytes in place needs no room, so only the whole-file writers are here.
+    void fullDiskRewrite_data()
+    {
+        QTest::addColumn<const Rewrite*>("rewrite");
+        QTest::newRow("protocolo") << &kProtocolRewrite;
+        QTest::newRow("Datosgen.txt") << &kGeneralDataRewrite;
+        QTest::newRow("Zirod.ini nuevo") << &kZirodCreate;
+    }
+
+    // A disk full at any byte of a rewrite: an error and the old content, or the new one whole.
+    void fullDiskRewrite()
+    {
+        QFETCH(const Rewrite*, rewrite);
+        const QDir dir =
+            freshFolder(QStringLiteral("full ") + QLatin1String(QTest::currentDataTag()));
+        rewrite->write(dir, 1);
+        const QByteArray fresh = rewrite->read(dir);
+        const qint64 size = QFileInfo(dir.filePath(QLatin1String(rewrite->file))).size();
+        for (qint64 limit = 0; limit <= size; ++limit) {
+            rewrite->write(dir, 0);
+            const QByteArray old = rewrite->read(dir);
+            bool failed = false;
+            {
+                const FileSizeLimit full(limit);
+                try {
+                    rewrite->write(dir, 1);
+                } catch (const FileError&) {
+                    failed = true;
+                }
+            }
+            QCOMPARE(failed, limit < size);
+            QCOMPARE(rewrite->read(dir), failed ? old : fresh);
         }
     }
 
