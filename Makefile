@@ -8,7 +8,7 @@ PACKAGES = cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libedf-dev \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test coverage deb format clean
+.PHONY: all deps build run test coverage deb format clean fuzz
 
 all: build
 
@@ -53,6 +53,22 @@ coverage: deps
 	gcovr -r . --filter src/ \
 	    --print-summary -o $(COVERAGE)/coverage.txt $(COVERAGE)
 	@tail -n 3 $(COVERAGE)/coverage.txt
+
+# Each reader's libFuzzer target, FUZZ_SECONDS each, from the committed seeds; what it finds
+# lands in $(FUZZ_BUILD)/findings-<target>-*. The grown corpus stays in $(FUZZ_BUILD).
+FUZZ_SECONDS ?= 60
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_TARGETS  = zirod protocol patient study generaldata sample rtf
+fuzz: PACKAGES += clang libclang-rt-14-dev
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DESF_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) $(addprefix --target fuzz_,$(FUZZ_TARGETS))
+	@for t in $(FUZZ_TARGETS); do \
+	    mkdir -p $(FUZZ_BUILD)/corpus/$$t && \
+	    QT_QPA_PLATFORM=offscreen $(FUZZ_BUILD)/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) \
+	        -timeout=10 -rss_limit_mb=2048 -artifact_prefix=$(FUZZ_BUILD)/findings-$$t- \
+	        $(FUZZ_BUILD)/corpus/$$t fuzz/corpus/$$t || exit 1; \
+	done
 
 # The Debian package of what `build` made, here: esfuerzo_<version>_amd64.deb.
 deb: build

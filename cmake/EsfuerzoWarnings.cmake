@@ -10,3 +10,8 @@ if(ENABLE_SANITIZERS)
     target_compile_options(esfuerzo_warnings INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
     target_link_options(esfuerzo_warnings INTERFACE -fsanitize=address,undefined)
 endif()
+if(ESF_FUZZ)
+    target_compile_options(esfuerzo_warnings INTERFACE
+        -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+    target_link_options(esfuerzo_warnings INTERFACE -fsanitize=address,undefined)
+endif()

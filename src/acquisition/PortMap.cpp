@@ -60,7 +60,7 @@ QString portName(int portIndex)
 PortMap PortMap::load(const QDir& workDir)
 {
     QFile file(resolveCaseInsensitive(workDir, QStringLiteral("Puertos.txt")));
-    if (!file.open(QIODevice::ReadOnly))
+    if (!tryOpenRegularFile(file, QIODevice::ReadOnly))
         return {};
     return parse(file.read(kMaxFileBytes));
 }

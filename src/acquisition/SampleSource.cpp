@@ -1,6 +1,7 @@
 #include "acquisition/SampleSource.h"
 
 #include "common/BinaryIO.h"
+#include "common/FileNames.h"
 #include "common/SoftAssert.h"
 
 #include <algorithm>
@@ -11,7 +12,7 @@ bool SampleSource::open(const QString& path)
 {
     close();
     auto file = std::make_unique<QFile>(path);
-    if (!file->exists() || !file->open(QIODevice::ReadOnly))
+    if (!file->exists() || !tryOpenRegularFile(*file, QIODevice::ReadOnly))
         return false;
     return open(std::move(file));
 }

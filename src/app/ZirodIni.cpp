@@ -40,8 +40,7 @@ ZirodConfig decodeZirod(const QByteArray& bytes, const QString& fileName)
 ZirodConfig readZirod(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw FileError(path, QStringLiteral("apertura"), file.errorString());
+    openRegularFile(file, QIODevice::ReadOnly, QStringLiteral("apertura"));
     const QByteArray head = file.read(kZirodSize);
     if (head.size() < kZirodSize && file.error() != QFileDevice::NoError)
         throw FileError(path, QStringLiteral("lectura"), file.errorString());
@@ -54,7 +53,7 @@ void createZirod(const QString& path, const ZirodConfig& config)
     if (!file.open(QIODevice::WriteOnly))
         throw FileError(path, QStringLiteral("creación"), file.errorString());
     LeWriter(file, path).bytes(encodeZirod(config));
-    if (!file.commit())
+    if (!commitWhole(file))
         throw FileError(path, QStringLiteral("escritura"), file.errorString());
 }
 
@@ -67,8 +66,7 @@ void overwriteHead(const QString& path, const QByteArray& head)
     const QIODevice::OpenMode mode = head.size() < kZirodSize
                                          ? QIODevice::ReadWrite | QIODevice::ExistingOnly
                                          : QIODevice::ReadWrite;
-    if (!file.open(mode))
-        throw FileError(path, QStringLiteral("apertura"), file.errorString());
+    openRegularFile(file, mode, QStringLiteral("apertura"));
     LeWriter(file, path).bytes(head);
     if (!file.flush())
         throw FileError(path, QStringLiteral("escritura"), file.errorString());

@@ -152,8 +152,7 @@ bool patientFileExists(const QDir& dir, const QString& patientFile)
 void copyVerified(const QString& source, const QString& destination, CopyWriter& writer)
 {
     QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        throw FileError(source, QStringLiteral("apertura"), in.errorString());
+    openRegularFile(in, QIODevice::ReadOnly, QStringLiteral("apertura"));
     const QFileInfo target(destination);
     // Hidden, and never matching "*.DAT" or "*.est", should it outlive a crash.
     QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.") + target.fileName() +

@@ -9,6 +9,7 @@
 #include "cli/CliReport.h"
 #include "common/BinaryIO.h"
 #include "common/FileError.h"
+#include "common/FileNames.h"
 #include "common/Version.h"
 #include "protocol/ProtocolRecord.h"
 #include "records/PatientFile.h"
@@ -107,6 +108,9 @@ qint64 openRecording(SampleSource& source, const QString& path)
 {
     if (!QFileInfo::exists(path))
         throw FileError(path, QStringLiteral("apertura"), QStringLiteral("el archivo no existe"));
+    if (!QFileInfo(path).isFile())
+        throw FileError(path, QStringLiteral("apertura"),
+                        QStringLiteral("no es un archivo normal"));
     if (!source.open(path))
         throw FileError(path, QStringLiteral("lectura"),
                         QStringLiteral("no contiene ninguna trama completa de 6 bytes"));
@@ -205,7 +209,7 @@ QJsonObject protocolJson(const ProtocolRecord& p)
     return o;
 }
 
-QJsonObject patientJson(const QString& path)
+QJsonObject patientJson(const QString& path, const QList<StudyEntry>& entries)
 {
     const PatientHeader h = readPatientHeader(path);
     QJsonObject o;
@@ -217,7 +221,7 @@ QJsonObject patientJson(const QString& path)
     o.insert(QStringLiteral("version"), h.version);
     o.insert(QStringLiteral("studyCount"), h.studyCount);
     QJsonArray studies;
-    for (const StudyEntry& e : readStudyEntries(path)) {
+    for (const StudyEntry& e : entries) {
         QJsonObject st;
         st.insert(QStringLiteral("file"), e.file);
         st.insert(QStringLiteral("date"), e.date);
@@ -270,7 +274,15 @@ QJsonObject recordJson(const StageRecord& r, bool allSamples)
     return o;
 }
 
-// The whole study, record after record; a torn tail is reported after the whole records.
+// One value's indented JSON placed depth levels deep, without its last line end.
+QByteArray nestedJson(const QJsonObject& o, int depth)
+{
+    QByteArray text = QJsonDocument(o).toJson(QJsonDocument::Indented).trimmed();
+    return text.replace("\n", "\n" + QByteArray(4 * depth, ' '));
+}
+
+// The whole study, written record by record as it is read so memory stays that of one record;
+// a torn tail is reported on stderr after the whole records, as for a damaged patient list.
 int dumpStudy(const QStringList& args, QTextStream& out, QTextStream& err)
 {
     QString path;
@@ -292,23 +304,22 @@ int dumpStudy(const QStringList& args, QTextStream& out, QTextStream& err)
         }
     }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw FileError(path, QStringLiteral("apertura"), file.errorString());
+    openRegularFile(file, QIODevice::ReadOnly, QStringLiteral("apertura"));
     LeReader reader(file, path);
-    QJsonObject o;
-    o.insert(QStringLiteral("protocol"),
-             protocolJson(readStudyHeader(reader, usesOldProtocolHeader(version))));
+    const QJsonObject protocol =
+        protocolJson(readStudyHeader(reader, usesOldProtocolHeader(version)));
     const bool withST = recordsHaveST(version);
     const qint64 size = withST ? kStageRecordSize : kOldStageRecordSize;
-    QJsonArray records;
-    while (file.bytesAvailable() >= size)
-        records.append(recordJson(readStageRecord(reader, withST), allSamples));
-    o.insert(QStringLiteral("records"), records);
-    out << QJsonDocument(o).toJson(QJsonDocument::Indented);
+    out << "{\n    \"protocol\": " << nestedJson(protocol, 1) << ",\n    \"records\": [";
+    qint64 records = 0;
+    while (file.bytesAvailable() >= size) {
+        out << (records++ == 0 ? "\n        " : ",\n        ")
+            << nestedJson(recordJson(readStageRecord(reader, withST), allSamples), 2);
+    }
+    out << "\n    ]\n}\n";
     if (file.bytesAvailable() > 0) {
         err << "esfuerzo-cli: " << QFileInfo(path).fileName() << ": el archivo termina dentro del "
-            << "registro " << records.size() + 1 << " (" << file.bytesAvailable()
-            << " bytes sobrantes)\n";
+            << "registro " << records + 1 << " (" << file.bytesAvailable() << " bytes sobrantes)\n";
         return kBadFile;
     }
     return kOk;
@@ -353,7 +364,13 @@ int dump(const QStringList& args, QTextStream& out, QTextStream& err)
         return kOk;
     }
     if (name.endsWith(QLatin1String(".dat"), Qt::CaseInsensitive)) {
-        out << QJsonDocument(patientJson(path)).toJson(QJsonDocument::Indented);
+        const StudyList list = readStudyList(path);
+        out << QJsonDocument(patientJson(path, list.entries)).toJson(QJsonDocument::Indented);
+        if (!list.complete) {
+            err << "esfuerzo-cli: " << name << ": la lista de estudios está dañada: el archivo "
+                << "termina antes de la entrada " << list.entries.size() + 1 << '\n';
+            return kBadFile;
+        }
         return kOk;
     }
     const ZirodConfig c = readZirod(path);

@@ -17,7 +17,7 @@ bool isReportFile(const QString& path)
 
 int dumpReport(const QString& path, QTextStream& out)
 {
-    if (!QFileInfo(path).isFile())
+    if (!QFileInfo::exists(path))
         throw FileError(path, QStringLiteral("apertura"), QStringLiteral("el archivo no existe"));
     QTextDocument doc;
     loadReportFile(path, doc);

@@ -1,5 +1,7 @@
 #include "common/FileNames.h"
 
+#include "common/FileError.h"
+
 #include <QFileInfo>
 
 namespace esf {
@@ -37,6 +39,35 @@ bool isPlainFileName(const QString& name)
             return false;
     }
     return true;
+}
+
+namespace {
+
+bool isSpecial(const QFile& f)
+{
+    const QFileInfo info(f.fileName());
+    return info.exists() && !info.isFile();
+}
+
+} // namespace
+
+bool tryOpenRegularFile(QFile& f, QIODevice::OpenMode mode)
+{
+    return !isSpecial(f) && f.open(mode);
+}
+
+bool commitWhole(QSaveFile& f)
+{
+    // Left uncommitted, the temporary file is removed when f is destroyed.
+    return f.flush() && f.commit();
+}
+
+void openRegularFile(QFile& f, QIODevice::OpenMode mode, const QString& operation)
+{
+    if (isSpecial(f))
+        throw FileError(f.fileName(), operation, QStringLiteral("no es un archivo normal"));
+    if (!f.open(mode))
+        throw FileError(f.fileName(), operation, f.errorString());
 }
 
 } // namespace esf

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDir>
+#include <QFile>
+#include <QSaveFile>
 #include <QString>
 #include <QStringList>
 
@@ -16,5 +18,15 @@ QStringList listMatching(const QDir& dir, const QString& pattern);
 // A name taken from inside a file may reach the file system only when it is a plain
 // file name: no separators, no "..", no control or reserved characters.
 bool isPlainFileName(const QString& name);
+
+// Opens f in mode, refusing a FIFO, device or other special file before opening it could
+// wait forever or read without end. tryOpen answers false; openRegularFile throws FileError
+// naming the operation, with "no es un archivo normal" or the system's reason.
+bool tryOpenRegularFile(QFile& f, QIODevice::OpenMode mode);
+void openRegularFile(QFile& f, QIODevice::OpenMode mode, const QString& operation);
+
+// QSaveFile::commit renames the new file into place even when writing out its buffer failed
+// (a full disk): a cut file would replace a whole one. False, with the old file kept, then.
+bool commitWhole(QSaveFile& f);
 
 } // namespace esf

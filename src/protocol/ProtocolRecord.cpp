@@ -183,7 +183,7 @@ QString saveProtocolFile(const QDir& workDir, const ProtocolRecord& p)
         throw FileError(path, QStringLiteral("creación"), file.errorString());
     LeWriter w(file, path);
     writeProtocol(w, p);
-    if (!file.commit())
+    if (!commitWhole(file))
         throw FileError(path, QStringLiteral("escritura"), file.errorString());
     return path;
 }
@@ -192,8 +192,7 @@ ProtocolRecord loadProtocolFile(const QString& path)
 {
     const QFileInfo info(path);
     QFile file(resolveCaseInsensitive(info.dir(), info.fileName()));
-    if (!file.open(QIODevice::ReadOnly))
-        throw FileError(file.fileName(), QStringLiteral("apertura"), file.errorString());
+    openRegularFile(file, QIODevice::ReadOnly, QStringLiteral("apertura"));
     const QByteArray bytes = file.read(kProtocolRecordSize);
     if (bytes.isEmpty() && file.error() != QFileDevice::NoError)
         throw FileError(file.fileName(), QStringLiteral("lectura"), file.errorString());

@@ -21,8 +21,7 @@ const QString kReportSuffix = QStringLiteral(".INF");
 
 QFile& openForReading(QFile& f)
 {
-    if (!f.open(QIODevice::ReadOnly))
-        throw FileError(f.fileName(), QStringLiteral("apertura"), f.errorString());
+    openRegularFile(f, QIODevice::ReadOnly, QStringLiteral("apertura"));
     return f;
 }
 
@@ -141,29 +140,45 @@ QList<PatientListing> listPatients(const QDir& dir)
     return out;
 }
 
-QList<StudyEntry> readStudyEntries(const QString& path)
+namespace {
+
+// At most limit entries, only whole ones: a copy cut short keeps the studies it still holds.
+// The count bounds the list before any memory is taken, whatever the file's size claims.
+StudyList readEntries(const QString& path, bool byCount)
 {
     QFile f(path);
     LeReader r(openForReading(f), path);
-    readHeaderFields(r);
-    // Only whole entries count: a copy cut short keeps the studies it still holds.
+    const int count = readHeaderFields(r).studyCount;
     const qint64 whole = (f.size() - kPatientHeaderSize) / kStudyEntrySize;
-    QList<StudyEntry> entries;
-    for (qint64 i = 0; i < whole; ++i) {
+    const qint64 limit = std::min<qint64>(byCount ? count : kMaxStudies, whole);
+    StudyList list;
+    for (qint64 i = 0; i < limit; ++i) {
         StudyEntry e;
         e.file = r.str(12);
         e.date = r.str(10);
-        entries.append(e);
+        list.entries.append(e);
     }
-    return entries;
+    list.complete = whole >= count;
+    return list;
+}
+
+} // namespace
+
+QList<StudyEntry> readStudyEntries(const QString& path)
+{
+    return readEntries(path, false).entries;
+}
+
+StudyList readStudyList(const QString& path)
+{
+    return readEntries(path, true);
 }
 
 void writePatientHeader(const QString& path, const PatientData& d, std::uint8_t studyCount)
 {
     QFile f(path);
     // ReadWrite creates a missing file and never truncates, so the study list survives.
-    if (!f.open(QIODevice::ReadWrite))
-        throw FileError(path, QStringLiteral("apertura"), f.errorString());
+    openRegularFile(f, QIODevice::ReadWrite, QStringLiteral("apertura"));
     LeWriter w(f, path);
     writePatientData(w, d);
     w.str(kSoftwareVersion, 100);

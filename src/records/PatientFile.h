@@ -61,9 +61,16 @@ PatientData readPatientData(LeReader& r);
 PatientHeader readPatientHeader(const QString& path);
 // Every "*.DAT" (any case) of dir, read as far as possible, in directory order.
 QList<PatientListing> listPatients(const QDir& dir);
-// The study entries after the header, up to the end of the file; a torn last entry is
-// ignored. Throws FileError when the header itself cannot be read.
+// The study entries after the header, up to the end of the file but never more than a count
+// byte can name (255); a torn last entry is ignored. Throws FileError when the header itself
+// cannot be read.
 QList<StudyEntry> readStudyEntries(const QString& path);
+// The entries the count byte names, as far as the file holds them whole.
+struct StudyList {
+    QList<StudyEntry> entries;
+    bool complete = true; // false when the file ends before the count's last entry
+};
+StudyList readStudyList(const QString& path);
 // Writes data, version and count at offset 0, creating the file when absent and keeping
 // the study entries after the header.
 void writePatientHeader(const QString& path, const PatientData& d, std::uint8_t studyCount);

@@ -120,7 +120,9 @@ QString freeStudyName(const QDir& dir, const QString& patientFile, int studyCoun
                     QStringLiteral("no queda ningún número de estudio libre para este paciente"));
 }
 
-// Steps 1 to 4 of a save: the count byte and, for a new study, its entry.
+// Steps 1 to 4 of a save: the count byte and, for a new study, its entry. The entry goes in
+// before the count that names it, so a save killed between the two leaves a list the count
+// still describes whole; the next new study then takes the same slot.
 void updatePatientFile(const QDir& dir, StudySession& session, const QDate& today)
 {
     if (!isPlainFileName(session.patientFile))
@@ -128,14 +130,11 @@ void updatePatientFile(const QDir& dir, StudySession& session, const QDate& toda
                         QStringLiteral("nombre de archivo no válido"));
     QFile f(resolveCaseInsensitive(dir, session.patientFile));
     // ExistingOnly: the count byte alone must never become a new, empty patient.
-    if (!f.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
-        throw FileError(f.fileName(), kOpening, f.errorString());
+    openRegularFile(f, QIODevice::ReadWrite | QIODevice::ExistingOnly, kOpening);
     if (f.size() < kPatientHeaderSize)
         throw FileError(f.fileName(), kReading,
                         QStringLiteral("el archivo del paciente está incompleto"));
     LeWriter w(f, f.fileName());
-    seekTo(f, kCountOffset);
-    w.u8(session.studyCount);
 
     session.studyDate = today.toString(QStringLiteral("dd/MM/yyyy")).left(10);
 
@@ -144,16 +143,22 @@ void updatePatientFile(const QDir& dir, StudySession& session, const QDate& toda
         if (!isPlainFileName(name))
             throw FileError(name, kCreating, QStringLiteral("nombre de archivo no válido"));
         session.studyFileName = name;
-        // A torn entry left by a power cut would shift every later entry off its place.
+        // The slot the count will name; an entry left there by an interrupted save is
+        // replaced. A torn entry left by a power cut would shift every later entry off its
+        // place, so it is cut off when the new entry goes at the end.
         const qint64 entries = (f.size() - kPatientHeaderSize) / kStudyEntrySize;
+        const qint64 slot = std::min<qint64>(session.studyCount - 1, entries);
         const qint64 whole = kPatientHeaderSize + entries * kStudyEntrySize;
-        if (f.size() != whole)
+        if (slot == entries && f.size() != whole)
             truncateTo(f, whole);
-        seekTo(f, whole);
+        seekTo(f, kPatientHeaderSize + slot * kStudyEntrySize);
         w.str(session.studyFileName, 12);
         w.str(session.studyDate, 10);
+        syncToDisk(f);
         session.newStudyPending = false;
     }
+    seekTo(f, kCountOffset);
+    w.u8(session.studyCount);
     syncToDisk(f);
 }
 
@@ -171,8 +176,7 @@ void appendRecord(const QDir& dir, const StudySession& session, const ProtocolRe
 
     QFile f(resolveCaseInsensitive(dir, session.studyFileName));
     const bool existed = f.exists();
-    if (!f.open(QIODevice::ReadWrite))
-        throw FileError(f.fileName(), existed ? kOpening : kCreating, f.errorString());
+    openRegularFile(f, QIODevice::ReadWrite, existed ? kOpening : kCreating);
     LeWriter w(f, f.fileName());
     const qint64 size = f.size();
     if (size < kProtocolRecordSize) {
@@ -249,7 +253,7 @@ StudyRead readStudyRecord(const QString& path, int n, const QString& patientVers
 {
     StudyRead out;
     QFile f(pathIn(path));
-    if (!f.open(QIODevice::ReadOnly)) {
+    if (!tryOpenRegularFile(f, QIODevice::ReadOnly)) {
         out.error = true;
         return out;
     }
@@ -299,8 +303,7 @@ void rewriteStageValues(const QString& path, int n, std::int32_t diastolic, std:
                         std::int32_t heartRate, std::uint8_t angina)
 {
     QFile f(pathIn(path));
-    if (!f.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
-        throw FileError(f.fileName(), kOpening, f.errorString());
+    openRegularFile(f, QIODevice::ReadWrite | QIODevice::ExistingOnly, kOpening);
     const qint64 start = kProtocolRecordSize + (qint64(n) - 1) * kStageRecordSize;
     // Only a record the file holds whole is corrected; the file never grows here.
     if (n < 1 || start + kStageRecordSize > f.size())
@@ -328,7 +331,7 @@ StudyListing listStudies(const QString& patientPath)
 {
     StudyListing out;
     QFile f(pathIn(patientPath));
-    if (!f.open(QIODevice::ReadOnly))
+    if (!tryOpenRegularFile(f, QIODevice::ReadOnly))
         return out;
     LeReader r(f, f.fileName());
     PatientData data;

@@ -206,7 +206,7 @@ StudyTrend readStudyTrend(const QString& path, const QString& version)
     StudyTrend out;
     const QFileInfo info(path);
     QFile f(resolveCaseInsensitive(info.dir(), info.fileName()));
-    if (!f.open(QIODevice::ReadOnly))
+    if (!tryOpenRegularFile(f, QIODevice::ReadOnly))
         return out;
     const QByteArray header = f.read(kProtocolRecordSize);
     if (header.size() != kProtocolRecordSize)

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 #include <array>
 
 namespace esf {
@@ -34,9 +35,9 @@ GeneralData readGeneralData(const QString& path)
     if (!QFileInfo::exists(resolved))
         return d;
     QFile file(resolved);
-    if (!file.open(QIODevice::ReadOnly))
-        throw FileError(resolved, QStringLiteral("apertura"), file.errorString());
-    const QByteArray bytes = file.readAll();
+    openRegularFile(file, QIODevice::ReadOnly, QStringLiteral("apertura"));
+    // Only what ten bounded lines can hold: a huge file costs no more than a normal one.
+    const QByteArray bytes = file.read(10 * (kGeneralDataLineBytes + 2));
     if (file.error() != QFileDevice::NoError)
         throw FileError(resolved, QStringLiteral("lectura"), file.errorString());
 
@@ -51,7 +52,8 @@ GeneralData readGeneralData(const QString& path)
         const qsizetype next = end + 1;
         if (end > start && bytes.at(end - 1) == '\r')
             --end;
-        *field = cp1252::decode(bytes.mid(start, end - start));
+        *field = cp1252::decode(
+            bytes.mid(start, std::min<qsizetype>(end - start, kGeneralDataLineBytes)));
         start = next;
     }
     return d;
@@ -67,7 +69,7 @@ void writeGeneralData(const QString& path, const GeneralData& d)
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly))
         throw FileError(target, QStringLiteral("creación"), file.errorString());
-    if (file.write(bytes) != bytes.size() || !file.commit())
+    if (file.write(bytes) != bytes.size() || !commitWhole(file))
         throw FileError(target, QStringLiteral("escritura"), file.errorString());
 }
 

@@ -45,8 +45,7 @@ PrintedStudy readPrintedStudy(const QString& path, const QString& patientVersion
 {
     const QFileInfo info(path);
     QFile f(resolveCaseInsensitive(info.dir(), info.fileName()));
-    if (!f.open(QIODevice::ReadOnly))
-        throw FileError(f.fileName(), QStringLiteral("apertura"), f.errorString());
+    openRegularFile(f, QIODevice::ReadOnly, QStringLiteral("apertura"));
     LeReader r(f, f.fileName());
     PrintedStudy out;
     out.protocol = readStudyHeader(r, usesOldProtocolHeader(patientVersion));

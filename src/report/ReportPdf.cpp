@@ -1,6 +1,7 @@
 #include "report/ReportPdf.h"
 
 #include "common/FileError.h"
+#include "common/FileNames.h"
 #include "report/PrintDrawing.h"
 #include "report/RtfCodec.h"
 
@@ -43,7 +44,7 @@ void writeReportPdf(const QString& path, const GraphicReport& report, const QIma
         file.cancelWriting();
         throw FileError(path, writing, QStringLiteral("no se pudo generar el documento PDF"));
     }
-    if (!file.commit())
+    if (!commitWhole(file))
         throw FileError(path, writing, file.errorString());
 }
 
@@ -63,7 +64,7 @@ void writePhysicianReportPdf(const QString& infPath, const QString& pdfPath, int
         writer.setTitle(QStringLiteral("Informe Ergometría"));
         doc.print(&writer);
     }
-    if (!file.commit())
+    if (!commitWhole(file))
         throw FileError(pdfPath, writing, file.errorString());
 }
 

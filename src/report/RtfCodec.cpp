@@ -2,6 +2,7 @@
 
 #include "common/Cp1252.h"
 #include "common/FileError.h"
+#include "common/FileNames.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -552,8 +553,10 @@ private:
         m_fontName.clear();
     }
 
-    void addText(const QString& s)
+    void addText(QString s)
     {
+        // Control characters, however encoded (\u0, \'01), are never report text.
+        s.removeIf([](QChar c) { return c.unicode() < 0x20 && c != u'\t'; });
         const GroupState& g = top();
         if (g.dest == Dest::FontTable) {
             if (m_fontName.size() < kMaxFontNameLength)
@@ -928,8 +931,7 @@ QByteArray writeRtf(const QTextDocument& doc)
 void loadReportFile(const QString& path, QTextDocument& doc)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw FileError(path, QStringLiteral("apertura"), f.errorString());
+    openRegularFile(f, QIODevice::ReadOnly, QStringLiteral("apertura"));
     const QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError)
         throw FileError(path, QStringLiteral("lectura"), f.errorString());
@@ -945,7 +947,7 @@ void saveReportFile(const QString& path, const QTextDocument& doc)
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         throw FileError(path, QStringLiteral("creación"), f.errorString());
-    if (f.write(bytes) != bytes.size() || !f.commit())
+    if (f.write(bytes) != bytes.size() || !commitWhole(f))
         throw FileError(path, QStringLiteral("escritura"), f.errorString());
 }
 
