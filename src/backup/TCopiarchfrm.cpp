@@ -1,10 +1,10 @@
 #include "backup/TCopiarchfrm.h"
 
-#include "widgets/Controls.h"
-#include "widgets/Services.h"
 #include "common/FileError.h"
 #include "common/Rounding.h"
 #include "records/TAbrirPacfrm.h"
+#include "widgets/Controls.h"
+#include "widgets/Services.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>

@@ -5,8 +5,8 @@
 #include "protocol/ProtocolRecord.h"
 #include "protocol/TVerProtoFrm.h"
 
-#include "widgets/Controls.h"
 #include "app/ZirodIni.h"
+#include "widgets/Controls.h"
 
 #include <QFile>
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "widgets/Services.h"
 #include "report/UnitTexts.h"
+#include "widgets/Services.h"
 
 #include <QDialog>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "widgets/Services.h"
 #include "protocol/ProtocolRecord.h"
+#include "widgets/Services.h"
 
 #include <QDialog>
 #include <QDir>

@@ -391,7 +391,7 @@ bool PrintGraphicReport(QPainter& p, const PageGeometry& g, const GraphicReport&
     const bool treadmill = r.device == Device::Cinta;
     const bool bicycle = r.device == Device::Bicicleta;
     const GraphSpec graphs[4] = {kPressureGraph, kRateGraph, kIttGraph,
-                                bicycle ? kLoadGraph : kSlopeGraph};
+                                 bicycle ? kLoadGraph : kSlopeGraph};
     Box frames[4];
     PlotScale scales[4];
     for (int k = 0; k < 4; ++k) {

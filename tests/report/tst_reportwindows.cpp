@@ -634,8 +634,8 @@ private Q_SLOTS:
         const QStringList pages =
             QString::fromUtf8(pdf.readAllStandardOutput()).split(u'\f', Qt::SkipEmptyParts);
         QCOMPARE(pages.size(), 2);
-        for (const QString& expected : {u"Estudio Ergométrico"_s, u"Resumen clínico"_s,
-                                        u"Puntaje de Duke"_s, u"Página 2"_s})
+        for (const QString& expected :
+             {u"Estudio Ergométrico"_s, u"Resumen clínico"_s, u"Puntaje de Duke"_s, u"Página 2"_s})
             QVERIFY2(pages[1].contains(expected), qPrintable(expected));
     }
 
