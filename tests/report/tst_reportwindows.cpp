@@ -494,7 +494,7 @@ private Q_SLOTS:
         QCOMPARE(run(u"pdftotext"_s, {u"inf.pdf"_s, u"-"_s}), 0);
         QVERIFY(out.contains(u"Conclusión: normal."_s));
     }
-    void imprimirWritesAPdfWithoutAPrinter()
+    void printingSummaryAndExportWithoutAPrinter()
     {
         if (!QPrinterInfo::availablePrinterNames().isEmpty())
             QSKIP("a printer is installed: the report would go to it");
@@ -510,17 +510,25 @@ private Q_SLOTS:
             w.AbrirPacfrm->OKBtn->click();
         });
         w.PacExistentemnu->trigger();
+        QVERIFY(!w.ResumenClinicomnu->isEnabled());
+        // The review exports the strips; then the study is current.
+        files->answers = {path(u"tiras.edf"_s)};
         whenShown([&] {
             w.AbrirEstfrm->ListEst->setCurrentRow(0);
             w.AbrirEstfrm->OKBtn->click();
             QTimer::singleShot(0, &w, [&] {
                 QTRY_VERIFY(w.EstudioExistFrm->isVisible());
+                w.EstudioExistFrm->ExportarEDFClick();
                 w.EstudioExistFrm->OkBut->click();
             });
         });
         w.EstudioExistmnu->trigger();
-        QVERIFY(w.Imprimirmnu->isEnabled());
+        QCOMPARE(files->asked.value(0),
+                 u"save|Exportar EDF+|"_s + path(u"0012_001.edf"_s) + u"|EDF+ (*.edf)"_s);
+        QCOMPARE(readFile(path(u"tiras.edf"_s)).mid(192, 5), "EDF+C");
+        QVERIFY(w.Imprimirmnu->isEnabled() && w.ResumenClinicomnu->isEnabled());
         messages->shown.clear();
+        files->asked.clear();
 
         files->answers = {path(u"salida.pdf"_s)};
         whileShown(*w.OKImpDlg, [&] {
@@ -562,41 +570,6 @@ private Q_SLOTS:
         QVERIFY(readFile(path(u"medico.pdf"_s)).startsWith("%PDF"));
         QCOMPARE(messages->lines().last(),
                  u"info: El informe se guardó en "_s + path(u"medico.pdf"_s));
-    }
-
-    void summaryIsShownCopiedExportedAndPrinted()
-    {
-        if (!QPrinterInfo::availablePrinterNames().isEmpty())
-            QSKIP("a printer is installed: the report would go to it");
-        writeStudy(3);
-        auto messages = std::make_shared<FakeMessages>();
-        Services s = fakeServices(messages);
-        auto files = std::make_shared<FakeFiles>();
-        s.files = files;
-        TZuvudezidedFrm w(s);
-        w.FormActivate();
-        QVERIFY(!w.ResumenClinicomnu->isEnabled());
-        whenShown([&] {
-            w.AbrirPacfrm->ListPac->setCurrentRow(0);
-            w.AbrirPacfrm->OKBtn->click();
-        });
-        w.PacExistentemnu->trigger();
-        // The review exports the strips; then the study is current.
-        files->answers = {path(u"tiras.edf"_s)};
-        whenShown([&] {
-            w.AbrirEstfrm->ListEst->setCurrentRow(0);
-            w.AbrirEstfrm->OKBtn->click();
-            QTimer::singleShot(0, &w, [&] {
-                QTRY_VERIFY(w.EstudioExistFrm->isVisible());
-                w.EstudioExistFrm->ExportarEDFClick();
-                w.EstudioExistFrm->OkBut->click();
-            });
-        });
-        w.EstudioExistmnu->trigger();
-        QCOMPARE(files->asked.value(0),
-                 u"save|Exportar EDF+|"_s + path(u"0012_001.edf"_s) + u"|EDF+ (*.edf)"_s);
-        QCOMPARE(readFile(path(u"tiras.edf"_s)).mid(192, 5), "EDF+C");
-        QVERIFY(w.ResumenClinicomnu->isEnabled());
 
         // Angina chosen as limiting stays for the copy; the copy lands in the study's report.
         whenShown([&] {
@@ -616,6 +589,7 @@ private Q_SLOTS:
             qPrintable(text));
 
         // The summary page follows the graphic report, and only with it.
+        files->asked.clear();
         files->answers = {path(u"con-resumen.pdf"_s)};
         whileShown(*w.OKImpDlg, [&] {
             w.OKImpDlg->TablasCk->setChecked(false);
