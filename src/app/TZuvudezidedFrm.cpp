@@ -25,6 +25,7 @@
 #include "report/TOKImpDlg.h"
 #include "report/TResumenDlg.h"
 #include "st/TQRSview.h"
+#include "widgets/Controls.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -67,14 +68,6 @@ const std::array<QString, 8> kFormulaCaptions = {QStringLiteral("Robinson"),
 const std::array<const char*, 8> kFormulaNames = {
     "Robinsmnu",      "N220Edadmnu", "N9x220Edadmnu", "N8x220Edadmnu",
     "N75x220Edadmnu", "N200Edadmnu", "N205Edadmnu",   "UsuarioFMmnu"};
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text)
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QLatin1String(name));
-    l->setAccessibleName(text);
-    return l;
-}
 
 LiveLabel* makeLiveLabel(QWidget* parent, const char* name, const QString& caption)
 {

@@ -25,6 +25,7 @@
 #include "report/TOKImpDlg.h"
 #include "report/TResumenDlg.h"
 #include "st/TQRSview.h"
+#include "widgets/Controls.h"
 
 #include <QAction>
 #include <QDir>
@@ -39,14 +40,6 @@ namespace esf {
 namespace {
 
 constexpr int kStageBoxHeight = 150;
-
-QLabel* stageLabel(QWidget* parent, const char* name, const QString& text)
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QLatin1String(name));
-    l->setAccessibleName(text);
-    return l;
-}
 
 LiveLabel* stageValue(QWidget* parent, const char* name, const QString& caption)
 {
@@ -100,11 +93,11 @@ void TZuvudezidedFrm::buildStageBox(QWidget* parent)
     Gauge1->setObjectName(QStringLiteral("Gauge1"));
     Gauge1->setAccessibleName(QStringLiteral("Tiempo restante de la etapa"));
     Gauge1->resize(28, 28);
-    CargaLbl = stageLabel(TpoEtapabrd, "CargaLbl", QStringLiteral("Carga"));
+    CargaLbl = makeLabel(TpoEtapabrd, "CargaLbl", QStringLiteral("Carga"));
     CargaEtapaTxt = stageValue(TpoEtapabrd, "CargaEtapaTxt", QStringLiteral("Carga"));
-    PendLbl = stageLabel(TpoEtapabrd, "PendLbl", QStringLiteral("Pendiente"));
+    PendLbl = makeLabel(TpoEtapabrd, "PendLbl", QStringLiteral("Pendiente"));
     PendTxt = stageValue(TpoEtapabrd, "PendTxt", QStringLiteral("Pendiente"));
-    TpoLbl = stageLabel(TpoEtapabrd, "TpoLbl", QStringLiteral("Tiempo"));
+    TpoLbl = makeLabel(TpoEtapabrd, "TpoLbl", QStringLiteral("Tiempo"));
     TiempoResTxt = stageValue(TpoEtapabrd, "TiempoResTxt", QStringLiteral("Tiempo"));
     TipoTxt = new LiveLabel(QStringLiteral("Tipo de etapa"), TpoEtapabrd);
     TipoTxt->setObjectName(QStringLiteral("TipoTxt"));
