@@ -71,11 +71,12 @@ public:
     }
     void qrsAverageUpdated() override
     {
-        drawBox();
         QPainter p(&m_qrsImage);
         const SweepGeometry& g = m_sweep.geometry();
+        drawQrsBox(p, kQrsWidth, kQrsHeight, g.bigDiv, kFace, m_averageArea);
         const int q = kQrsHeight / 4;
-        drawQrsAverage(p, m_monitor.qrs.values, {q, 2 * q, 3 * q}, g.pxPerSample, g.pxPerUnit, 0);
+        m_averageArea = drawQrsAverage(p, m_monitor.qrs.values, {q, 2 * q, 3 * q}, g.pxPerSample,
+                                       g.pxPerUnit, 0);
         m_qrsChanged = true;
     }
 
@@ -86,7 +87,7 @@ private:
     void drawBox()
     {
         QPainter p(&m_qrsImage);
-        drawQrsBox(p, kQrsWidth, kQrsHeight, m_sweep.geometry().bigDiv, QColor(240, 240, 240));
+        drawQrsBox(p, kQrsWidth, kQrsHeight, m_sweep.geometry().bigDiv, kFace);
     }
 
     SweepDisplay& m_sweep;
@@ -95,6 +96,8 @@ private:
     QString m_rateText;
     bool m_beatShown = false;
     bool m_qrsChanged = false;
+    QRegion m_averageArea;
+    static inline const QColor kFace = QColor(240, 240, 240);
 };
 
 void addArea(QCryptographicHash& hash, const QImage& image, const QRect& area)

@@ -753,7 +753,11 @@ void TZuvudezidedFrm::heartRateRefresh(int heartRate)
 
 void TZuvudezidedFrm::qrsAverageUpdated()
 {
-    DrawQRSBox();
+    // Under the new averages the box needs restoring only where the last ones were drawn.
+    if (m_qrsImage.size() == QRSdisp->size())
+        DrawQRSBox(m_qrsAverageArea);
+    else
+        DrawQRSBox();
     DrawQRSAverage();
 }
 
@@ -762,11 +766,17 @@ void TZuvudezidedFrm::DrawQRSBox()
     const QSize s = QRSdisp->size();
     if (m_qrsImage.size() != s)
         m_qrsImage = QImage(s, QImage::Format_RGB32);
+    DrawQRSBox(m_qrsImage.rect());
+}
+
+void TZuvudezidedFrm::DrawQRSBox(const QRegion& area)
+{
     if (m_qrsImage.isNull())
         return;
     QPainter p(&m_qrsImage);
-    drawQrsBox(p, s.width(), s.height(), m_sweep.geometry().bigDiv,
-               palette().color(QPalette::Button));
+    drawQrsBox(p, m_qrsImage.width(), m_qrsImage.height(), m_sweep.geometry().bigDiv,
+               palette().color(QPalette::Button), area);
+    m_qrsAverageArea = QRegion();
     QRSdisp->update();
 }
 
@@ -778,8 +788,8 @@ void TZuvudezidedFrm::DrawQRSAverage()
     const SweepGeometry& g = m_sweep.geometry();
     const int hq = m_qrsImage.height();
     const std::array<int, 3> baselines = {hq / 4, 2 * (hq / 4), 3 * (hq / 4)};
-    drawQrsAverage(p, m_monitor.qrs.values, baselines, g.pxPerSample, g.pxPerUnit,
-                   ScrollQRS1->value());
+    m_qrsAverageArea = drawQrsAverage(p, m_monitor.qrs.values, baselines, g.pxPerSample,
+                                      g.pxPerUnit, ScrollQRS1->value());
     QRSdisp->update();
 }
 

@@ -17,6 +17,7 @@
 
 #include <QImage>
 #include <QMainWindow>
+#include <QRegion>
 #include <QSet>
 #include <array>
 #include <functional>
@@ -80,6 +81,7 @@ public:
     void DrawGrid(int speed);
     void UpdateLabels();
     void DrawQRSBox();
+    void DrawQRSBox(const QRegion& area);
     void DrawQRSAverage();
 
     // Tool buttons and menus of the live display.
@@ -267,6 +269,7 @@ private:
     SampleSource m_source;
     SweepDisplay m_sweep;
     QImage m_qrsImage;
+    QRegion m_qrsAverageArea; // where the averages now on m_qrsImage lie
     std::unique_ptr<SerialLink> m_comPort1;
     std::unique_ptr<TickTimer> m_demoTimer;
     std::unique_ptr<TickTimer> m_etapaCrono;

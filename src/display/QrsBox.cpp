@@ -9,6 +9,7 @@
 #include <QPoint>
 #include <QPolygon>
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace esf {
@@ -67,7 +68,13 @@ struct BoxCache {
 
 void drawQrsBox(QPainter& painter, int w, int h, int bigDiv, QColor buttonFace)
 {
-    if (w <= 0 || h <= 0)
+    drawQrsBox(painter, w, h, bigDiv, buttonFace, QRect(0, 0, w, h));
+}
+
+void drawQrsBox(QPainter& painter, int w, int h, int bigDiv, QColor buttonFace, const QRegion& area)
+{
+    const QRegion restored = area.intersected(QRect(0, 0, w, h));
+    if (restored.isEmpty())
         return;
     // Only where the copy gives the very pixels that painting would: an RGB32 image, painted
     // plainly with an opaque colour.
@@ -89,30 +96,43 @@ void drawQrsBox(QPainter& painter, int w, int h, int bigDiv, QColor buttonFace)
         QPainter boxPainter(&cache.image);
         paintQrsBox(boxPainter, w, h, bigDiv, buttonFace);
     }
-    painter.drawImage(QPoint(0, 0), cache.image);
+    for (const QRect& r : restored)
+        painter.drawImage(r.topLeft(), cache.image, r);
 }
 
-void drawQrsAverage(QPainter& painter, const std::array<std::array<std::int32_t, 201>, 3>& avg,
-                    const std::array<int, 3>& qrsBaseline, double pxPerSample, double pxPerUnit,
-                    int scrollPos)
+QRegion drawQrsAverage(QPainter& painter, const std::array<std::array<std::int32_t, 201>, 3>& avg,
+                       const std::array<int, 3>& qrsBaseline, double pxPerSample, double pxPerUnit,
+                       int scrollPos)
 {
     const int first = std::clamp(scrollPos, 0, kMaxScroll);
     const QPen oldPen = painter.pen();
     painter.setPen(QPen(QColor(kQrsAverageColor), 1));
+    // Points beyond the device's right edge draw nothing: the line stops at the first one a
+    // few pixels past it, so the segment crossing the edge keeps its pixels. Most of the window
+    // lies there at 25 mm/s and faster, and each segment costs the painter the same.
+    const QPaintDevice* device = painter.device();
+    const int stopX = device && painter.transform().isIdentity() ? device->width() + 2
+                                                                 : std::numeric_limits<int>::max();
     QPolygon line;
     line.reserve(kWindowLast - first + 2);
+    QRegion drawn;
     for (std::size_t lead = 0; lead < avg.size(); ++lead) {
         const int base = qrsBaseline[lead];
         line.clear();
         line << QPoint(0, base);
         for (int i = 0; i <= kWindowLast - first; ++i) {
             const auto entry = avg[lead][static_cast<std::size_t>(first + i)];
-            line << QPoint(static_cast<int>(roundHalfEven(i * pxPerSample)),
-                           base - static_cast<int>(roundHalfEven(entry * pxPerUnit)));
+            const int x = static_cast<int>(roundHalfEven(i * pxPerSample));
+            line << QPoint(x, base - static_cast<int>(roundHalfEven(entry * pxPerUnit)));
+            if (x >= stopX)
+                break;
         }
         painter.drawPolyline(line);
+        // Square caps and the stroker's rounding reach a pixel past the points.
+        drawn += line.boundingRect().adjusted(-2, -2, 2, 2);
     }
     painter.setPen(oldPen);
+    return drawn;
 }
 
 } // namespace esf

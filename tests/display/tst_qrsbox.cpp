@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QTest>
+#include <cmath>
 
 using namespace esf;
 
@@ -100,6 +101,51 @@ private Q_SLOTS:
         QCOMPARE(image(250), scrolled);
         QCOMPARE(image(-7), image(0));
         QVERIFY(image(50) != image(0));
+    }
+    void redrawsMatchTheWholeDrawing_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<double>("pxPerSample");
+        QTest::addColumn<int>("scroll");
+        QTest::newRow("10 mm/s, all entries inside") << 138 << 1920.0 / 2905 << 0;
+        QTest::newRow("25 mm/s") << 138 << 1920.0 / 1162 << 0;
+        QTest::newRow("50 mm/s, scrolled") << 138 << 1920.0 / 581 << 37;
+        QTest::newRow("narrow box") << 9 << 3.0 << 100;
+    }
+    void redrawsMatchTheWholeDrawing()
+    {
+        // Each new average restores the box only where the last one lay and stops its lines
+        // past the right edge: every image must equal the box and the whole lines drawn anew.
+        QFETCH(int, width);
+        QFETCH(double, pxPerSample);
+        QFETCH(int, scroll);
+        const int h = 320;
+        QImage kept(width, h, QImage::Format_RGB32);
+        QPainter keptPainter(&kept);
+        drawQrsBox(keptPainter, width, h, 35, QColor(kFace));
+        QRegion lastDrawn;
+        for (int beat = 0; beat < 12; ++beat) {
+            // Beats tall enough to leave the box, of either sign, and flat ones.
+            const Average avg = averageOf(
+                [beat](int i) { return (beat % 3 - 1) * (i * 37 + beat * 101) % (beat * 90 + 1); });
+            drawQrsBox(keptPainter, width, h, 35, QColor(kFace), lastDrawn);
+            lastDrawn = drawQrsAverage(keptPainter, avg, kBaselines, pxPerSample, 0.5, scroll);
+
+            QImage whole(width, h, QImage::Format_RGB32);
+            QPainter p(&whole);
+            drawQrsBox(p, width, h, 35, QColor(kFace));
+            p.setPen(QPen(QColor(kRed), 1));
+            for (std::size_t lead = 0; lead < avg.size(); ++lead) {
+                QPolygon line{QPoint(0, kBaselines[lead])};
+                for (int i = 0; i + scroll <= 200; ++i)
+                    line << QPoint(int(std::nearbyint(i * pxPerSample)),
+                                   kBaselines[lead] -
+                                       int(std::nearbyint(avg[lead][i + scroll] * 0.5)));
+                p.drawPolyline(line);
+            }
+            p.end();
+            QVERIFY2(kept == whole, qPrintable(QStringLiteral("beat %1").arg(beat)));
+        }
     }
 };
 
