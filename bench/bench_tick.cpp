@@ -7,7 +7,9 @@
 //
 // --paced waits for the real 50 ms rhythm between ticks, as the running program does (colder
 // caches); without it the ticks run back to back. --digest prints a checksum of every drawn
-// area instead of timing, to prove a speed change leaves the images byte-identical.
+// area instead of timing, to prove a speed change leaves the images byte-identical. Besides the
+// elapsed time it reports the thread's CPU time per tick, which leaves out the time other
+// programs on a busy machine took the core away.
 
 #include "acquisition/LiveMonitor.h"
 #include "acquisition/SampleSource.h"
@@ -23,6 +25,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -32,6 +35,13 @@ using namespace esf;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+double threadCpuUs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e6 + double(t.tv_nsec) / 1e3;
+}
 
 constexpr int kSweepWidth = 1920;
 constexpr int kSweepHeight = 1000;
@@ -176,7 +186,9 @@ int main(int argc, char** argv)
     QCryptographicHash hash(QCryptographicHash::Sha1);
     std::vector<double> tickUs;
     std::vector<double> repaintUs;
+    std::vector<double> cpuUs;
     tickUs.reserve(static_cast<std::size_t>(o.ticks));
+    cpuUs.reserve(static_cast<std::size_t>(o.ticks));
     repaintUs.reserve(static_cast<std::size_t>(o.ticks));
     auto next = Clock::now();
     for (int t = -kWarmUpTicks; t < o.ticks; ++t) {
@@ -184,10 +196,12 @@ int main(int argc, char** argv)
             next += std::chrono::milliseconds(kTickMs);
             std::this_thread::sleep_until(next);
         }
+        const double cpuStart = threadCpuUs();
         const auto start = Clock::now();
         monitor.tick(source, &sink);
         const QRegion dirty = sweep.takeDirtyRegion();
         const auto ticked = Clock::now();
+        const double cpuTicked = threadCpuUs();
         // What the window's paint event then copies to the screen.
         {
             QPainter p(&screen);
@@ -204,6 +218,7 @@ int main(int argc, char** argv)
         }
         if (t >= 0) {
             tickUs.push_back(std::chrono::duration<double, std::micro>(ticked - start).count());
+            cpuUs.push_back(cpuTicked - cpuStart);
             repaintUs.push_back(
                 std::chrono::duration<double, std::micro>(painted - ticked).count());
         }
@@ -217,6 +232,8 @@ int main(int argc, char** argv)
                 o.filter ? "on" : "off", o.gainIndex, qPrintable(o.recording));
     std::printf("tick     median %7.1f us  p99 %7.1f us  max %8.1f us\n", percentile(tickUs, 0.5),
                 percentile(tickUs, 0.99), percentile(tickUs, 1.0));
+    std::printf("tick CPU median %7.1f us  p99 %7.1f us  max %8.1f us\n", percentile(cpuUs, 0.5),
+                percentile(cpuUs, 0.99), percentile(cpuUs, 1.0));
     std::printf("repaint  median %7.1f us  p99 %7.1f us  max %8.1f us\n",
                 percentile(repaintUs, 0.5), percentile(repaintUs, 0.99),
                 percentile(repaintUs, 1.0));

@@ -209,6 +209,8 @@ void SweepDisplay::drawGrid(int speedMmPerS)
     m_geometry = computeSweepGeometry(m_image.width(), m_image.height(), m_qrsHeight, m_speed);
     // What was still to be drawn would be covered by the new grid.
     m_pendingLines.clear();
+    m_pendingLeads.clear();
+    m_ink.assign(static_cast<std::size_t>(m_image.width()), {});
     m_eraseLast = m_eraseFirst - 1;
     if (!m_image.isNull()) {
         QPainter painter(&m_image);
@@ -236,6 +238,7 @@ void SweepDisplay::drawTraceSample(int value, int lead)
     const QPoint from(m_state.prevX, base - m_state.lastY[k]);
     const QPoint to(m_state.sweepX, base - y);
     m_pendingLines.emplace_back(from, to);
+    m_pendingLeads.push_back(lead);
     markDirty(QRect(from, to).normalized());
     m_state.lastY[k] = y;
 }
@@ -275,25 +278,49 @@ void SweepDisplay::flush() const
     uchar* const bits = m_image.bits();
     const qsizetype stride = m_image.bytesPerLine();
     if (m_eraseLast >= m_eraseFirst) {
-        // A fill and a batch of one-pixel grid points.
-        const int height = m_geometry.height;
-        const int count = m_eraseLast - m_eraseFirst + 1;
-        uchar* row = bits + qsizetype(m_eraseFirst) * qsizetype(sizeof(QRgb));
-        for (int y = 0; y < height; ++y, row += stride)
-            std::fill_n(reinterpret_cast<QRgb*>(row), count, kSweepBackgroundColor);
-        m_gridPoints.clear();
-        for (int x = m_eraseFirst; x <= m_eraseLast; ++x)
+        // Background and grid again on the rows that hold trace: the rest of each column
+        // has nothing else on it.
+        const auto pixel = [bits, stride](int x, int y) -> QRgb& {
+            return reinterpret_cast<QRgb*>(bits + y * stride)[x];
+        };
+        for (int x = m_eraseFirst; x <= m_eraseLast; ++x) {
+            auto& ink = m_ink[static_cast<std::size_t>(x)];
+            const auto inked = [&ink](int y) {
+                return std::any_of(ink.begin(), ink.end(),
+                                   [y](const InkRows& r) { return y >= r.top && y <= r.bottom; });
+            };
+            for (const InkRows& r : ink) {
+                for (int y = r.top; y <= r.bottom; ++y)
+                    pixel(x, y) = kSweepBackgroundColor;
+            }
+            m_gridPoints.clear();
             appendGridColumn(m_gridPoints, m_geometry, x);
-        for (const QPoint& p : m_gridPoints) {
-            if (p.y() < height)
-                reinterpret_cast<QRgb*>(bits + p.y() * stride)[p.x()] = kGridColor;
+            for (const QPoint& p : m_gridPoints) {
+                if (inked(p.y()))
+                    pixel(p.x(), p.y()) = kGridColor;
+            }
+            ink.fill(InkRows{});
         }
         m_eraseLast = m_eraseFirst - 1;
     }
     // Segments that leave the image go to the painter, which clips them.
+    const QRect bounds = m_image.rect();
     std::size_t clipped = 0;
-    for (const QLine& line : m_pendingLines) {
-        if (m_image.rect().contains(line.p1()) && m_image.rect().contains(line.p2()))
+    for (std::size_t i = 0; i < m_pendingLines.size(); ++i) {
+        const QLine line = m_pendingLines[i];
+        // The painter's square caps and rounding stay within a pixel of the end points.
+        const QRect box =
+            QRect(line.p1(), line.p2()).normalized().adjusted(-1, -1, 1, 1).intersected(bounds);
+        for (int x = box.left(); x <= box.right(); ++x) {
+            InkRows& rows = m_ink[static_cast<std::size_t>(x)][std::size_t(m_pendingLeads[i])];
+            if (rows.bottom < rows.top) {
+                rows = {box.top(), box.bottom()};
+            } else {
+                rows.top = std::min(rows.top, box.top());
+                rows.bottom = std::max(rows.bottom, box.bottom());
+            }
+        }
+        if (bounds.contains(line.p1()) && bounds.contains(line.p2()))
             plotSegment(bits, stride, line);
         else
             m_pendingLines[clipped++] = line;
@@ -304,6 +331,7 @@ void SweepDisplay::flush() const
         painter.drawLines(m_pendingLines.data(), static_cast<int>(clipped));
     }
     m_pendingLines.clear();
+    m_pendingLeads.clear();
 }
 
 QRegion SweepDisplay::takeDirtyRegion()

@@ -89,6 +89,15 @@ private:
     mutable int m_eraseFirst = 0;
     mutable int m_eraseLast = -1; // no columns to erase while below m_eraseFirst
     mutable std::vector<QLine> m_pendingLines;
+    mutable std::vector<int> m_pendingLeads; // the lead of each pending segment
+    // Rows of each column that may hold trace pixels, per lead: erasing a column needs only
+    // these, and touching every row of a tall image for a few pixels of trace is most of a
+    // tick once other programs have emptied the caches.
+    struct InkRows {
+        int top = 0;
+        int bottom = -1; // none while below top
+    };
+    mutable std::vector<std::array<InkRows, 3>> m_ink;
     mutable std::vector<QPoint> m_gridPoints; // reused for the grid of the erased columns
     SweepGeometry m_geometry;
     SweepState m_state;

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 
 using namespace esf;
@@ -41,6 +42,8 @@ private Q_SLOTS:
     void sampleLandsAtScale();
     void gridEdges();
     void wrapAtColumnZeroErasesOnlyColumnZero();
+    void sweptColumnsKeepNoOldTrace_data();
+    void sweptColumnsKeepNoOldTrace();
     void wrapPastColumnZeroRestartsAtLeftEdge();
     void dirtyRectAndRestart();
     void tinyDisplaysNeverCrash();
@@ -177,6 +180,42 @@ void TestSweepDisplay::wrapAtColumnZeroErasesOnlyColumnZero()
     QVERIFY2(columns(d.image(), 1, last) == columns(grid.image(), 1, last),
              "erased columns differ");
     QCOMPARE(d.image().pixel(last + 1, 300), kYellow); // not yet erased
+}
+
+void TestSweepDisplay::sweptColumnsKeepNoOldTrace_data()
+{
+    QTest::addColumn<int>("speed");
+    QTest::newRow("10 mm/s") << 10;
+    QTest::newRow("25 mm/s") << 25;
+    QTest::newRow("50 mm/s") << 50;
+}
+
+void TestSweepDisplay::sweptColumnsKeepNoOldTrace()
+{
+    // A random trace, partly off the image, then one far above it: wherever the sweep has
+    // passed again only the grid is left, at every speed and slope.
+    QFETCH(int, speed);
+    SweepDisplay grid;
+    grid.resize(997, 400, 100);
+    grid.drawGrid(speed);
+    SweepDisplay d;
+    d.resize(997, 400, 100);
+    d.drawGrid(speed);
+    std::uint32_t seed = 12345;
+    int value = 0;
+    while (d.state().sweepCount < 1.2 * 997 / d.geometry().pxPerSample) {
+        for (int lead = 0; lead < 3; ++lead) {
+            seed = seed * 1103515245u + 12345u;
+            value = std::clamp(value + int(seed >> 16) % 161 - 80, -900, 900);
+            d.drawTraceSample(lead == 1 ? -value : value, lead);
+        }
+    }
+    const int start = d.state().sweepX;
+    drawFrames(d, int(600 / d.geometry().pxPerSample), 100000);
+    const int last = d.state().sweepX;
+    QVERIFY(last > start + 500);
+    QVERIFY2(columns(d.image(), start + 1, last) == columns(grid.image(), start + 1, last),
+             "swept columns differ from the grid");
 }
 
 void TestSweepDisplay::wrapPastColumnZeroRestartsAtLeftEdge()
