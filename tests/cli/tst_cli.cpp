@@ -85,6 +85,7 @@ private:
 void TestCli::initTestCase()
 {
     const QDir work(m_dir.path());
+    QDir::setCurrent(work.path());
     writeFile(work.filePath(u"constant.ecg"_s), frame(100, -3, 3).repeated(10));
     writeFile(work.filePath(u"x.ecg"_s), "\x01\x02\x03"); // no whole frame
     writeFile(work.filePath(u"Zirod.ini"_s), encodeZirod({13, 2, u"PRUEBA.pro"_s, 6}) + "tail");
@@ -260,6 +261,13 @@ void TestCli::statusAndMessage_data()
         u"Error de escritura en el archivo \"o.png\": no se pudo guardar la imagen"_s);
     row("review D/bad/X.pro --patient D/00000012.DAT --out D/o.png", 1,
         u"X.pro: Problemas para abrir el archivo de estudio.Posiblemente dañado"_s);
+    row("backup", 2, u"backup admite copy, move o restore\nuso: esfuerzo-cli backup"_s);
+    row("backup copy", 2, u"falta la carpeta de la copia"_s);
+    row("backup restore D/bad", 2, u"restore necesita la carpeta y un archivo de paciente"_s);
+    row("backup restore D/bad 00000099.DAT", 1, u"\"00000099.DAT\": el archivo no existe"_s);
+    // A damaged patient is not restored into the work folder, which is current.
+    row("backup restore D/bad 00000001.DAT", 1,
+        u"Error de lectura en el archivo \"00000001.DAT\": el archivo termina antes de lo esperado"_s);
     row("print", 2, u"falta el archivo a imprimir (esfuerzo-cli --help)"_s);
     row("print x --patient", 2, u"falta el valor de --patient"_s);
     row("print x y", 2, u"argumento desconocido 'y'"_s);
