@@ -1,6 +1,8 @@
+#include "display/QrsBox.h"
 #include "display/SweepDisplay.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QTest>
 #include <cmath>
 
@@ -9,7 +11,7 @@ using namespace esf;
 namespace {
 
 const QRgb kYellow = qRgb(255, 255, 0); // traces
-const QRgb kBlackPx = qRgb(0, 0, 0);    // sweep background and erase pen
+const QRgb kBlack = qRgb(0, 0, 0);      // sweep background and erase pen
 
 QString describe(const QImage& img, int x, int y)
 {
@@ -30,9 +32,36 @@ QImage columns(const QImage& img, int x0, int x1)
     return img.copy(x0, 0, x1 - x0 + 1, img.height());
 }
 
+using Average = std::array<std::array<std::int32_t, 201>, 3>;
+
+const QRgb kFace = qRgb(240, 240, 240);
+const QRgb kRed = qRgb(255, 0, 0);                    // the averaged beat
+const std::array<int, 3> kBaselines = {80, 160, 240}; // a box 320 pixels high
+
+// Drawn at 0.5 px per unit: 140 units, 1 mV, are 70 px.
+QImage averageImage(const Average& avg, int scroll, double pxPerSample)
+{
+    QImage img(200, 320, QImage::Format_RGB32);
+    img.fill(kBlack);
+    QPainter p(&img);
+    drawQrsAverage(p, avg, kBaselines, pxPerSample, 0.5, scroll);
+    return img;
+}
+
+// Entry i of every lead is entry(i).
+template <typename Entry> Average averageOf(Entry entry)
+{
+    Average avg{};
+    for (auto& lead : avg)
+        for (std::size_t i = 0; i < lead.size(); ++i)
+            lead[i] = entry(static_cast<int>(i));
+    return avg;
+}
+
 } // namespace
 
-class TestSweepDisplay : public QObject {
+// The live sweep and the QRS box beside it.
+class TestDisplay : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -44,9 +73,11 @@ private Q_SLOTS:
     void wrapPastColumnZeroRestartsAtLeftEdge();
     void dirtyRectAndRestart();
     void tinyDisplaysNeverCrash();
+    void boxGrid();
+    void averageOnItsRowsAndScrolled();
 };
 
-void TestSweepDisplay::geometry()
+void TestDisplay::geometry()
 {
     const SweepGeometry g = computeSweepGeometry(1000, 600, 251, 25);
     QCOMPARE(g.pxPerUnit, 0.5);
@@ -61,7 +92,7 @@ void TestSweepDisplay::geometry()
     }
 }
 
-void TestSweepDisplay::framesPerSweep()
+void TestDisplay::framesPerSweep()
 {
     // Width, speed and frames per sweep; at 1600 pixels more than one pixel per frame, and the
     // table speeds still bring every wrap onto column 0.
@@ -87,7 +118,7 @@ void TestSweepDisplay::framesPerSweep()
     }
 }
 
-void TestSweepDisplay::sampleLandsAtScale()
+void TestDisplay::sampleLandsAtScale()
 {
     // At 10 mm/s on 1000 pixels frames 2, 3 and 4 share column 1.
     SweepDisplay d;
@@ -103,7 +134,7 @@ void TestSweepDisplay::sampleLandsAtScale()
     QCOMPARE(d.state().lastY, (std::array<int, 3>{70, -24, 22}));
     const QImage& img = d.image();
     QCOMPARE(img.pixel(1, 150 - 70), kYellow);
-    QCOMPARE(img.pixel(1, 150 - 71), kBlackPx);
+    QCOMPARE(img.pixel(1, 150 - 71), kBlack);
     QCOMPARE(img.pixel(1, 300 + 24), kYellow);
     QCOMPARE(img.pixel(1, 450 - 22), kYellow);
 
@@ -114,7 +145,7 @@ void TestSweepDisplay::sampleLandsAtScale()
     QCOMPARE(d.image().pixel(1, 150 + 35), kYellow);
 }
 
-void TestSweepDisplay::gridEdges()
+void TestDisplay::gridEdges()
 {
     // Display size, a pixel and whether the grid lights it. At 1600 the large division is 57
     // and small ones sit at its fifths (11, 22, 34), not at multiples of 11; at 100 it is 3,
@@ -134,12 +165,12 @@ void TestSweepDisplay::gridEdges()
         SweepDisplay d;
         d.resize(c.w, c.h, 100);
         d.drawGrid(25);
-        QVERIFY2(d.image().pixel(c.at) == (c.grid ? kGridColor : kBlackPx),
+        QVERIFY2(d.image().pixel(c.at) == (c.grid ? kGridColor : kBlack),
                  qPrintable(describe(d.image(), c.at.x(), c.at.y())));
     }
 }
 
-void TestSweepDisplay::wrapAtColumnZeroErasesOnlyColumnZero()
+void TestDisplay::wrapAtColumnZeroErasesOnlyColumnZero()
 {
     // A large division of 57, no multiple of 5: restored dots must still sit at its fifths.
     const int width = 1600;
@@ -179,7 +210,7 @@ void TestSweepDisplay::wrapAtColumnZeroErasesOnlyColumnZero()
     QCOMPARE(d.image().pixel(last + 1, 300), kYellow); // not yet erased
 }
 
-void TestSweepDisplay::wrapPastColumnZeroRestartsAtLeftEdge()
+void TestDisplay::wrapPastColumnZeroRestartsAtLeftEdge()
 {
     // 60 mm/s (484.17 frames across) on 1600 pixels: frame 485 lands on column 3, not on 0.
     SweepDisplay d;
@@ -215,7 +246,7 @@ void TestSweepDisplay::wrapPastColumnZeroRestartsAtLeftEdge()
     }
 }
 
-void TestSweepDisplay::dirtyRectAndRestart()
+void TestDisplay::dirtyRectAndRestart()
 {
     SweepDisplay d;
     d.resize(1000, 600, 200);
@@ -235,10 +266,10 @@ void TestSweepDisplay::dirtyRectAndRestart()
     // A new grid, as on a change of speed, restarts the sweep on a clean image.
     d.drawGrid(25);
     QCOMPARE(d.state().sweepX, 0);
-    QCOMPARE(d.image().pixel(from, 80), kBlackPx);
+    QCOMPARE(d.image().pixel(from, 80), kBlack);
 }
 
-void TestSweepDisplay::tinyDisplaysNeverCrash()
+void TestDisplay::tinyDisplaysNeverCrash()
 {
     // Around the widths for one large division (28) and one small one (140).
     for (int w : {-5, 0, 1, 27, 28, 139, 140}) {
@@ -254,5 +285,61 @@ void TestSweepDisplay::tinyDisplaysNeverCrash()
     }
 }
 
-QTEST_MAIN(TestSweepDisplay)
-#include "tst_sweepdisplay.moc"
+void TestDisplay::boxGrid()
+{
+    // Box size, scale, a pixel and whether the grid lights it; without a scale only the face.
+    const struct {
+        int w, h, bigDiv;
+        QPoint at;
+        bool grid;
+    } cases[] = {{200, 150, 35, {7, 35}, true},  // last pixel of a dash
+                 {200, 150, 35, {8, 35}, false}, // the gap after it
+                 {200, 150, 35, {14, 7}, true},  // a small-division dot
+                 {200, 150, 35, {35, 3}, true},  // a dotted large division
+                 {200, 150, 35, {0, 3}, false},  // none on the left edge
+                 {172, 60, 57, {171, 0}, true},  // large division on the last column
+                 {40, 30, 4, {1, 0}, false},     // no small division
+                 {12, 12, 0, {11, 11}, false},   {12, 12, -1, {11, 11}, false},
+                 {1, 1, 1, {0, 0}, false}};
+    for (const auto& c : cases) {
+        QImage img(c.w, c.h, QImage::Format_RGB32);
+        img.fill(Qt::magenta); // anything the box leaves unpainted stands out
+        QPainter p(&img);
+        drawQrsBox(p, c.w, c.h, c.bigDiv, QColor(kFace));
+        p.end();
+        QVERIFY2(img.pixel(c.at) == (c.grid ? kGridColor : kFace),
+                 qPrintable(describe(img, c.at.x(), c.at.y())));
+    }
+}
+
+void TestDisplay::averageOnItsRowsAndScrolled()
+{
+    // 70 px above each zero line, at 25 mm/s on a 1000-pixel sweep.
+    const QImage img = averageImage(averageOf([](int) { return 140; }), 0, 1000.0 / 1162);
+    const int end = 172; // round(200 * 0.8606)
+    for (int base : kBaselines) {
+        QCOMPARE(img.pixel(end, base - 70), kRed);
+        QCOMPARE(img.pixel(end + 1, base - 70), kBlack);
+        // From the zero line at the left edge up to the first entry.
+        QCOMPARE(img.pixel(0, base), kRed);
+    }
+
+    // Entries before the detection point 30 px below the zero line, from it on 30 px above.
+    const Average avg = averageOf([](int i) { return i < 100 ? -60 : 60; });
+    const auto image = [&](int scroll) { return averageImage(avg, scroll, 1.0); };
+    QCOMPARE(image(0).pixel(50, 80 + 30), kRed);
+
+    // At 100 entries 100..200 are drawn from the left edge, and the trace ends at x = 100.
+    const QImage scrolled = image(100);
+    for (int base : kBaselines) {
+        QCOMPARE(scrolled.pixel(100, base - 30), kRed);
+        QCOMPARE(scrolled.pixel(101, base - 30), kBlack);
+    }
+    // Out of range, the scroll bar's ends hold.
+    QCOMPARE(image(250), scrolled);
+    QCOMPARE(image(-7), image(0));
+    QVERIFY(image(50) != image(0));
+}
+
+QTEST_MAIN(TestDisplay)
+#include "tst_display.moc"
