@@ -101,6 +101,9 @@ void TestCli::initTestCase()
     writeFile(work.filePath(u"bad/00000001.DAT"_s), QByteArray(176, '\0'));
     writeFile(work.filePath(u"bad/0012_001.est"_s), study.left(study.size() - 10));
     writePatient(work.filePath(u"bad/00000012.DAT"_s), kAna, 0);
+    writePatient(work.filePath(u"bad/00000002.DAT"_s), kAna, 2, {u"0002_001.est|01/02/2026"_s});
+    writeFile(work.filePath(u"bad/Datosgen.txt"_s), "\n\n\n\n\n\n\n\n\nlogo.bmp\n");
+    writeFile(work.filePath(u"bad/logo.bmp"_s), "BM not a picture");
 }
 
 void TestCli::playAndQrsFollowTheLiveMonitor()
@@ -190,7 +193,8 @@ void TestCli::dumpShowsAStudyAndReportsATornTail()
     QCOMPARE(r.json(u"records"_s).toInt(), 2);
     QCOMPARE(r.json(u"values/maxST/2"_s).toDouble(), 0.05);
     QCOMPARE(r.json(u"rows/0/label"_s).toString(), u"FC de reposo"_s);
-    r = cli(u"export-edf D/0012_001.est --patient D/00000012.DAT --out D/estudio.edf"_s);
+    r = cli(
+        u"export-edf D/0012_001.est --patient D/00000012.DAT --anonymous --out D/estudio.edf"_s);
     QCOMPARE(r.status, 0);
     const QByteArray header = readFile(dir.filePath(u"estudio.edf"_s)).left(256);
     QCOMPARE(header.mid(192, 5), "EDF+C");
@@ -233,6 +237,10 @@ void TestCli::statusAndMessage_data()
     row("dump D/bad/X.pro", 1, u"esfuerzo-cli: Error de lectura en el archivo \"X.pro\""_s);
     row("dump D/bad/00000001.DAT", 1,
         u"esfuerzo-cli: Error de lectura en el archivo \"00000001.DAT\""_s);
+    row("dump D/bad/00000002.DAT", 1,
+        u"la lista de estudios está dañada: el archivo termina antes de la entrada 2"_s);
+    row("dump x.est --version", 2, u"falta el valor de --version"_s);
+    row("dump x.est y", 2, u"argumento desconocido 'y'"_s);
     row("dump D/bad/none.DAT", 1, u"el archivo no existe"_s);
     row("summary x", 2, u"falta --patient\nuso: esfuerzo-cli summary ARCHIVO.est"_s);
     row("summary", 2, u"falta el archivo de estudio"_s);
@@ -284,6 +292,10 @@ void TestCli::statusAndMessage_data()
     row("print D/bad/0012_001.est --patient D/bad/00000012.DAT --paper Letter --dpi 72 --summary "
         "--select 1,2 --out D/study.pdf",
         0, u"(se usa la fórmula de Robinson)"_s);
+    row("print D/0012_001.est --patient D/00000012.DAT --dpi 72 --out D/p.pdf", 0,
+        u"p.pdf: 1 páginas\n"_s);
+    row("print D/bad/0012_001.est --patient D/bad/00000012.DAT --dpi 72 --out D/logo.pdf", 0,
+        u"logo.bmp no se pudo leer"_s);
     row("print D/bad/0012_001.est --patient D/bad/00000012.DAT --dpi 72 --out D/torn.pdf", 0,
         u"0012_001.est: el archivo termina dentro de un registro; se imprimen los registros enteros"_s);
 }
