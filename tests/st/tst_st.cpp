@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "st/StDrawing.h"
 #include "st/StMeasure.h"
 #include "st/TQRSview.h"
@@ -15,6 +16,7 @@
 #include <functional>
 
 using namespace esf;
+using namespace esf::test;
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -70,31 +72,18 @@ void expectPixels(const QImage& img, std::initializer_list<Px> pixels)
             qPrintable(u"(%1, %2) is #%3"_s.arg(p.x).arg(p.y).arg(img.pixel(p.x, p.y), 0, 16)));
 }
 
-// Opens the view and runs the steps while it is up; a failed step must not leave it waiting.
+// Opens the view and runs the steps while it is up.
 std::array<float, 3> showWith(TQRSview& view, const QrsBeats& avg, int fidIdx, int speed,
-                              double gain, const std::function<void()>& steps)
+                              double gain, std::function<void()> steps)
 {
-    QTimer::singleShot(0, &view, [&view, &steps] {
-        if (QTest::qWaitForWindowActive(&view))
-            steps();
-        else
-            QTest::qFail("view never became active", __FILE__, __LINE__);
-        if (view.isVisible())
-            view.reject();
-    });
+    whileShown(view, std::move(steps));
     return view.ShowQRS(avg, fidIdx, speed, gain);
 }
 
 void clickTimes(QToolButton* b, int times)
 {
     for (int i = 0; i < times; ++i)
-        QTest::mouseClick(b, Qt::LeftButton);
-}
-
-void retype(QLineEdit* edit, const QString& text)
-{
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
+        click(b);
 }
 
 QStringList stBoxes(const TQRSview& v)
@@ -295,17 +284,17 @@ private Q_SLOTS:
         TQRSview untouchedView;
         const auto untouched = showWith(untouchedView, constantBeats(70), 100, 25, 2.0, [&] {
             QCOMPARE(stBoxes(untouchedView), QStringList(3, u"0.000"_s));
-            QTest::mouseClick(untouchedView.Okbtn, Qt::LeftButton);
+            click(untouchedView.Okbtn);
         });
         QCOMPARE(untouched, (std::array<float, 3>{0.0f, 0.0f, 0.0f}));
 
         for (int how : {0, 1, 2}) { // Ok, Escape, closed by the desktop
             TQRSview view;
             const auto result = showWith(view, constantBeats(70), 100, 25, 2.0, [&] {
-                QTest::mouseClick(view.UpDownD2->nextButton(), Qt::LeftButton);
+                click(view.UpDownD2->nextButton());
                 QCOMPARE(view.STD2lbl->text(), u"0.225"_s); // (59 − 5 − 1) / 59 × 0.5 / 2
                 if (how == 0)
-                    QTest::mouseClick(view.Okbtn, Qt::LeftButton);
+                    click(view.Okbtn);
                 else if (how == 1)
                     QTest::keyClick(&view, Qt::Key_Escape);
                 else
@@ -322,7 +311,7 @@ private Q_SLOTS:
         TQRSview view;
         QStringList first;
         const auto r1 = showWith(view, indexRamp(), 100, 25, 1.0, [&] {
-            retype(view.JTtxt, u"90"_s);
+            typeInto(view.JTtxt, u"90"_s);
             clickTimes(view.UpDownV5->prevButton(), 2);
             clickTimes(view.JIzDe->nextButton(), 3);
             first = stBoxes(view);
@@ -355,9 +344,9 @@ private Q_SLOTS:
             view.Okbtn->setFocus(); // leaving the field gives it back the interval in force
             QCOMPARE(jt->text(), u"80"_s);
 
-            retype(jt, u"150"_s);
+            typeInto(jt, u"150"_s);
             QCOMPARE(view.measurement().stIdx(), 142);
-            QTest::mouseClick(view.UpDownJT->prevButton(), Qt::LeftButton); // from the range's end
+            click(view.UpDownJT->prevButton()); // from the range's end
             QCOMPARE(jt->text(), u"99"_s);
             clickTimes(view.UpDownJT->nextButton(), 3);
             QCOMPARE(jt->text(), u"100"_s);
@@ -393,7 +382,7 @@ private Q_SLOTS:
             QCOMPARE(boxColour(view.mvtxt), face);
             QTest::mouseRelease(s, Qt::LeftButton, {}, onJ);
 
-            QTest::mouseClick(view.UpDownD2->nextButton(), Qt::LeftButton);
+            click(view.UpDownD2->nextButton());
             expectPixels(img, {{200, 270, kWhite}}); // redrawn
         });
         QCOMPARE(view.deltatxt->text(), u"0.100"_s); // kept for the next opening
