@@ -162,6 +162,14 @@ void TestCli::dumpShowsConfigurationProtocolAndPatient()
     r = run(u"dump D/00000013.DAT"_s);
     QCOMPARE(r.json(u"surname"_s).toString(), u"Peña"_s);
     QCOMPARE(r.json(u"studies/0/date"_s).toString(), u"12/03/2007"_s);
+
+    // Without --formula a summary takes the one the configuration above names.
+    const auto predicted = [&](const QString& formula) {
+        return run(u"summary D/0012_001.est --patient D/00000012.DAT"_s + formula)
+            .json(u"values/predictedMaxHR"_s);
+    };
+    QCOMPARE(predicted({}), predicted(u" --formula 6"_s));
+    QVERIFY(predicted({}) != predicted(u" --formula 0"_s));
 }
 
 void TestCli::dumpShowsAStudyAndReportsATornTail()
@@ -249,8 +257,7 @@ void TestCli::statusAndMessage_data()
     row("summary x --patient p --formula 8", 2, u"--formula admite de 0 a 7, no '8'"_s);
     row("summary x --patient p --angina 3", 2, u"--angina admite de 0 a 2, no '3'"_s);
     row("summary D/none.est --patient D/00000012.DAT", 1, u"\"none.est\": el archivo no existe"_s);
-    // The formula comes from the folder's configuration, read or not.
-    row("summary D/0012_001.est --patient D/00000012.DAT", 0, u"\"records\": 4"_s);
+    // A damaged configuration is passed over and the torn record left out.
     row("summary D/bad/0012_001.est --patient D/bad/00000012.DAT", 0, u"\"records\": 3"_s);
     row("export-edf x --patient p", 2, u"falta --out\nuso: esfuerzo-cli export-edf"_s);
     row("review D/0012_001.est --patient D/00000012.DAT", 2,
