@@ -53,14 +53,6 @@ Result runCli(const QString& args, const QString& dir = {})
     return r;
 }
 
-QByteArray frame(qint16 a, qint16 b, qint16 c)
-{
-    QByteArray f;
-    for (qint16 s : {a, b, c})
-        f.append(static_cast<char>(s & 0xFF)).append(static_cast<char>((s >> 8) & 0xFF));
-    return f;
-}
-
 } // namespace
 
 class TestCli : public QObject {
@@ -80,13 +72,15 @@ private:
     QTemporaryDir m_dir;
 };
 
-// The work folder: ten frames of 100, -3, 3; a study of four records with its patient and a
-// configuration; in bad/ damaged files and a torn study its patient does not list.
+// The work folder: ten frames of 100, -3, 3 (16 bits little-endian); a study of four records with
+// its patient and a configuration; in bad/ damaged files and a torn study its patient does not
+// list.
 void TestCli::initTestCase()
 {
     const QDir work(m_dir.path());
     QDir::setCurrent(work.path());
-    writeFile(work.filePath(u"constant.ecg"_s), frame(100, -3, 3).repeated(10));
+    writeFile(work.filePath(u"constant.ecg"_s),
+              QByteArray("\x64\x00\xfd\xff\x03\x00", 6).repeated(10));
     writeFile(work.filePath(u"x.ecg"_s), "\x01\x02\x03"); // no whole frame
     writeFile(work.filePath(u"Zirod.ini"_s), encodeZirod({13, 2, u"PRUEBA.pro"_s, 6}) + "tail");
     const QByteArray study = encodeStudy(reviewProtocol(), reviewRecords(4));

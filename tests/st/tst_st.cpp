@@ -46,11 +46,6 @@ StMeasurement opened(const QrsBeats& avg, int fidIdx = 100, int speed = 25, doub
     return m;
 }
 
-float stOfSample(int index)
-{
-    return computeSt(index, 0, 0, 1.0);
-}
-
 const QRgb kGreen = kStBaselineColor;
 const QRgb kRed = kStJColor;
 const QRgb kBlack = kStCurveColor;
@@ -172,11 +167,11 @@ private Q_SLOTS:
             m.moveJ(1);
         QCOMPARE(m.jIdx(), 200);
         QCOMPARE(m.stIdx(), 200);
-        QCOMPARE(m.st()[0], stOfSample(200));
+        QCOMPARE(m.st()[0], computeSt(200, 0, 0, 1.0));
         for (int i = 0; i < 300; ++i)
             m.moveJ(-1);
         QCOMPARE(m.jIdx(), 0);
-        QCOMPARE(m.st()[0], stOfSample(16));
+        QCOMPARE(m.st()[0], computeSt(16, 0, 0, 1.0));
 
         m.moveJ(10);
         QVERIFY(m.setJtText(u"999"_s));
@@ -184,7 +179,7 @@ private Q_SLOTS:
         QVERIFY(m.setJtText(u"-99"_s));
         QCOMPARE(m.stIdx(), 0);
         m.computeSt();
-        QCOMPARE(m.st()[0], stOfSample(0));
+        QCOMPARE(m.st()[0], computeSt(0, 0, 0, 1.0));
 
         for (auto [fid, j] : {std::pair{0, 12}, {188, 200}, {-50, 0}, {INT_MAX, 200}, {INT_MIN, 0}})
             QCOMPARE(opened(indexRamp(), fid).jIdx(), j);
