@@ -166,10 +166,6 @@ int print(const QStringList& args, QTextStream& out, QTextStream& err)
             err << "esfuerzo-cli: No hay ningún informe editado para el estudio\n";
             return kBadFile;
         }
-        if (o.out.isEmpty()) {
-            err << "esfuerzo-cli: falta --out ARCHIVO.pdf (esfuerzo-cli --help)\n";
-            return kUsage;
-        }
         writePhysicianReportPdf(o.file, o.out, o.dpi);
         out << o.out << ": informe del médico\n";
         return kOk;

@@ -3,6 +3,7 @@
 #include "acquisition/PortMap.h"
 
 #include <QBuffer>
+#include <QRegularExpression>
 #include <cmath>
 
 using namespace esf;
@@ -14,12 +15,9 @@ namespace {
 QByteArray frames(const QList<RawFrame>& list)
 {
     QByteArray b;
-    for (const RawFrame& f : list) {
-        for (std::int16_t s : f) {
-            b.append(static_cast<char>(s & 0xFF));
-            b.append(static_cast<char>((s >> 8) & 0xFF));
-        }
-    }
+    for (const RawFrame& f : list)
+        for (std::int16_t s : f)
+            b.append(static_cast<char>(s & 0xFF)).append(static_cast<char>((s >> 8) & 0xFF));
     return b;
 }
 
@@ -114,7 +112,7 @@ private Q_SLOTS:
             QCOMPARE(m.ring.at(2, 1), scaled);
         }
     }
-    void filterOnConstantInput()
+    void filterSettlesOnConstantsAndCancelsFiftyHertz()
     {
         const std::pair<int, QList<int>> cases[] = {
             {100, {25, 56, 82, 106, 105, 100, 99, 100, 100}},
@@ -127,9 +125,6 @@ private Q_SLOTS:
                 out << filterSample(mem, input);
             QCOMPARE(out, drawn);
         }
-    }
-    void filterCancelsFiftyHertz()
-    {
         FilterMemory mem;
         // 50 Hz at 200 samples/s is a period of four frames.
         const int sine[4] = {0, 100, 0, -100};
@@ -173,8 +168,21 @@ private Q_SLOTS:
         QVERIFY(!src.open(device(QByteArray("\x01\x02\x03", 3))));
         QVERIFY(!src.isOpen());
         QVERIFY(!src.open(u"/nonexistent/ECG-1.ecg"_s));
+        QVERIFY(!src.open(std::unique_ptr<QIODevice>()) && !src.open(std::make_unique<QBuffer>()));
         m.tick(src, nullptr);
         QCOMPARE(m.ring.writeIndex, 20);
+
+        // A recording shrinking under playback starts over; an emptied one plays silence.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"shrinks.ecg"_s);
+        writeFile(path, frames(list.mid(1, 3)));
+        QVERIFY(src.open(path));
+        QVERIFY(QFile::resize(path, 8));
+        QCOMPARE(src.nextFrame(), list[1]);
+        QCOMPARE(src.nextFrame(), list[1]);
+        QVERIFY(QFile::resize(path, 0));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"got >= kFrameBytes"_s));
+        QCOMPARE(src.nextFrame(), RawFrame{});
     }
     void rateRefreshEverySecondAndStripFromTheOldestFrame()
     {
@@ -232,8 +240,6 @@ private Q_SLOTS:
             QVERIFY(!m.processFrame({50, 50, 50}, nullptr).qrsUpdate);
         QVERIFY(m.qrs.values == frozen);
     }
-
-private:
 };
 
 QTEST_GUILESS_MAIN(TestAcquisition)

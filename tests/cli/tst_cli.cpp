@@ -40,28 +40,17 @@ struct Result {
     }
 };
 
-// The words of args through the command line's entry point; each "@" takes the next file.
-Result runCli(const QString& args, const QString& file = {}, const QString& other = {})
+// The words of args through the command line's entry point; "D/" names a file of dir.
+Result runCli(const QString& args, const QString& dir = {})
 {
-    QStringList files{file, other};
-    QStringList words = args.split(u' ', Qt::SkipEmptyParts);
-    for (QString& w : words)
-        w = w == u"@"_s ? files.takeFirst() : w;
     Result r;
     QTextStream out(&r.out);
     QTextStream err(&r.err);
-    r.status = cli::run(words, out, err);
+    r.status = cli::run(QString(args).replace(u"D/"_s, dir + u'/').split(u' ', Qt::SkipEmptyParts),
+                        out, err);
     out.flush();
     err.flush();
     return r;
-}
-
-QByteArray frame(qint16 a, qint16 b, qint16 c)
-{
-    QByteArray f;
-    for (qint16 s : {a, b, c})
-        f.append(static_cast<char>(s & 0xFF)).append(static_cast<char>((s >> 8) & 0xFF));
-    return f;
 }
 
 } // namespace
@@ -70,256 +59,296 @@ class TestCli : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
-    void playPrintsFramesWithGainFilterAndLoop();
-    void qrsPrintsTheAverageAfterNFrames();
+    void playAndQrsFollowTheLiveMonitor();
     void dumpShowsConfigurationProtocolAndPatient();
     void dumpShowsAStudyAndReportsATornTail();
-    void badFilesExitWithOneAndBadUsageWithTwo();
-    void theExecutableReportsItsStatus();
-    void helpAndVersionAnswerOnStandardOutput();
-    void reviewRendersTheCanvasAndReportsDamage();
+    void statusAndMessage_data();
+    void statusAndMessage();
+    void reviewRendersTheCanvas();
     void theExecutableDumpsReports();
 
 private:
+    Result run(const QString& args) const { return runCli(args, m_dir.path()); }
     QTemporaryDir m_dir;
-    QString m_constant; // ten frames of 100, -3, 3
 };
 
+// The work folder: ten frames of 100, -3, 3 (16 bits little-endian); a study of four records with
+// its patient and a configuration; in bad/ damaged files and a torn study its patient does not
+// list.
 void TestCli::initTestCase()
 {
-    m_constant = m_dir.filePath(u"constant.ecg"_s);
-    writeFile(m_constant, frame(100, -3, 3).repeated(10));
+    const QDir work(m_dir.path());
+    QDir::setCurrent(work.path());
+    writeFile(work.filePath(u"constant.ecg"_s),
+              QByteArray("\x64\x00\xfd\xff\x03\x00", 6).repeated(10));
+    writeFile(work.filePath(u"x.ecg"_s), "\x01\x02\x03"); // no whole frame
+    writeFile(work.filePath(u"Zirod.ini"_s), encodeZirod({13, 2, u"PRUEBA.pro"_s, 6}) + "tail");
+    const QByteArray study = encodeStudy(reviewProtocol(), reviewRecords(4));
+    writeFile(work.filePath(u"0012_001.est"_s), study);
+    writePatient(work.filePath(u"00000012.DAT"_s), {u"Ana"_s, u"Núñez"_s, 160, u"01/01/1960"_s, 1},
+                 1, {u"0012_001.est|12/03/2007"_s});
+    QVERIFY(QFile::copy(QStringLiteral(ESF_TEST_DATA "/wordpad-informe.rtf"),
+                        work.filePath(u"0012_001.INF"_s)));
+    QVERIFY(work.mkdir(u"bad"_s));
+    writeFile(work.filePath(u"bad/Zirod.ini"_s), QByteArray(106, '\0'));
+    writeFile(work.filePath(u"bad/X.pro"_s), QByteArray(387, '\0'));
+    writeFile(work.filePath(u"bad/00000001.DAT"_s), QByteArray(176, '\0'));
+    writeFile(work.filePath(u"bad/0012_001.est"_s), study.left(study.size() - 10));
+    writePatient(work.filePath(u"bad/00000012.DAT"_s), kAna, 0);
+    writePatient(work.filePath(u"bad/00000002.DAT"_s), kAna, 2, {u"0002_001.est|01/02/2026"_s});
+    writeFile(work.filePath(u"bad/Datosgen.txt"_s), "\n\n\n\n\n\n\n\n\nlogo.bmp\n");
+    writeFile(work.filePath(u"bad/logo.bmp"_s), "BM not a picture");
 }
 
-void TestCli::playPrintsFramesWithGainFilterAndLoop()
+void TestCli::playAndQrsFollowTheLiveMonitor()
 {
-    const Result r = runCli(u"play @"_s, m_constant);
+    Result r = run(u"play D/constant.ecg"_s);
     QCOMPARE(r.status, 0);
     QStringList lines = r.lines();
     QCOMPARE(lines.size(), 11); // header and one pass of ten frames
     QCOMPARE(lines[0], u"frame,write_index,ring0,ring1,ring2,shown0,shown1,shown2,"
                        "heart_rate,beat_counter,beat_flag,qrs_update"_s);
     QCOMPARE(lines[10], u"10,10,100,-3,3,100,-3,3,0,10,0,0"_s);
-    lines = runCli(u"play @ --frames 2000"_s, m_constant).lines();
+    lines = run(u"play D/constant.ecg --frames 2000"_s).lines();
     QVERIFY(lines[2000].startsWith(u"2000,0,"_s)); // the ring wraps
     QVERIFY(lines[100].endsWith(u",100,0,1"_s));   // the count reaches 100
 
     // 100 × 0.5 = 50 in the ring, drawn through the filter; -3 × 0.5 = -1.5 → -2.
-    lines = runCli(u"play @ --gain 0 --filter --frames 3"_s, m_constant).lines();
+    lines = run(u"play D/constant.ecg --gain 0 --filter --frames 3"_s).lines();
     QVERIFY(lines[1].startsWith(u"1,1,50,-2,2,13,"_s));
     QVERIFY(lines[2].startsWith(u"2,2,50,-2,2,28,"_s));
 
-    // The recording loops; a torn last frame is never played.
-    const QString torn = m_dir.filePath(u"torn.ecg"_s);
-    writeFile(torn, frame(1, 0, 0) + frame(2, 0, 0) + QByteArray("\x05\x00\x06", 3));
-    QStringList ring0;
-    for (const QString& l : runCli(u"play @ --frames 5"_s, torn).lines().mid(1))
-        ring0 << l.section(u',', 2, 2);
-    QCOMPARE(ring0.join(u' '), u"1 2 1 2 1"_s);
-}
-
-void TestCli::qrsPrintsTheAverageAfterNFrames()
-{
-    const Result r = runCli(u"qrs @ --frames 100"_s, m_constant);
+    r = run(u"qrs D/constant.ecg --frames 100"_s);
     QCOMPARE(r.status, 0);
-    const QStringList lines = r.lines();
+    lines = r.lines();
     QCOMPARE(lines.size(), 4);
     QCOMPARE(lines[0], u"fid_idx=100"_s);
     const QStringList d2 = lines[1].split(u',');
     QCOMPARE(d2.size(), 201);
     QCOMPARE(d2[200], u"30"_s); // 0.3 × 100
     QCOMPARE(d2[0], u"0"_s);    // before the recording started
-    QCOMPARE(runCli(u"qrs @ --frames 99"_s, m_constant).lines()[0], u"fid_idx=0"_s);
+    QCOMPARE(run(u"qrs D/constant.ecg --frames 99"_s).lines()[0], u"fid_idx=0"_s);
 }
 
 void TestCli::dumpShowsConfigurationProtocolAndPatient()
 {
-    const QString ini = m_dir.filePath(u"Zirod.ini"_s);
-    writeFile(ini, encodeZirod({13, 2, u"PRUEBA.pro"_s, 6}) + "tail");
-    Result r = runCli(u"dump @"_s, ini);
+    Result r = run(u"dump D/Zirod.ini"_s);
     QCOMPARE(r.status, 0);
     QCOMPARE(r.json(u"lastPatientNumber"_s).toInt(), 13);
     QCOMPARE(r.json(u"protocolFileName"_s).toString(), u"PRUEBA.pro"_s);
 
     // General data: ten lines in Windows-1252, a short file reads the rest as empty.
-    const QString gen = m_dir.filePath(u"Datosgen.txt"_s);
-    writeFile(gen, "Cl\xednica\r\nSan Mart\xedn 1\r\n(011)12345678\r\nDra. P\xe9rez\r\n[Wats]\r\n");
-    r = runCli(u"dump @"_s, gen);
+    writeFile(m_dir.filePath(u"Datosgen.txt"_s),
+              "Cl\xednica\r\nSan Mart\xedn 1\r\n(011)12345678\r\nDra. P\xe9rez\r\n[Wats]\r\n");
+    r = run(u"dump D/Datosgen.txt"_s);
     QCOMPARE(r.json(u"physician"_s).toString(), u"Dra. Pérez"_s);
     QCOMPARE(r.json(u"loadUnit"_s).toString(), u"[Wats]"_s);
     QCOMPARE(r.json(u"logo"_s).toString(), QString());
 
-    ProtocolRecord p;
-    p.name = u"PRUEBA"_s;
-    p.stageCount = 1;
-    p.stages[0] = {1, 0, 180, 0.0f, 10.0f, 2.7f};
+    ProtocolRecord p = makeProtocol(u"PRUEBA"_s, 0, {{1, 0, 180, 0.0f, 10.0f, 2.7f}});
     p.stages[1] = {2, 1, 75, 0.0f, 12.0f, 4.0f}; // beyond the count: not shown
-    r = runCli(u"dump @"_s, saveProtocolFile(QDir(m_dir.path()), p));
+    r = runCli(u"dump "_s + saveProtocolFile(QDir(m_dir.path()), p));
     QCOMPARE(r.json(u"stages"_s).toArray().size(), 1);
     QCOMPARE(r.json(u"stages/0/speed"_s).toDouble(), 2.7);
 
-    const QString patient = m_dir.filePath(u"00000012.DAT"_s);
-    writePatientHeader(patient, {u"José"_s, u"Peña"_s, 172, u"03/04/1960"_s, 1}, 1);
-    appendFile(patient, encodeString(u"0012_001.est"_s, 12) + encodeString(u"12/03/2007"_s, 10));
-    r = runCli(u"dump @"_s, patient);
+    writePatient(m_dir.filePath(u"00000013.DAT"_s), {u"José"_s, u"Peña"_s, 172, u"03/04/1960"_s, 1},
+                 1, {u"0013_001.est|12/03/2007"_s});
+    r = run(u"dump D/00000013.DAT"_s);
     QCOMPARE(r.json(u"surname"_s).toString(), u"Peña"_s);
     QCOMPARE(r.json(u"studies/0/date"_s).toString(), u"12/03/2007"_s);
+
+    // Without --formula a summary takes the one the configuration above names.
+    const auto predicted = [&](const QString& formula) {
+        return run(u"summary D/0012_001.est --patient D/00000012.DAT"_s + formula)
+            .json(u"values/predictedMaxHR"_s);
+    };
+    QCOMPARE(predicted({}), predicted(u" --formula 6"_s));
+    QVERIFY(predicted({}) != predicted(u" --formula 0"_s));
 }
 
 void TestCli::dumpShowsAStudyAndReportsATornTail()
 {
     QTemporaryDir dir;
-    const QString patient = dir.filePath(u"00000012.DAT"_s);
-    writePatientHeader(patient, PatientData(), 1);
-    StudySession session{u"00000012.DAT"_s, 1, u"2007.1.1"_s, true, {}, {}};
-    ProtocolRecord p;
-    p.name = u"PRUEBA"_s;
-    p.stageCount = 1;
-    StageRecord rec;
-    rec.systolic = 150;
-    rec.heartRate = 100;
-    rec.st = {0.5f, -1000.0f, -0.25f};
-    for (auto& lead : rec.strip)
-        for (int k = 0; k < 2001; ++k)
-            lead.push_back(k);
-    for (int i = 0; i < 2; ++i)
-        saveStageRecord(QDir(dir.path()), session, p, rec, QDate(2026, 12, 6));
+    const auto cli = [&](const QString& args) { return runCli(args, dir.path()); };
+    writePatient(dir.filePath(u"00000012.DAT"_s), kAna, 1, {u"0012_001.est|12/03/2007"_s});
     const QString study = dir.filePath(u"0012_001.est"_s);
+    writeFile(study, encodeStudy(reviewProtocol(), reviewRecords(2)));
 
-    Result r = runCli(u"dump @"_s, study);
+    Result r = cli(u"dump D/0012_001.est"_s);
     QCOMPARE(r.status, 0);
     QCOMPARE(r.json(u"records"_s).toArray().size(), 2);
-    QCOMPARE(r.json(u"records/0/itt"_s).toInt(), 15000);
+    QCOMPARE(r.json(u"records/0/itt"_s).toInt(), 121 * 81); // systolic × heart rate
     QCOMPARE(r.json(u"records/0/st/1"_s).toDouble(), -1000.0);
-    QCOMPARE(r.json(u"records/0/strip/2"_s).toArray(), QJsonArray({0, 1, 2, 1998, 1999, 2000}));
-    r = runCli(u"dump @ --strips"_s, study);
+    QCOMPARE(r.json(u"records/0/strip/2"_s).toArray(), QJsonArray({0, 1, 2, -2, -1, 0}));
+    r = cli(u"dump D/0012_001.est --strips"_s);
     QCOMPARE(r.json(u"records/0/strip/0"_s).toArray().size(), 2001);
 
     // As an old patient's file the same bytes hold 24039-byte records without ST.
-    r = runCli(u"dump @ --version 2007.1.0"_s, study);
+    r = cli(u"dump D/0012_001.est --version 2007.1.0"_s);
     QCOMPARE(r.status, 1); // 2 × 24051 bytes are two old records and a torn third
     QCOMPARE(r.json(u"records"_s).toArray().size(), 2);
     QCOMPARE(r.json(u"records/0/st/0"_s).toDouble(), -1000.0);
 
     // The same study summarised and exported.
-    r = runCli(u"summary @ --patient @ --formula 1"_s, study, patient);
+    r = cli(u"summary D/0012_001.est --patient D/00000012.DAT --formula 1"_s);
     QCOMPARE(r.status, 0);
     QCOMPARE(r.json(u"records"_s).toInt(), 2);
-    QCOMPARE(r.json(u"values/maxST/0"_s).toDouble(), 0.5);
+    QCOMPARE(r.json(u"values/maxST/2"_s).toDouble(), 0.05);
     QCOMPARE(r.json(u"rows/0/label"_s).toString(), u"FC de reposo"_s);
-    const QString edf = dir.filePath(u"estudio.edf"_s);
-    r = runCli(u"export-edf @ --patient @ --out "_s + edf, study, patient);
+    r = cli(
+        u"export-edf D/0012_001.est --patient D/00000012.DAT --anonymous --out D/estudio.edf"_s);
     QCOMPARE(r.status, 0);
-    const QByteArray header = readFile(edf).left(256);
+    const QByteArray header = readFile(dir.filePath(u"estudio.edf"_s)).left(256);
     QCOMPARE(header.mid(192, 5), "EDF+C");
     QCOMPARE(header.mid(236, 8).trimmed(), "20"); // ten one-second records a strip
 
     QVERIFY(QFile::resize(study, QFileInfo(study).size() - 100)); // cut inside record 2
-    r = runCli(u"dump @ --patient @"_s, study, patient);
+    r = cli(u"dump D/0012_001.est --patient D/00000012.DAT"_s);
     QCOMPARE(r.status, 1);
     QCOMPARE(r.json(u"records"_s).toArray().size(), 1);
     QVERIFY(r.err.contains(u"registro 2"_s));
 }
 
-void TestCli::badFilesExitWithOneAndBadUsageWithTwo()
+void TestCli::statusAndMessage_data()
 {
-    // The words, a file, and what it holds; a file of no content is not written.
-    const std::tuple<QString, QString, QByteArray> files[] = {
-        {u"play @"_s, u"missing.ecg"_s, {}},
-        {u"play @"_s, u"x.ecg"_s, QByteArray("\x01\x02\x03", 3)}, // no whole frame
-        {u"dump @"_s, u"Zirod.ini"_s, QByteArray(106, '\0')},
-        {u"dump @"_s, u"X.pro"_s, QByteArray(387, '\0')},
-        {u"dump @"_s, u"00000001.DAT"_s, QByteArray(176, '\0')}};
-    QTemporaryDir dir;
-    for (const auto& [args, file, content] : files) {
-        if (!content.isEmpty())
-            writeFile(dir.filePath(file), content);
-        const Result r = runCli(args, dir.filePath(file));
-        QCOMPARE(r.status, 1);
-        QVERIFY(r.out.isEmpty());
-        QVERIFY2(r.err.startsWith(u"esfuerzo-cli: "_s), qPrintable(r.err));
-    }
-    for (const char* args :
-         {"", "record", "play x --gain 3", "play x --gain", "qrs x --frames -1", "qrs x --filter",
-          "play", "play a b", "dump notes.txt", "summary x", "summary x --patient p --formula 8",
-          "summary x --patient p --angina 3", "export-edf x --patient p"}) {
-        const Result r = runCli(QString::fromLatin1(args));
-        QCOMPARE(r.status, 2);
-        QVERIFY(r.out.isEmpty());
-        QVERIFY2(r.err.contains(u"uso:"_s), args);
-    }
-}
-
-void TestCli::theExecutableReportsItsStatus()
-{
-    QProcess p;
-    p.start(QStringLiteral(ESF_CLI_PATH), {u"play"_s, m_constant, u"--frames"_s, u"1"_s});
-    QVERIFY(p.waitForFinished(30000));
-    QCOMPARE(p.exitCode(), 0);
-    QCOMPARE(p.readAllStandardOutput().count('\n'), 2);
-    p.start(QStringLiteral(ESF_CLI_PATH), {u"play"_s, m_dir.filePath(u"nope.ecg"_s)});
-    QVERIFY(p.waitForFinished(30000));
-    QCOMPARE(p.exitCode(), 1);
-    QVERIFY(p.readAllStandardError().contains("nope.ecg"));
-}
-
-void TestCli::helpAndVersionAnswerOnStandardOutput()
-{
-    Result r = runCli(u"--version"_s);
-    QCOMPARE(r.status, 0);
-    QCOMPARE(r.out, u"esfuerzo-cli 2007.1.1\n"_s);
-    QVERIFY(r.err.isEmpty());
-
-    for (const QString& option : {u"--help"_s, u"-h"_s}) {
-        r = runCli(option);
-        QCOMPARE(r.status, 0);
-        QVERIFY(r.err.isEmpty());
-        QVERIFY2(r.out.startsWith(u"uso: esfuerzo-cli play ARCHIVO"_s), qPrintable(r.out));
-        QVERIFY2(r.out.contains(u"\n     esfuerzo-cli --help | --version\n"_s), qPrintable(r.out));
-        QVERIFY2(r.out.contains(u"Estado de salida: 0 correcto, 1 archivo ausente, ilegible o "
-                                u"dañado, 2 uso incorrecto.\n"_s),
-                 qPrintable(r.out));
-    }
-    // The footer belongs to the help; a usage error shows the commands only.
-    r = runCli(u"--versión"_s);
-    QCOMPARE(r.status, 2);
-    QVERIFY(!r.err.contains(u"Estado de salida"_s));
-}
-
-void TestCli::reviewRendersTheCanvasAndReportsDamage()
-{
-    const QString study = m_dir.filePath(u"0012_001.est"_s);
-    const QString patient = m_dir.filePath(u"00000012.DAT"_s);
-    const QString png = m_dir.filePath(u"out.png"_s);
-    writePatient(patient, {u"Ana"_s, u"Núñez"_s, 160, u"01/01/1960"_s, 1}, 1);
-    const QByteArray bytes = encodeStudy(reviewProtocol(), reviewRecords(4));
-    writeFile(study, bytes);
-    const auto run = [&](const QString& args) {
-        return runCli(QString(args).replace(u"O"_s, png), study, patient).status;
+    QTest::addColumn<QString>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("shown"); // part of what the command wrote
+    const auto row = [](const char* args, int status, const QString& shown) {
+        QTest::newRow(args) << QString::fromUtf8(args) << status << shown;
     };
-    QCOMPARE(run(u"review @ --patient @ --record 9 --size 640x480 --out O"_s), 0);
-    const QImage image(png);
+    row("--version", 0, u"esfuerzo-cli 2007.1.1\n"_s);
+    row("-h", 0, u"\n     esfuerzo-cli --help | --version\n"_s);
+    row("--help", 0,
+        u"Estado de salida: 0 correcto, 1 archivo ausente, ilegible o dañado, 2 uso incorrecto.\n"_s);
+    row("--versión", 2, u"orden desconocida '--versión'\nuso: esfuerzo-cli play ARCHIVO"_s);
+    row("", 2, u"falta la orden"_s);
+    row("play", 2, u"falta el archivo de muestras"_s);
+    row("play a b", 2, u"argumento desconocido 'b'"_s);
+    row("play x --gain 3", 2, u"--gain admite 0, 1 o 2, no '3'"_s);
+    row("play x --gain", 2, u"falta el valor de --gain"_s);
+    row("qrs x --frames -1", 2, u"'-1' no es un número de tramas válido"_s);
+    row("qrs x --filter", 2, u"argumento desconocido '--filter'"_s);
+    row("play D/missing.ecg", 1,
+        u"Error de apertura en el archivo \"missing.ecg\": el archivo no existe"_s);
+    row("play D/bad", 1, u"no es un archivo normal"_s);
+    row("play D/x.ecg", 1, u"no contiene ninguna trama completa de 6 bytes"_s);
+    row("dump notes.txt", 2, u"no sé interpretar el archivo 'notes.txt'"_s);
+    row("dump a.ini b.ini", 2, u"dump necesita exactamente un archivo"_s);
+    row("dump D/bad/Zirod.ini", 1, u"esfuerzo-cli: Error de lectura en el archivo \"Zirod.ini\""_s);
+    row("dump D/bad/X.pro", 1, u"esfuerzo-cli: Error de lectura en el archivo \"X.pro\""_s);
+    row("dump D/bad/00000001.DAT", 1,
+        u"esfuerzo-cli: Error de lectura en el archivo \"00000001.DAT\""_s);
+    row("dump D/bad/00000002.DAT", 1,
+        u"la lista de estudios está dañada: el archivo termina antes de la entrada 2"_s);
+    row("dump x.est --version", 2, u"falta el valor de --version"_s);
+    row("dump x.est y", 2, u"argumento desconocido 'y'"_s);
+    row("dump D/bad/none.DAT", 1, u"el archivo no existe"_s);
+    row("summary x", 2, u"falta --patient\nuso: esfuerzo-cli summary ARCHIVO.est"_s);
+    row("summary", 2, u"falta el archivo de estudio"_s);
+    row("summary x --patient", 2, u"falta el valor de --patient"_s);
+    row("summary x --out y", 2, u"argumento desconocido '--out'"_s);
+    row("summary x --patient p --formula 8", 2, u"--formula admite de 0 a 7, no '8'"_s);
+    row("summary x --patient p --angina 3", 2, u"--angina admite de 0 a 2, no '3'"_s);
+    row("summary D/none.est --patient D/00000012.DAT", 1, u"\"none.est\": el archivo no existe"_s);
+    // A damaged configuration is passed over and the torn record left out.
+    row("summary D/bad/0012_001.est --patient D/bad/00000012.DAT", 0, u"\"records\": 3"_s);
+    row("export-edf x --patient p", 2, u"falta --out\nuso: esfuerzo-cli export-edf"_s);
+    row("review D/0012_001.est --patient D/00000012.DAT", 2,
+        u"falta --out\nuso: esfuerzo-cli review"_s);
+    row("review", 2, u"falta el archivo de estudio"_s);
+    row("review x", 2, u"falta --patient"_s);
+    row("review x --record", 2, u"falta el valor de --record"_s);
+    row("review x y", 2, u"argumento desconocido 'y'"_s);
+    row("review x --patient p --record 0 --out o", 2, u"'0' no es un número de registro válido"_s);
+    row("review x --patient p --size 10x10 --out o", 2,
+        u"'10x10' no es un tamaño válido (de 100x100 a 10000x10000)"_s);
+    row("review D/0012_001.est --patient D/none.DAT --out D/o.png", 1, u"\"none.DAT\""_s);
+    row("review D/none.est --patient D/00000012.DAT --out D/o.png", 1,
+        u"\"none.est\": el archivo no existe"_s);
+    row("review D/0012_001.est --patient D/00000012.DAT --out D/no/o.png", 1,
+        u"Error de escritura en el archivo \"o.png\": no se pudo guardar la imagen"_s);
+    row("review D/bad/X.pro --patient D/00000012.DAT --out D/o.png", 1,
+        u"X.pro: Problemas para abrir el archivo de estudio.Posiblemente dañado"_s);
+    row("backup", 2, u"backup admite copy, move o restore\nuso: esfuerzo-cli backup"_s);
+    row("backup copy", 2, u"falta la carpeta de la copia"_s);
+    row("backup restore D/bad", 2, u"restore necesita la carpeta y un archivo de paciente"_s);
+    row("backup restore D/bad 00000099.DAT", 1, u"\"00000099.DAT\": el archivo no existe"_s);
+    // A damaged patient is not restored into the work folder, which is current.
+    row("backup restore D/bad 00000001.DAT", 1,
+        u"Error de lectura en el archivo \"00000001.DAT\": el archivo termina antes de lo esperado"_s);
+    row("print", 2, u"falta el archivo a imprimir (esfuerzo-cli --help)"_s);
+    row("print x --patient", 2, u"falta el valor de --patient"_s);
+    row("print x y", 2, u"argumento desconocido 'y'"_s);
+    row("print x --select 51", 2, u"--select admite registros de 1 a 50, no '51'"_s);
+    row("print x --paper A5", 2, u"--paper admite A4 o Letter, no 'A5'"_s);
+    row("print x --dpi 71", 2, u"--dpi admite de 72 a 2400, no '71'"_s);
+    row("print x --paper a4 --dpi 2401", 2, u"--dpi admite de 72 a 2400, no '2401'"_s);
+    row("print x", 2, u"falta --out ARCHIVO.pdf"_s);
+    row("print x --out o.pdf", 2, u"falta --patient ARCHIVO.DAT"_s);
+    row("print D/none.INF --out D/o.pdf", 1, u"No hay ningún informe editado para el estudio"_s);
+    row("print D/0012_001.INF --out D/informe.pdf --dpi 72", 0,
+        u"informe.pdf: informe del médico"_s);
+    // A damaged configuration leaves the default formula; the torn record is left out.
+    row("print D/bad/0012_001.est --patient D/bad/00000012.DAT --paper Letter --dpi 72 --summary "
+        "--select 1,2 --out D/study.pdf",
+        0, u"(se usa la fórmula de Robinson)"_s);
+    row("print D/0012_001.est --patient D/00000012.DAT --dpi 72 --out D/p.pdf", 0,
+        u"p.pdf: 1 páginas\n"_s);
+    row("print D/bad/0012_001.est --patient D/bad/00000012.DAT --dpi 72 --out D/logo.pdf", 0,
+        u"logo.bmp no se pudo leer"_s);
+    row("print D/bad/0012_001.est --patient D/bad/00000012.DAT --dpi 72 --out D/torn.pdf", 0,
+        u"0012_001.est: el archivo termina dentro de un registro; se imprimen los registros enteros"_s);
+}
+
+// Every failure names itself on stderr after the program's name and leaves stdout empty on a
+// usage error, which shows the commands without the help's footer.
+void TestCli::statusAndMessage()
+{
+    QFETCH(QString, args);
+    QFETCH(int, status);
+    QFETCH(QString, shown);
+    const Result r = run(args);
+    QCOMPARE(r.status, status);
+    QVERIFY2((r.out + r.err).contains(shown), qPrintable(r.out + r.err));
+    QVERIFY(!r.err.contains(u"Estado de salida"_s));
+    if (status != 0)
+        QVERIFY2(r.err.startsWith(u"esfuerzo-cli: "_s), qPrintable(r.err));
+    if (status == 2)
+        QVERIFY(r.out.isEmpty());
+}
+
+void TestCli::reviewRendersTheCanvas()
+{
+    const auto run = [&](const QString& size) {
+        return runCli(u"review D/0012_001.est --patient D/00000012.DAT --record 9 "_s + size +
+                          u" --out D/out.png"_s,
+                      m_dir.path());
+    };
+    QCOMPARE(run(u"--size 640x480"_s).status, 0);
+    const QImage image(m_dir.filePath(u"out.png"_s));
     QCOMPARE(image.size(), QSize(640, 480));
     // The strip panel 448 × 192 at (179, 240) has its green frame.
     QCOMPARE(image.pixel(179, 245) & 0xFFFFFF, 0x008000u);
-    QCOMPARE(run(u"review @ --patient @ --out O"_s), 0);
-    QCOMPARE(QImage(png).size(), QSize(1000, 700));
+    const Result r = run(QString());
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.out, u"0012_001.est: 4 registros, registro 4 dibujado en "_s +
+                        m_dir.filePath(u"out.png"_s) + u'\n');
+    QCOMPARE(QImage(m_dir.filePath(u"out.png"_s)).size(), QSize(1000, 700));
 
-    writeFile(study, bytes.left(bytes.size() - 10)); // torn tail: drawn without it, status 1
-    QCOMPARE(run(u"review @ --patient @ --out O"_s), 1);
-    QCOMPARE(runCli(u"review @ --patient nowhere.DAT --out "_s + png, study).status, 1);
-    for (const QString& bad :
-         {u"review @ --patient @"_s, u"review @ --patient @ --size 10x10 --out O"_s,
-          u"review @ --patient @ --record 0 --out O"_s})
-        QCOMPARE(run(bad), 2);
+    // A torn tail is drawn without it and reported.
+    const QString torn =
+        runCli(u"review D/bad/0012_001.est --patient D/00000012.DAT --out D/torn.png"_s,
+               m_dir.path())
+            .err;
+    QCOMPARE(torn, u"esfuerzo-cli: 0012_001.est: el archivo termina dentro del registro 4\n"_s);
 }
 
-// Reports through the real program, which runs without a display.
+// Reports and exit statuses through the real program, which runs without a display.
 void TestCli::theExecutableDumpsReports()
 {
     QProcess p;
-    p.start(QStringLiteral(ESF_CLI_PATH),
-            {u"dump"_s, QStringLiteral(ESF_TEST_DATA "/wordpad-informe.rtf")});
+    p.start(QStringLiteral(ESF_CLI_PATH), {u"dump"_s, m_dir.filePath(u"0012_001.INF"_s)});
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 0);
     const QJsonValue report = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
@@ -334,6 +363,7 @@ void TestCli::theExecutableDumpsReports()
     p.start(QStringLiteral(ESF_CLI_PATH), {u"dump"_s, m_dir.filePath(u"0012_003.INF"_s)});
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 1);
+    QVERIFY(p.readAllStandardError().contains("0012_003.INF"));
 }
 
 QTEST_MAIN(TestCli)

@@ -175,29 +175,26 @@ class FakeFiles final : public FileDialogs {
 public:
     QStringList answers;
     QStringList asked; // "open|caption|dir|filters", "save|...", "dir|caption|dir"
-    QString chosenFilter;
 
     QString openFile(QWidget*, const QString& caption, const QString& dir, const QString& filters,
-                     QString* selectedFilter) override
+                     QString*) override
     {
-        return answer(u"open|"_s + caption + u'|' + dir + u'|' + filters, selectedFilter);
+        return answer(u"open|"_s + caption + u'|' + dir + u'|' + filters);
     }
     QString saveFile(QWidget*, const QString& caption, const QString& dir, const QString& filters,
-                     QString* selectedFilter) override
+                     QString*) override
     {
-        return answer(u"save|"_s + caption + u'|' + dir + u'|' + filters, selectedFilter);
+        return answer(u"save|"_s + caption + u'|' + dir + u'|' + filters);
     }
     QString directory(QWidget*, const QString& caption, const QString& dir) override
     {
-        return answer(u"dir|"_s + caption + u'|' + dir, nullptr);
+        return answer(u"dir|"_s + caption + u'|' + dir);
     }
 
 private:
-    QString answer(const QString& question, QString* selectedFilter)
+    QString answer(const QString& question)
     {
         asked << question;
-        if (selectedFilter && !chosenFilter.isEmpty())
-            *selectedFilter = chosenFilter;
         return answers.isEmpty() ? QString() : answers.takeFirst();
     }
 };

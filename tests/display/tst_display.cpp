@@ -1,6 +1,8 @@
+#include "display/QrsBox.h"
 #include "display/SweepDisplay.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QTest>
 #include <algorithm>
 #include <cmath>
@@ -10,7 +12,7 @@ using namespace esf;
 namespace {
 
 const QRgb kYellow = qRgb(255, 255, 0); // traces
-const QRgb kBlackPx = qRgb(0, 0, 0);    // sweep background and erase pen
+const QRgb kBlack = qRgb(0, 0, 0);      // sweep background and erase pen
 
 QString describe(const QImage& img, int x, int y)
 {
@@ -31,9 +33,36 @@ QImage columns(const QImage& img, int x0, int x1)
     return img.copy(x0, 0, x1 - x0 + 1, img.height());
 }
 
+using Average = std::array<std::array<std::int32_t, 201>, 3>;
+
+const QRgb kFace = qRgb(240, 240, 240);
+const QRgb kRed = qRgb(255, 0, 0);                    // the averaged beat
+const std::array<int, 3> kBaselines = {80, 160, 240}; // a box 320 pixels high
+
+// Drawn at 0.5 px per unit: 140 units, 1 mV, are 70 px.
+QImage averageImage(const Average& avg, int scroll, double pxPerSample)
+{
+    QImage img(200, 320, QImage::Format_RGB32);
+    img.fill(kBlack);
+    QPainter p(&img);
+    drawQrsAverage(p, avg, kBaselines, pxPerSample, 0.5, scroll);
+    return img;
+}
+
+// Entry i of every lead is entry(i).
+template <typename Entry> Average averageOf(Entry entry)
+{
+    Average avg{};
+    for (auto& lead : avg)
+        for (std::size_t i = 0; i < lead.size(); ++i)
+            lead[i] = entry(static_cast<int>(i));
+    return avg;
+}
+
 } // namespace
 
-class TestSweepDisplay : public QObject {
+// The live sweep and the QRS box beside it.
+class TestDisplay : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -47,9 +76,13 @@ private Q_SLOTS:
     void wrapPastColumnZeroRestartsAtLeftEdge();
     void dirtyRectAndRestart();
     void tinyDisplaysNeverCrash();
+    void boxGrid();
+    void averageOnItsRowsAndScrolled();
+    void redrawsMatchTheWholeDrawing_data();
+    void redrawsMatchTheWholeDrawing();
 };
 
-void TestSweepDisplay::geometry()
+void TestDisplay::geometry()
 {
     const SweepGeometry g = computeSweepGeometry(1000, 600, 251, 25);
     QCOMPARE(g.pxPerUnit, 0.5);
@@ -64,7 +97,7 @@ void TestSweepDisplay::geometry()
     }
 }
 
-void TestSweepDisplay::framesPerSweep()
+void TestDisplay::framesPerSweep()
 {
     // Width, speed and frames per sweep; at 1600 pixels more than one pixel per frame, and the
     // table speeds still bring every wrap onto column 0.
@@ -90,7 +123,7 @@ void TestSweepDisplay::framesPerSweep()
     }
 }
 
-void TestSweepDisplay::sampleLandsAtScale()
+void TestDisplay::sampleLandsAtScale()
 {
     // At 10 mm/s on 1000 pixels frames 2, 3 and 4 share column 1.
     SweepDisplay d;
@@ -106,7 +139,7 @@ void TestSweepDisplay::sampleLandsAtScale()
     QCOMPARE(d.state().lastY, (std::array<int, 3>{70, -24, 22}));
     const QImage& img = d.image();
     QCOMPARE(img.pixel(1, 150 - 70), kYellow);
-    QCOMPARE(img.pixel(1, 150 - 71), kBlackPx);
+    QCOMPARE(img.pixel(1, 150 - 71), kBlack);
     QCOMPARE(img.pixel(1, 300 + 24), kYellow);
     QCOMPARE(img.pixel(1, 450 - 22), kYellow);
 
@@ -117,7 +150,7 @@ void TestSweepDisplay::sampleLandsAtScale()
     QCOMPARE(d.image().pixel(1, 150 + 35), kYellow);
 }
 
-void TestSweepDisplay::gridEdges()
+void TestDisplay::gridEdges()
 {
     // Display size, a pixel and whether the grid lights it. At 1600 the large division is 57
     // and small ones sit at its fifths (11, 22, 34), not at multiples of 11; at 100 it is 3,
@@ -137,12 +170,12 @@ void TestSweepDisplay::gridEdges()
         SweepDisplay d;
         d.resize(c.w, c.h, 100);
         d.drawGrid(25);
-        QVERIFY2(d.image().pixel(c.at) == (c.grid ? kGridColor : kBlackPx),
+        QVERIFY2(d.image().pixel(c.at) == (c.grid ? kGridColor : kBlack),
                  qPrintable(describe(d.image(), c.at.x(), c.at.y())));
     }
 }
 
-void TestSweepDisplay::wrapAtColumnZeroErasesOnlyColumnZero()
+void TestDisplay::wrapAtColumnZeroErasesOnlyColumnZero()
 {
     // A large division of 57, no multiple of 5: restored dots must still sit at its fifths.
     const int width = 1600;
@@ -182,7 +215,7 @@ void TestSweepDisplay::wrapAtColumnZeroErasesOnlyColumnZero()
     QCOMPARE(d.image().pixel(last + 1, 300), kYellow); // not yet erased
 }
 
-void TestSweepDisplay::sweptColumnsKeepNoOldTrace_data()
+void TestDisplay::sweptColumnsKeepNoOldTrace_data()
 {
     QTest::addColumn<int>("speed");
     QTest::newRow("10 mm/s") << 10;
@@ -190,7 +223,7 @@ void TestSweepDisplay::sweptColumnsKeepNoOldTrace_data()
     QTest::newRow("50 mm/s") << 50;
 }
 
-void TestSweepDisplay::sweptColumnsKeepNoOldTrace()
+void TestDisplay::sweptColumnsKeepNoOldTrace()
 {
     // A random trace, partly off the image, then one far above it: wherever the sweep has
     // passed again only the grid is left, at every speed and slope.
@@ -218,7 +251,7 @@ void TestSweepDisplay::sweptColumnsKeepNoOldTrace()
              "swept columns differ from the grid");
 }
 
-void TestSweepDisplay::wrapPastColumnZeroRestartsAtLeftEdge()
+void TestDisplay::wrapPastColumnZeroRestartsAtLeftEdge()
 {
     // 60 mm/s (484.17 frames across) on 1600 pixels: frame 485 lands on column 3, not on 0.
     SweepDisplay d;
@@ -254,7 +287,7 @@ void TestSweepDisplay::wrapPastColumnZeroRestartsAtLeftEdge()
     }
 }
 
-void TestSweepDisplay::dirtyRectAndRestart()
+void TestDisplay::dirtyRectAndRestart()
 {
     SweepDisplay d;
     d.resize(1000, 600, 200);
@@ -274,10 +307,10 @@ void TestSweepDisplay::dirtyRectAndRestart()
     // A new grid, as on a change of speed, restarts the sweep on a clean image.
     d.drawGrid(25);
     QCOMPARE(d.state().sweepX, 0);
-    QCOMPARE(d.image().pixel(from, 80), kBlackPx);
+    QCOMPARE(d.image().pixel(from, 80), kBlack);
 }
 
-void TestSweepDisplay::tinyDisplaysNeverCrash()
+void TestDisplay::tinyDisplaysNeverCrash()
 {
     // Around the widths for one large division (28) and one small one (140).
     for (int w : {-5, 0, 1, 27, 28, 139, 140}) {
@@ -293,5 +326,106 @@ void TestSweepDisplay::tinyDisplaysNeverCrash()
     }
 }
 
-QTEST_MAIN(TestSweepDisplay)
-#include "tst_sweepdisplay.moc"
+void TestDisplay::boxGrid()
+{
+    // Box size, scale, a pixel and whether the grid lights it; without a scale only the face.
+    const struct {
+        int w, h, bigDiv;
+        QPoint at;
+        bool grid;
+    } cases[] = {{200, 150, 35, {7, 35}, true},  // last pixel of a dash
+                 {200, 150, 35, {8, 35}, false}, // the gap after it
+                 {200, 150, 35, {14, 7}, true},  // a small-division dot
+                 {200, 150, 35, {35, 3}, true},  // a dotted large division
+                 {200, 150, 35, {0, 3}, false},  // none on the left edge
+                 {172, 60, 57, {171, 0}, true},  // large division on the last column
+                 {40, 30, 4, {1, 0}, false},     // no small division
+                 {12, 12, 0, {11, 11}, false},   {12, 12, -1, {11, 11}, false},
+                 {1, 1, 1, {0, 0}, false}};
+    for (const auto& c : cases) {
+        QImage img(c.w, c.h, QImage::Format_RGB32);
+        img.fill(Qt::magenta); // anything the box leaves unpainted stands out
+        QPainter p(&img);
+        drawQrsBox(p, c.w, c.h, c.bigDiv, QColor(kFace));
+        p.end();
+        QVERIFY2(img.pixel(c.at) == (c.grid ? kGridColor : kFace),
+                 qPrintable(describe(img, c.at.x(), c.at.y())));
+    }
+}
+
+void TestDisplay::averageOnItsRowsAndScrolled()
+{
+    // 70 px above each zero line, at 25 mm/s on a 1000-pixel sweep.
+    const QImage img = averageImage(averageOf([](int) { return 140; }), 0, 1000.0 / 1162);
+    const int end = 172; // round(200 * 0.8606)
+    for (int base : kBaselines) {
+        QCOMPARE(img.pixel(end, base - 70), kRed);
+        QCOMPARE(img.pixel(end + 1, base - 70), kBlack);
+        // From the zero line at the left edge up to the first entry.
+        QCOMPARE(img.pixel(0, base), kRed);
+    }
+
+    // Entries before the detection point 30 px below the zero line, from it on 30 px above.
+    const Average avg = averageOf([](int i) { return i < 100 ? -60 : 60; });
+    const auto image = [&](int scroll) { return averageImage(avg, scroll, 1.0); };
+    QCOMPARE(image(0).pixel(50, 80 + 30), kRed);
+
+    // At 100 entries 100..200 are drawn from the left edge, and the trace ends at x = 100.
+    const QImage scrolled = image(100);
+    for (int base : kBaselines) {
+        QCOMPARE(scrolled.pixel(100, base - 30), kRed);
+        QCOMPARE(scrolled.pixel(101, base - 30), kBlack);
+    }
+    // Out of range, the scroll bar's ends hold.
+    QCOMPARE(image(250), scrolled);
+    QCOMPARE(image(-7), image(0));
+    QVERIFY(image(50) != image(0));
+}
+
+void TestDisplay::redrawsMatchTheWholeDrawing_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<double>("pxPerSample");
+    QTest::addColumn<int>("scroll");
+    QTest::newRow("10 mm/s, all entries inside") << 138 << 1920.0 / 2905 << 0;
+    QTest::newRow("25 mm/s") << 138 << 1920.0 / 1162 << 0;
+    QTest::newRow("50 mm/s, scrolled") << 138 << 1920.0 / 581 << 37;
+    QTest::newRow("narrow box") << 9 << 3.0 << 100;
+}
+void TestDisplay::redrawsMatchTheWholeDrawing()
+{
+    // Each new average restores the box only where the last one lay and stops its lines
+    // past the right edge: every image must equal the box and the whole lines drawn anew.
+    QFETCH(int, width);
+    QFETCH(double, pxPerSample);
+    QFETCH(int, scroll);
+    const int h = 320;
+    QImage kept(width, h, QImage::Format_RGB32);
+    QPainter keptPainter(&kept);
+    drawQrsBox(keptPainter, width, h, 35, QColor(kFace));
+    QRegion lastDrawn;
+    for (int beat = 0; beat < 12; ++beat) {
+        // Beats tall enough to leave the box, of either sign, and flat ones.
+        const Average avg = averageOf(
+            [beat](int i) { return (beat % 3 - 1) * (i * 37 + beat * 101) % (beat * 90 + 1); });
+        drawQrsBox(keptPainter, width, h, 35, QColor(kFace), lastDrawn);
+        lastDrawn = drawQrsAverage(keptPainter, avg, kBaselines, pxPerSample, 0.5, scroll);
+
+        QImage whole(width, h, QImage::Format_RGB32);
+        QPainter p(&whole);
+        drawQrsBox(p, width, h, 35, QColor(kFace));
+        p.setPen(QPen(QColor(kRed), 1));
+        for (std::size_t lead = 0; lead < avg.size(); ++lead) {
+            QPolygon line{QPoint(0, kBaselines[lead])};
+            for (int i = 0; i + scroll <= 200; ++i)
+                line << QPoint(int(std::nearbyint(i * pxPerSample)),
+                               kBaselines[lead] - int(std::nearbyint(avg[lead][i + scroll] * 0.5)));
+            p.drawPolyline(line);
+        }
+        p.end();
+        QVERIFY2(kept == whole, qPrintable(QStringLiteral("beat %1").arg(beat)));
+    }
+}
+
+QTEST_MAIN(TestDisplay)
+#include "tst_display.moc"
