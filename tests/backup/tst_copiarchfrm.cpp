@@ -2,10 +2,13 @@
 #include "TestSupport.h"
 #include "app/TZuvudezidedFrm.h"
 #include "backup/TCopiarchfrm.h"
+#include "protocol/TAbrirProtDlg.h"
+#include "protocol/TVerProtoFrm.h"
 #include "records/TAbrirEstfrm.h"
 #include "records/TAbrirPacfrm.h"
 #include "records/TEstudioExistFrm.h"
 #include "records/TPacfrm.h"
+#include "report/TOKDatosDlg.h"
 
 #include <QAction>
 #include <QLabel>
@@ -126,9 +129,28 @@ private Q_SLOTS:
                  QStringList{u"warning: Los archivos del paciente selecionado están en uso, debe "
                              u"cerrarlo para recuperarlo"_s});
         window.Cerrarpacmnu->trigger();
-        whenShown([&] { window.Pacfrm->reject(); });
-        window.Pacientenuevomnu->trigger(); // cancelled: no patient, no study
+
+        // Cancelled choosers and dialogs change nothing, on disk or in the window.
+        const QMap<QString, QByteArray> before = contents(work);
+        const std::pair<QAction*, QDialog*> cancelled[] = {
+            {window.PacExistentemnu, window.AbrirPacfrm.get()},
+            {window.BorrarPacmnu, window.AbrirPacfrm.get()},
+            {window.Pacientenuevomnu, window.Pacfrm.get()},
+            {window.AbrirProtocolomnu, window.AbrirProtDlg.get()},
+            {window.MostrarProtmnu, window.VerProtoFrm.get()},
+            {window.Datosgenmnu, window.OKDatosDlg.get()}};
+        int shown = 0;
+        for (const auto& [action, dialog] : cancelled) {
+            whenShown([dialog, &shown] {
+                shown += dialog->isVisible();
+                dialog->reject();
+            });
+            action->trigger();
+        }
+        QCOMPARE(shown, 6);
+        QCOMPARE(contents(work), before);
         QVERIFY(!window.patientOpen() && !window.session().newStudyPending);
+        QVERIFY(window.currentProtocol().name.isEmpty());
 
         // A study that cannot be put in place: the patient file stays as it was.
         QVERIFY(QFile::remove(work.filePath(u"0002_001.est"_s)) && work.mkdir(u"0002_001.est"_s));

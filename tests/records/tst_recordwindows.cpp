@@ -6,7 +6,9 @@
 #include "records/TEstudioExistFrm.h"
 #include "records/TPacfrm.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -409,11 +411,24 @@ private Q_SLOTS:
         std::bitset<kPrintSelectionSize> flags;
         QString st;
         bool enabled = true;
+        auto files = std::make_shared<FakeFiles>();
+        const QString edf = m_tmp.filePath(u"a.edf"_s);
+        files->answers = {QString(), m_tmp.filePath(u"no-existe/b.edf"_s), edf};
+        frm.setFileDialogs(files);
         whileShown(frm, [&] {
             typeInto(frm.PresSistEd, u"200"_s);
             click(frm.AngorChk);
             enabled = frm.CorregBut->isEnabled();
             st = frm.STD2txt->text() + frm.STV5txt->text();
+            // The canvas's menu offers the export: cancelled, refused by the folder, written.
+            QTimer::singleShot(0, &frm, [] {
+                if (QWidget* menu = QApplication::activePopupWidget())
+                    menu->close();
+            });
+            QContextMenuEvent menu(QContextMenuEvent::Mouse, {9, 9}, frm.mapToGlobal(QPoint(9, 9)));
+            QCoreApplication::sendEvent(&frm, &menu);
+            for (int i = 0; i < 3; ++i)
+                frm.ExportarEDFClick();
         });
         QCOMPARE(frm.OpenStudyReview(kNunez, u"2007.1.0"_s, u"05/03/2007"_s, flags,
                                      u"0001_003.est"_s, m_tmp.path()),
@@ -425,10 +440,16 @@ private Q_SLOTS:
             whileShown(frm, [] {});
             QCOMPARE(frm.OpenStudyReview(kNunez, u"2007.1.1"_s, {}, flags, name, m_tmp.path()), 1);
         }
-        QCOMPARE(
-            messages.lines(),
-            QStringList(
-                2, u"error: Problemas para abrir el archivo de estudio.Posiblemente dañado"_s));
+        QCOMPARE(files->asked.first(),
+                 u"save|Exportar EDF+|"_s + m_tmp.filePath(u"0001_003.edf|EDF+ (*.edf)"_s));
+        QCOMPARE(readFile(edf).left(8), QByteArray("0       "));
+        const QStringList lines = messages.lines();
+        QVERIFY2(lines.value(0).startsWith(u"error: "_s) && lines[0].contains(u"b.edf"_s),
+                 qPrintable(lines.value(0)));
+        const QString damaged =
+            u"error: Problemas para abrir el archivo de estudio.Posiblemente dañado"_s;
+        QCOMPARE(lines.mid(1), (QStringList{u"info: Las tiras del estudio se exportaron a "_s + edf,
+                                            damaged, damaged}));
     }
 
 private:
