@@ -80,34 +80,6 @@ private Q_SLOTS:
         m_messages = FakeMessages();
         m_messages.otherwise = false; // "Desea guardar el protocolo?" No, unless queued
     }
-    void editorStartsClearedAndEmptyNameKeepsItOpen()
-    {
-        TNProtoFrm editor(m_messages);
-        ProtocolRecord record;
-        record.name = u"PREVIO"_s;
-        const ProtocolRecord before = record;
-        for (int round = 0; round < 2; ++round) { // every opening starts cleared
-            whileShown(editor, [&] {
-                QVERIFY(editor.NombreEd->text().isEmpty() && editor.SelEtapa->count() == 0);
-                QCOMPARE(stageFields(editor),
-                         (QStringList{u"0000.0"_s, u"00.0"_s, u"000.0"_s, QString(), u"  :  "_s}));
-                typeInto(editor.CantEtapaEd->lineEdit(), u"3"_s);
-                typeInto(editor.NombreEd, u"   "_s); // blanks are no name
-                click(editor.OKBut);
-                QCOMPARE(m_messages.lines(),
-                         QStringList{u"warning: Debe ingresar el nombre del protocolo"_s});
-                QVERIFY(editor.isVisible());
-                if (round == 0)
-                    click(editor.CancelBut);
-                else
-                    QTest::keyClick(editor.NombreEd, Qt::Key_Escape);
-            });
-            QVERIFY(!editor.EditProtocol(record, m_dir));
-            QCOMPARE(record, before);
-            m_messages.shown.clear();
-        }
-        QVERIFY(m_dir.isEmpty());
-    }
     void okWithNoReturnsTheEditedStagesAndWritesNothing()
     {
         TNProtoFrm editor(m_messages);
@@ -189,11 +161,17 @@ private Q_SLOTS:
         const QString path = m_dir.filePath(u"SUBIDA.pro"_s);
         m_messages.answers = {true};
         whileShown(editor, [&] {
+            QVERIFY(editor.NombreEd->text().isEmpty() && editor.SelEtapa->count() == 0);
+            QCOMPARE(stageFields(editor),
+                     (QStringList{u"0000.0"_s, u"00.0"_s, u"000.0"_s, QString(), u"  :  "_s}));
+            typeInto(editor.NombreEd, u"   "_s); // blanks are no name
+            click(editor.OKBut);
             typeInto(editor.NombreEd, u"A/B"_s);
             click(editor.GuardaBut);
             QCOMPARE(m_messages.lines(),
-                     QStringList{u"warning: El nombre del protocolo no puede contener «/»"_s});
-            QVERIFY(m_dir.isEmpty());
+                     (QStringList{u"warning: Debe ingresar el nombre del protocolo"_s,
+                                  u"warning: El nombre del protocolo no puede contener «/»"_s}));
+            QVERIFY(m_dir.isEmpty() && editor.isVisible());
 
             typeInto(editor.NombreEd, u"SUBIDA"_s);
             typeInto(editor.CantEtapaEd->lineEdit(), u"1"_s);
@@ -209,10 +187,13 @@ private Q_SLOTS:
         QCOMPARE(loadProtocolFile(path), record);
         QCOMPARE(m_dir.entryList(QDir::Files), QStringList{u"SUBIDA.pro"_s});
 
-        // A folder that cannot take the file: the error is shown and the editor stays open.
+        // Opened again, cleared; a folder that cannot take the file: the error is shown and the
+        // editor stays open; cancelled, the record is as it was.
         m_messages.shown.clear();
         m_messages.answers = {true};
+        const ProtocolRecord kept = record;
         whileShown(editor, [&] {
+            QVERIFY(editor.NombreEd->text().isEmpty() && editor.SelEtapa->count() == 0);
             typeInto(editor.NombreEd, u"SUBIDA"_s);
             click(editor.OKBut);
             QVERIFY(m_messages.lines().value(1).startsWith(u"error: "_s));
@@ -220,6 +201,7 @@ private Q_SLOTS:
             click(editor.CancelBut);
         });
         QVERIFY(!editor.EditProtocol(record, QDir(m_dir.filePath(u"no-existe"_s))));
+        QCOMPARE(record, kept);
     }
     void chooserListsByStoredNameDeletesAndRefusesCorruptFiles()
     {
