@@ -121,7 +121,7 @@ private Q_SLOTS:
         QCOMPARE(rewritten.version, u"2007.1.1"_s);
         QCOMPARE(rewritten.studyCount, 3);
     }
-    void ageAndVersionGates()
+    void ageVersionGatesAndTexts()
     {
         const std::tuple<QString, QDate, int> ages[] = {
             {u"01/01/2000"_s, {2009, 12, 29}, 10}, // 3650 days
@@ -149,6 +149,14 @@ private Q_SLOTS:
             QVERIFY2(usesOldProtocolHeader(v), qPrintable(v));
         for (const QString& v : {u"2004.2.0"_s, u"2004"_s, u"2004.x"_s, QString(), u"V2.0"_s})
             QVERIFY2(!usesOldProtocolHeader(v), qPrintable(v));
+
+        // ST levels only from versions that stored them; leading digits of typed values.
+        QCOMPARE(stLevelText(0.2f, kOld), u"---"_s);
+        QCOMPARE(stLevelText(12.34567f, u"2008.1"_s), u"12.346"_s);
+        QCOMPARE(stLevelText(std::numeric_limits<float>::quiet_NaN(), kNew), u"---"_s);
+        QCOMPARE(leadingInteger(u"  125abc"_s), 125);
+        QCOMPARE(leadingInteger(u"x9"_s), 0);
+        QCOMPARE(leadingInteger(u"99999999999999"_s), 2147483647);
     }
     void patientListingMarksShortFiles()
     {
@@ -425,15 +433,6 @@ private Q_SLOTS:
         QFETCH(int, records);
         QFETCH(int, marked);
         QTEST(printPagesText(printPages(marked, records)), "text");
-    }
-    void reviewTexts()
-    {
-        QCOMPARE(stLevelText(0.2f, kOld), u"---"_s);
-        QCOMPARE(stLevelText(12.34567f, u"2008.1"_s), u"12.346"_s);
-        QCOMPARE(stLevelText(std::numeric_limits<float>::quiet_NaN(), kNew), u"---"_s);
-        QCOMPARE(leadingInteger(u"  125abc"_s), 125);
-        QCOMPARE(leadingInteger(u"x9"_s), 0);
-        QCOMPARE(leadingInteger(u"99999999999999"_s), 2147483647);
     }
     void reviewStepsWithinTheRecords()
     {
