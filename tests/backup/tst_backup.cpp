@@ -10,12 +10,19 @@ using namespace esf::test;
 
 namespace {
 
-// A disk with room for so many bytes: the write that crosses it is taken short.
+// A disk with room for so many bytes: the write that crosses it is taken short, or, on a
+// faulty disk, stored with a wrong byte while reported whole.
 class FullDisk final : public CopyWriter {
 public:
-    explicit FullDisk(qint64 room) : m_room(room) {}
+    FullDisk(qint64 room, bool faulty) : m_room(room), m_faulty(faulty) {}
     qint64 write(QFile& file, const char* data, qint64 size) override
     {
+        if (m_faulty && size > m_room) {
+            QByteArray bytes(data, size);
+            bytes[m_room] = static_cast<char>(~bytes[m_room]);
+            m_room = size;
+            return file.write(bytes);
+        }
         const qint64 n = std::min(size, m_room);
         m_room -= n;
         return n > 0 ? file.write(data, n) : 0;
@@ -23,6 +30,7 @@ public:
 
 private:
     qint64 m_room;
+    bool m_faulty;
 };
 
 } // namespace
@@ -81,23 +89,28 @@ private Q_SLOTS:
         // The disk fills this far into Peña's file number index, in the order they go.
         QTest::addColumn<int>("index");
         QTest::addColumn<qint64>("into");
-        QTest::newRow("first study") << 0 << qint64(5000);
-        QTest::newRow("second study") << 2 << qint64(0);
-        QTest::newRow("patient file") << 3 << qint64(100);
+        QTest::addColumn<bool>("faulty");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("first study") << 0 << qint64(5000) << false << u"disco"_s;
+        QTest::newRow("second study") << 2 << qint64(0) << false << u"disco"_s;
+        QTest::newRow("patient file") << 3 << qint64(100) << false << u"disco"_s;
+        QTest::newRow("faulty disk") << 1 << qint64(100) << true << u"no coincide"_s;
     }
     void fullDiskDeletesNothingAndLeavesNoPartialFile()
     {
         QFETCH(int, index);
         QFETCH(qint64, into);
+        QFETCH(bool, faulty);
+        QFETCH(QString, reason);
         const QString failing = m_files[index];
         writeFile(m_backup.filePath(failing), "copia anterior"); // must survive whole
         const QMap<QString, QByteArray> before = contents(m_work);
-        FullDisk disk(sizeOf(m_work, m_files.mid(0, index)) + into);
+        FullDisk disk(sizeOf(m_work, m_files.mid(0, index)) + into, faulty);
         try {
             backupPatient(m_work, m_backup, u"00000001.DAT"_s, BackupMode::Move, disk);
             QFAIL("a short copy was taken for a whole one");
         } catch (const FileError& e) {
-            QVERIFY2(e.message().contains(failing) && e.message().contains(u"disco"_s),
+            QVERIFY2(e.message().contains(failing) && e.message().contains(reason),
                      qPrintable(e.message()));
         }
         QCOMPARE(contents(m_work), before);
@@ -139,6 +152,15 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(m_work.filePath(u"00000002.DAT"_s)));
         QCOMPARE(cli({u"copy"_s, dir, u"../00000001.DAT"_s}), 2);
         QCOMPARE(cli({u"copy"_s, m_root->filePath(u"no-existe"_s)}), 1);
+
+        // A patient that is not there, and a backup folder that is not there, copy nothing.
+        for (BackupMode mode : {BackupMode::Copy, BackupMode::Move})
+            QVERIFY_THROWS_EXCEPTION(
+                FileError, backupPatient(m_work, m_backup, u"00000009.DAT"_s, mode, m_writer));
+        QVERIFY_THROWS_EXCEPTION(FileError,
+                                 backupPatient(m_work, QDir(m_root->filePath(u"no-existe"_s)),
+                                               u"00000002.DAT"_s, BackupMode::Move, m_writer));
+        QVERIFY(QFileInfo::exists(m_work.filePath(u"00000002.DAT"_s)));
     }
 
 private:

@@ -2,9 +2,13 @@
 #include "TestSupport.h"
 #include "app/TZuvudezidedFrm.h"
 #include "backup/TCopiarchfrm.h"
+#include "protocol/TAbrirProtDlg.h"
+#include "protocol/TVerProtoFrm.h"
 #include "records/TAbrirEstfrm.h"
 #include "records/TAbrirPacfrm.h"
 #include "records/TEstudioExistFrm.h"
+#include "records/TPacfrm.h"
+#include "report/TOKDatosDlg.h"
 
 #include <QAction>
 #include <QLabel>
@@ -101,6 +105,53 @@ private Q_SLOTS:
         restore({true});
         QCOMPARE(readFile(study), readFile(m_backup.filePath(u"0002_003.est"_s)));
 
+        // Refused: no folder, the working folder, one that is not there, the open patient.
+        m_messages->shown.clear();
+        for (const QString& dir : {QString(), work.path(), m_backup.filePath(u"no-existe"_s)}) {
+            m_dialogs->answers = {dir};
+            window.Recuperarmnu->trigger();
+        }
+        whenShown([&] {
+            window.AbrirPacfrm->ListPac->setCurrentRow(1); // Ruiz
+            window.AbrirPacfrm->OKBtn->click();
+        });
+        window.Pacexismnu->trigger(); // opens the patient and arms a new study
+        QVERIFY(window.session().newStudyPending);
+        const QStringList refusals = m_messages->lines();
+        restore({});
+        QCOMPARE(refusals.size(), 2);
+        QCOMPARE(refusals[0], u"warning: La carpeta de la copia de seguridad es la carpeta de "
+                              u"trabajo. Elija otra carpeta."_s);
+        QVERIFY2(refusals[1].startsWith(u"error: Error de "_s) &&
+                     refusals[1].contains(u"no-existe"_s),
+                 qPrintable(refusals[1]));
+        QCOMPARE(m_messages->lines(),
+                 QStringList{u"warning: Los archivos del paciente selecionado están en uso, debe "
+                             u"cerrarlo para recuperarlo"_s});
+        window.Cerrarpacmnu->trigger();
+
+        // Cancelled choosers and dialogs change nothing, on disk or in the window.
+        const QMap<QString, QByteArray> before = contents(work);
+        const std::pair<QAction*, QDialog*> cancelled[] = {
+            {window.PacExistentemnu, window.AbrirPacfrm.get()},
+            {window.BorrarPacmnu, window.AbrirPacfrm.get()},
+            {window.Pacientenuevomnu, window.Pacfrm.get()},
+            {window.AbrirProtocolomnu, window.AbrirProtDlg.get()},
+            {window.MostrarProtmnu, window.VerProtoFrm.get()},
+            {window.Datosgenmnu, window.OKDatosDlg.get()}};
+        int shown = 0;
+        for (const auto& [action, dialog] : cancelled) {
+            whenShown([dialog, &shown] {
+                shown += dialog->isVisible();
+                dialog->reject();
+            });
+            action->trigger();
+        }
+        QCOMPARE(shown, 6);
+        QCOMPARE(contents(work), before);
+        QVERIFY(!window.patientOpen() && !window.session().newStudyPending);
+        QVERIFY(window.currentProtocol().name.isEmpty());
+
         // A study that cannot be put in place: the patient file stays as it was.
         QVERIFY(QFile::remove(work.filePath(u"0002_001.est"_s)) && work.mkdir(u"0002_001.est"_s));
         writeFile(work.filePath(u"00000002.DAT"_s), "anterior");
@@ -113,24 +164,31 @@ private Q_SLOTS:
         TZuvudezidedFrm& window = ruizOnlyInTheBackup();
         writeFile(m_backup.filePath(u"0002_001.est"_s),
                   encodeStudy(reviewProtocol(), reviewRecords(3)));
-        m_dialogs->answers = {m_backup.path()};
-        m_messages->shown.clear();
-        QString caption;
+        // The backup window lists what the working folder holds: Peña and Sosa.
+        int listed = 0;
         whenShown([&] {
-            QCOMPARE(window.AbrirPacfrm->windowTitle(), u"Elegir paciente de Copia de Seguridad"_s);
-            window.AbrirPacfrm->ListPac->setCurrentRow(0);
-            window.AbrirPacfrm->OKBtn->click();
-            QTimer::singleShot(0, &window, [&] {
-                window.AbrirEstfrm->ListEst->setCurrentRow(0);
-                window.AbrirEstfrm->OKBtn->click();
-                QTimer::singleShot(0, &window, [&] {
-                    QTRY_VERIFY(window.EstudioExistFrm->isVisible());
-                    caption = window.EstudioExistFrm->windowTitle();
-                    window.EstudioExistFrm->OkBut->click();
-                });
-            });
+            listed = window.Copiarchfrm->ListBox1->count();
+            window.Copiarchfrm->reject();
         });
-        window.AbrirCopiamnu->trigger();
+        window.Copiarmnu->trigger();
+        QCOMPARE(listed, 2);
+
+        // No folder, one that is not there, no study chosen, and a study that is missing.
+        m_messages->shown.clear();
+        for (const QString& dir : {QString(), m_backup.filePath(u"no-existe"_s)}) {
+            m_dialogs->answers = {dir};
+            window.AbrirCopiamnu->trigger();
+        }
+        QCOMPARE(openBackupStudy(window, -1), QString());
+        QCOMPARE(openBackupStudy(window, 1),
+                 u"Estudio de archivo: 0002_002.est, Ana  01/02/2026"_s);
+        QCOMPARE(m_messages->lines().size(), 2);
+        QVERIFY(m_messages->lines()[0].contains(u"no-existe"_s));
+        QCOMPARE(m_messages->lines()[1],
+                 u"error: Problemas para abrir el archivo de estudio.Posiblemente dañado"_s);
+
+        m_messages->shown.clear();
+        const QString caption = openBackupStudy(window, 0);
         QVERIFY2(caption.startsWith(u"Estudio de archivo: 0002_001.est, Ana"_s),
                  qPrintable(caption));
         QVERIFY2(m_messages->shown.isEmpty(), qPrintable(m_messages->lines().join(u'|')));
@@ -149,6 +207,32 @@ private:
         services.files = m_dialogs;
         m_window = std::make_unique<TZuvudezidedFrm>(services);
         return *m_window;
+    }
+    // Ruiz's study in this row of the backup (-1: none chosen); the review's caption.
+    QString openBackupStudy(TZuvudezidedFrm& window, int row)
+    {
+        m_dialogs->answers = {m_backup.path()};
+        QString caption;
+        whenShown([&] {
+            QCOMPARE(window.AbrirPacfrm->windowTitle(), u"Elegir paciente de Copia de Seguridad"_s);
+            window.AbrirPacfrm->ListPac->setCurrentRow(0);
+            window.AbrirPacfrm->OKBtn->click();
+            QTimer::singleShot(0, &window, [&] {
+                window.AbrirEstfrm->ListEst->setCurrentRow(row);
+                if (row < 0) {
+                    window.AbrirEstfrm->CancelBtn->click();
+                    return;
+                }
+                window.AbrirEstfrm->OKBtn->click();
+                QTimer::singleShot(0, &window, [&] {
+                    QTRY_VERIFY(window.EstudioExistFrm->isVisible());
+                    caption = window.EstudioExistFrm->windowTitle();
+                    window.EstudioExistFrm->OkBut->click();
+                });
+            });
+        });
+        window.AbrirCopiamnu->trigger();
+        return caption;
     }
     void startWith(TCopiarchfrm& form, const QList<int>& rows)
     {

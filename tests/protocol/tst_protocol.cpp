@@ -5,8 +5,6 @@
 #include "protocol/StageRun.h"
 
 #include <QTest>
-#include <bit>
-#include <cstring>
 
 using namespace esf;
 using namespace esf::test;
@@ -14,40 +12,18 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void putI32(QByteArray& b, int offset, std::int32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[offset + i] = static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
-}
-
-void putF32(QByteArray& b, int offset, float v)
-{
-    putI32(b, offset, static_cast<std::int32_t>(std::bit_cast<std::uint32_t>(v)));
-}
-
-// Laid out by hand from the file layout: name string[20] at 0, stage count at 21, device at
-// 24, stage i at 28 + 24 (i - 1) with number, type, duration, load, slope, speed at
-// 0, 4, 8, 12, 16, 20. Alignment bytes (22-23, and 1-3 of each stage) are left zero.
+// Laid out by hand: name string[20] at 0, stage count at 21, device at 24, stage i at
+// 28 + 24 (i - 1) with number, type, duration, load, slope, speed at 0, 4, 8, 12, 16, 20.
+// Alignment bytes (22-23, and 1-3 of each stage) are zero; the last entry's type is -1.
 QByteArray handBuiltTreadmill()
 {
     QByteArray b(kProtocolRecordSize, '\0');
-    b[0] = 7;
-    std::memcpy(b.data() + 1, "RAMPA \xD1", 7); // "RAMPA Ñ", one byte per letter
+    b.replace(0, 8, "\x07RAMPA \xD1"); // "RAMPA Ñ", one byte per letter
     b[21] = 2;
-    putI32(b, 24, Device::Cinta);
-    b[28] = 1;
-    putI32(b, 32, StageType::Basal);
-    putI32(b, 36, 180);
-    putF32(b, 40, 0.0f);
-    putF32(b, 44, 10.0f);
-    putF32(b, 48, 2.7f);
-    b[52] = 2;
-    putI32(b, 56, StageType::Recuperacion);
-    putI32(b, 60, 75);
-    putF32(b, 64, 125.5f);
-    putF32(b, 68, 0.5f);
-    putF32(b, 72, 1.5f);
-    putI32(b, 28 + 24 * 14 + 4, StageType::None); // last entry, never used
+    b.replace(28, 48,
+              QByteArray::fromHex("01000000 00000000 b4000000 00000000 00002041 cdcc2c40"
+                                  "02000000 02000000 4b000000 0000fb42 0000003f 0000c03f"));
+    b.replace(28 + 24 * 14 + 4, 4, "\xff\xff\xff\xff");
     return b;
 }
 
@@ -120,7 +96,7 @@ private Q_SLOTS:
         QCOMPARE(stageTypeName(StageType::Recuperacion), u"Recuperación"_s);
         QVERIFY(stageTypeName(StageType::None).isEmpty() && stageTypeName(3).isEmpty());
     }
-    void refusesHostileNames()
+    void namesSavingAndLoading()
     {
         for (const QString& fine : {u"BRUCE MODIFICADO"_s, u"AÑO 2º (B)"_s})
             QVERIFY2(protocolNameProblem(fine).isEmpty(), qPrintable(fine));
@@ -130,9 +106,7 @@ private Q_SLOTS:
             QCOMPARE(protocolNameProblem(u"A"_s + c + u"B"_s), refused + u"«%1»"_s.arg(c));
         QCOMPARE(protocolNameProblem(u"../../etc"_s), refused + u"«..»"_s);
         QCOMPARE(protocolNameProblem(u"A\tB"_s), refused + u"caracteres de control"_s);
-    }
-    void savesUnderTheCutNameOverwritesAndRefuses()
-    {
+
         QTemporaryDir tmp;
         const QDir dir(tmp.path());
         ProtocolRecord p = treadmillRecord();
@@ -154,11 +128,8 @@ private Q_SLOTS:
                  QStringList{QFileInfo(path).fileName()});
         p.name = u"SIN CARPETA"_s;
         QVERIFY_THROWS_EXCEPTION(FileError, saveProtocolFile(QDir(dir.filePath(u"sub"_s)), p));
-    }
-    void loadingFindsOtherCaseAndRejectsShortFiles()
-    {
-        QTemporaryDir tmp;
-        const QDir dir(tmp.path());
+
+        // Loading finds the file in another case and refuses short files.
         writeFile(dir.filePath(u"rampa.PRO"_s), handBuiltTreadmill());
         QCOMPARE(loadProtocolFile(dir.filePath(u"RAMPA.pro"_s)), treadmillRecord());
 
@@ -166,7 +137,7 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(FileError, loadProtocolFile(dir.filePath(u"CORTO.pro"_s)));
         QVERIFY_THROWS_EXCEPTION(FileError, loadProtocolFile(dir.filePath(u"NADA.pro"_s)));
     }
-    void formulas()
+    void maxHeartRateFormulas()
     {
         // Formula, age, then the maximum and 85 % of it, each rounded half to even.
         const int rows[][4] = {{1, 60, 160, 136}, {2, 45, 158, 134}, // 157.5
@@ -180,14 +151,12 @@ private Q_SLOTS:
             QCOMPARE(r.subMaxHR, subMaxHR);
         }
         QCOMPARE(maxHeartRate(50, 1, 7, 190).subMaxHR, 162); // 161.5
-    }
-    void robinsonTableAtItsBoundaries()
-    {
-        // Age, then the rate for a man and for a woman, either side of each step of the table.
-        const int rows[][3] = {{4, 182, 182},  {5, 182, 182},  {7, 182, 182},  {8, 199, 199},
-                               {10, 200, 194}, {56, 175, 171}, {68, 168, 165}, {69, 166, 166},
-                               {72, 166, 166}, {73, 147, 147}, {76, 147, 147}, {77, 147, 147}};
-        for (const auto& [age, male, female] : rows) {
+
+        // The table (formula 0): age, then a man's and a woman's rate, either side of each step.
+        const int robinson[][3] = {{4, 182, 182},  {5, 182, 182},  {7, 182, 182},  {8, 199, 199},
+                                   {10, 200, 194}, {56, 175, 171}, {68, 168, 165}, {69, 166, 166},
+                                   {72, 166, 166}, {73, 147, 147}, {76, 147, 147}, {77, 147, 147}};
+        for (const auto& [age, male, female] : robinson) {
             QCOMPARE(maxHeartRate(age, 0, 0, 0).maxHR, male);
             QCOMPARE(maxHeartRate(age, 1, 0, 0).maxHR, female);
         }
@@ -240,8 +209,6 @@ private Q_SLOTS:
         QVERIFY(session.studyFileName.isEmpty());
         QCOMPARE(session.patientFile, u"00000001.DAT"_s); // the patient stays
     }
-
-private:
 };
 
 QTEST_GUILESS_MAIN(TestProtocol)

@@ -105,11 +105,10 @@ private Q_SLOTS:
             QVERIFY_THROWS_EXCEPTION(FileError, readPatientHeader(path(name)));
             QVERIFY_THROWS_EXCEPTION(FileError, readStudyEntries(path(name)));
         }
-    }
-    void patientHeaderRewriteKeepsTheStudyListAndCutsNames()
-    {
-        QByteArray old = accented();
-        old.replace(76, 8, "2004.2.0"); // written by an older version
+
+        // A rewrite keeps the study list, cuts the names and stamps this version.
+        QByteArray old = original;
+        old.replace(76, 8, "2004.2.0");
         const QString p = path(u"p.DAT"_s);
         writeFile(p, old);
         const QString thirty = u"Ñ"_s.repeated(30);
@@ -117,12 +116,12 @@ private Q_SLOTS:
         const QByteArray now = readFile(p);
         QCOMPARE(now.size(), old.size());
         QCOMPARE(now.mid(kPatientHeaderSize), old.mid(kPatientHeaderSize));
-        const PatientHeader h = readPatientHeader(p);
-        QCOMPARE(h.data, (PatientData{thirty, thirty, 201, u"29/02/1960"_s, 1}));
-        QCOMPARE(h.version, u"2007.1.1"_s);
-        QCOMPARE(h.studyCount, 3);
+        const PatientHeader rewritten = readPatientHeader(p);
+        QCOMPARE(rewritten.data, (PatientData{thirty, thirty, 201, u"29/02/1960"_s, 1}));
+        QCOMPARE(rewritten.version, u"2007.1.1"_s);
+        QCOMPARE(rewritten.studyCount, 3);
     }
-    void ageAndVersionGates()
+    void ageVersionGatesAndTexts()
     {
         const std::tuple<QString, QDate, int> ages[] = {
             {u"01/01/2000"_s, {2009, 12, 29}, 10}, // 3650 days
@@ -150,6 +149,14 @@ private Q_SLOTS:
             QVERIFY2(usesOldProtocolHeader(v), qPrintable(v));
         for (const QString& v : {u"2004.2.0"_s, u"2004"_s, u"2004.x"_s, QString(), u"V2.0"_s})
             QVERIFY2(!usesOldProtocolHeader(v), qPrintable(v));
+
+        // ST levels only from versions that stored them; leading digits of typed values.
+        QCOMPARE(stLevelText(0.2f, kOld), u"---"_s);
+        QCOMPARE(stLevelText(12.34567f, u"2008.1"_s), u"12.346"_s);
+        QCOMPARE(stLevelText(std::numeric_limits<float>::quiet_NaN(), kNew), u"---"_s);
+        QCOMPARE(leadingInteger(u"  125abc"_s), 125);
+        QCOMPARE(leadingInteger(u"x9"_s), 0);
+        QCOMPARE(leadingInteger(u"99999999999999"_s), 2147483647);
     }
     void patientListingMarksShortFiles()
     {
@@ -362,46 +369,6 @@ private Q_SLOTS:
         QVERIFY(full.newStudyPending);
         QCOMPARE(readFile(mine).size(), before.size());
     }
-    void rewriteTouchesOnlyTheCorrectedBytes()
-    {
-        const QString p = path(u"0002_001.est"_s);
-        const QByteArray original =
-            encodeProtocol(protocol()) + encode(record(1), true) + encode(record(2), true);
-        writeFile(p, original);
-        rewriteStageValues(p, 2, 95, 180, 150, 0);
-        QByteArray expected = original;
-        const int at = kProtocolRecordSize + kStageRecordSize;
-        expected.replace(at + 10, 12, QByteArray::fromHex("5f000000b400000096000000"));
-        expected[at + 26] = '\0';
-        QCOMPARE(readFile(p), expected);
-        QCOMPARE(readStudyRecord(p, 2, kNew).record.itt(), 27000);
-
-        for (int n : {0, 3})
-            QVERIFY_THROWS_EXCEPTION(FileError, rewriteStageValues(p, n, 1, 1, 1, 1));
-        QCOMPARE(readFile(p), expected);
-        QVERIFY_THROWS_EXCEPTION(FileError, rewriteStageValues(path(u"n.est"_s), 1, 1, 1, 1, 1));
-        QVERIFY(!QFile::exists(path(u"n.est"_s)));
-    }
-    void studyListingMarksBrokenEntries()
-    {
-        const QString p = path(u"00000003.DAT"_s);
-        writePatient(p, kNunez, 5,
-                     {u"0003_001.est|12/03/2007"_s, u"../x.est|13/03/2007"_s,
-                      u"00000004.DAT|14/03/2007"_s, u"0003_004.EST|15/03/2007"_s,
-                      u"0003_005.est"_s});
-        const StudyListing l = listStudies(p);
-        QCOMPARE(l.caption, u"Estudio: Núñez, Ana"_s);
-        QCOMPARE(l.lines, (QStringList{u"1)-12/03/2007"_s, u"2)-Archivo corrupto"_s,
-                                       u"3)-Archivo corrupto"_s, u"4)-15/03/2007"_s,
-                                       u"5)-Archivo corrupto"_s}));
-        QCOMPARE(l.files, (QStringList{u"0003_001.est"_s, {}, {}, u"0003_004.EST"_s, {}}));
-
-        // The count says 3, the file holds one entry: the listing stops at the first gap.
-        writePatient(p, kNunez, 3, {u"0003_001.est|12/03/2007"_s});
-        QCOMPARE(listStudies(p).lines, (QStringList{u"1)-12/03/2007"_s, u"2)-Archivo corrupto"_s}));
-        writeFile(p, readFile(p).left(kPatientHeaderSize - 1));
-        QVERIFY(listStudies(p).lines.isEmpty() && listStudies(p).caption.isEmpty());
-    }
     void reviewLayoutOfTheWorkedExample()
     {
         const ReviewLayout l = reviewLayout(1000, 700);
@@ -467,15 +434,6 @@ private Q_SLOTS:
         QFETCH(int, marked);
         QTEST(printPagesText(printPages(marked, records)), "text");
     }
-    void reviewTexts()
-    {
-        QCOMPARE(stLevelText(0.2f, kOld), u"---"_s);
-        QCOMPARE(stLevelText(12.34567f, u"2008.1"_s), u"12.346"_s);
-        QCOMPARE(stLevelText(std::numeric_limits<float>::quiet_NaN(), kNew), u"---"_s);
-        QCOMPARE(leadingInteger(u"  125abc"_s), 125);
-        QCOMPARE(leadingInteger(u"x9"_s), 0);
-        QCOMPARE(leadingInteger(u"99999999999999"_s), 2147483647);
-    }
     void reviewStepsWithinTheRecords()
     {
         const QString p = path(u"0001_001.est"_s);
@@ -526,10 +484,17 @@ private Q_SLOTS:
         QCOMPARE(r.trend().records[1].heartRate, 150);
         QCOMPARE(r.current().itt(), 27000);
         QCOMPARE(r.current().angina, 1);
-        const QByteArray corrected = readFile(study);
+        // Only diastolic, systolic, heart rate and angina of record 2 change on disk.
+        QByteArray corrected = original;
         const int at = kProtocolRecordSize + kStageRecordSize;
-        QCOMPARE(corrected.left(at + 10), original.left(at + 10));
-        QCOMPARE(corrected.mid(at + 27), original.mid(at + 27));
+        corrected.replace(at + 10, 12, QByteArray::fromHex("5f000000b400000096000000"));
+        corrected[at + 26] = '\1';
+        QCOMPARE(readFile(study), corrected);
+        for (int n : {0, 61})
+            QVERIFY_THROWS_EXCEPTION(FileError, rewriteStageValues(study, n, 1, 1, 1, 1));
+        QVERIFY_THROWS_EXCEPTION(FileError, rewriteStageValues(path(u"n.est"_s), 1, 1, 1, 1, 1));
+        QVERIFY(!QFile::exists(path(u"n.est"_s)));
+        QCOMPARE(readFile(study), corrected);
 
         // A failed write names the file and changes nothing, on disk or on screen.
         const QByteArray cut = corrected.left(at + 100);

@@ -6,7 +6,9 @@
 #include "records/TEstudioExistFrm.h"
 #include "records/TPacfrm.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -64,13 +66,38 @@ QRgb at(const QImage& image, int x, int y)
 class TestRecordWindows : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void newModeStartsEmptyAndFillsTheRecord()
+    void editModeShowsTheRecordThenNewModeStartsEmpty()
     {
         TPacfrm dlg([] { return kBirthdayToday; });
         PatientData d = sample();
-        d.sex = 1;
-        whileShown(dlg, [&] { dlg.OkBtn->click(); });
-        QVERIFY(!dlg.EditPatient(d, true)); // leaves filled fields and Masculino behind
+        bool shown = false;
+        whileShown(dlg, [&] {
+            shown = dlg.windowTitle() == u"Corregir Datos de Paciente"_s &&
+                    dlg.NombreEd->text() == d.firstName &&
+                    dlg.FNacMsk->displayText() == d.birthDate && dlg.AlturaMsk->text() == u"163" &&
+                    dlg.Femeninoslc->isChecked();
+            QTest::keyClicks(dlg.NombreEd, u"zzz"_s);
+            QTest::mouseClick(dlg.CancelarBtn, Qt::LeftButton);
+        });
+        QVERIFY(dlg.EditPatient(d, true));
+        QVERIFY(shown);
+        QCOMPARE(d, sample());
+
+        // Heights above 254 are refused; the filled fields and Femenino stay behind.
+        bool refused = false;
+        whileShown(dlg, [&] {
+            dlg.AlturaMsk->clear();
+            QTest::keyClicks(dlg.AlturaMsk, u"255"_s);
+            QTest::mouseClick(dlg.OkBtn, Qt::LeftButton);
+            QCoreApplication::processEvents();
+            refused = dlg.isVisible() && dlg.AlturaMsk->hasFocus();
+            dlg.AlturaMsk->clear();
+            QTest::keyClicks(dlg.AlturaMsk, u"99"_s);
+            QTest::mouseClick(dlg.OkBtn, Qt::LeftButton);
+        });
+        QVERIFY(!dlg.EditPatient(d, true));
+        QVERIFY(refused);
+        QCOMPARE(d.height, 99);
 
         const QString name35 = u"Ñ"_s.repeated(35);
         bool startedEmpty = false;
@@ -90,38 +117,6 @@ private Q_SLOTS:
         QVERIFY(!dlg.EditPatient(d, false));
         QVERIFY(startedEmpty);
         QCOMPARE(d, (PatientData{name35.left(30), u"Ibáñez"_s, 254, u"28/12/1999"_s, 1}));
-    }
-    void editModeShowsTheRecordAndRefusesHeightsAbove254()
-    {
-        TPacfrm dlg([] { return kBirthdayToday; });
-        PatientData d = sample();
-        bool shown = false;
-        whileShown(dlg, [&] {
-            shown = dlg.windowTitle() == u"Corregir Datos de Paciente"_s &&
-                    dlg.NombreEd->text() == d.firstName &&
-                    dlg.FNacMsk->displayText() == d.birthDate && dlg.AlturaMsk->text() == u"163" &&
-                    dlg.Femeninoslc->isChecked();
-            QTest::keyClicks(dlg.NombreEd, u"zzz"_s);
-            QTest::mouseClick(dlg.CancelarBtn, Qt::LeftButton);
-        });
-        QVERIFY(dlg.EditPatient(d, true));
-        QVERIFY(shown);
-        QCOMPARE(d, sample());
-
-        bool refused = false;
-        whileShown(dlg, [&] {
-            dlg.AlturaMsk->clear();
-            QTest::keyClicks(dlg.AlturaMsk, u"255"_s);
-            QTest::mouseClick(dlg.OkBtn, Qt::LeftButton);
-            QCoreApplication::processEvents();
-            refused = dlg.isVisible() && dlg.AlturaMsk->hasFocus();
-            dlg.AlturaMsk->clear();
-            QTest::keyClicks(dlg.AlturaMsk, u"99"_s);
-            QTest::mouseClick(dlg.OkBtn, Qt::LeftButton);
-        });
-        QVERIFY(!dlg.EditPatient(d, true));
-        QVERIFY(refused);
-        QCOMPARE(d.height, 99);
     }
     void birthDateKeepsTheFocus_data()
     {
@@ -212,11 +207,13 @@ private Q_SLOTS:
     }
     void listsTheStudiesAndRefusesBrokenEntries()
     {
-        // Four entries: a hostile name, and the last cut off before its date.
+        // Count 6, five entries: a hostile name, a patient file's name, and the fifth cut off
+        // before its date; the listing stops there.
         const QString path = m_tmp.filePath(u"00000012.DAT"_s);
-        writePatient(path, {u"María José"_s, u"Peña Ibáñez"_s, 163, u"05/11/1958"_s, 0}, 4,
+        writePatient(path, {u"María José"_s, u"Peña Ibáñez"_s, 163, u"05/11/1958"_s, 0}, 6,
                      {u"0012_001.est|12/03/2007"_s, u"../0012_002.|13/03/2007"_s,
-                      u"0012_003.est|14/03/2007"_s, u"0012_004.est"_s});
+                      u"0012_003.EST|14/03/2007"_s, u"00000004.DAT|15/03/2007"_s,
+                      u"0012_005.est"_s});
         TAbrirEstfrm dlg;
         QString title;
         QStringList shown;
@@ -230,9 +227,10 @@ private Q_SLOTS:
         QString date;
         QVERIFY(dlg.ChooseStudy(path, file, date));
         QCOMPARE(title, u"Estudio: Peña Ibáñez, María José"_s);
-        QCOMPARE(shown, (QStringList{u"1)-12/03/2007"_s, u"2)-Archivo corrupto"_s,
-                                     u"3)-14/03/2007"_s, u"4)-Archivo corrupto"_s}));
-        QCOMPARE(file, u"0012_003.est"_s);
+        QCOMPARE(shown,
+                 (QStringList{u"1)-12/03/2007"_s, u"2)-Archivo corrupto"_s, u"3)-14/03/2007"_s,
+                              u"4)-Archivo corrupto"_s, u"5)-Archivo corrupto"_s}));
+        QCOMPARE(file, u"0012_003.EST"_s);
         QCOMPARE(date, u"14/03/2007"_s);
 
         whileShown(dlg, [&] {
@@ -243,8 +241,8 @@ private Q_SLOTS:
         QVERIFY(dlg.ChooseStudy(path, file, date));
         QCOMPARE(file, u"0012_001.est"_s);
 
-        // The hostile name, the cut-off entry, OK with nothing selected, and Cancel choose nothing.
-        for (int row : {1, 3, -1, 0}) {
+        // The broken entries, OK with nothing selected, and Cancel choose nothing.
+        for (int row : {1, 3, 4, -1, 0}) {
             whileShown(dlg, [&] {
                 dlg.ListEst->setCurrentRow(row);
                 click(row == 0 ? dlg.CancelBtn : dlg.OKBtn);
@@ -254,15 +252,19 @@ private Q_SLOTS:
         QCOMPARE(file, u"0012_001.est"_s);
         QCOMPARE(date, u"12/03/2007"_s);
 
-        // No patient file: an empty list under the plain caption.
-        whileShown(dlg, [&] {
-            title = dlg.windowTitle();
-            shown = itemTexts(dlg.ListEst);
-            click(dlg.OKBtn);
-        });
-        QVERIFY(!dlg.ChooseStudy(m_tmp.filePath(u"00000099.DAT"_s), file, date));
-        QCOMPARE(title, u"Estudios:"_s);
-        QVERIFY(shown.isEmpty());
+        // A short header or no patient file: an empty list under the plain caption.
+        const QString shortHeader = m_tmp.filePath(u"00000013.DAT"_s);
+        writeFile(shortHeader, readFile(path).left(kPatientHeaderSize - 1));
+        for (const QString& p : {shortHeader, m_tmp.filePath(u"00000099.DAT"_s)}) {
+            whileShown(dlg, [&] {
+                title = dlg.windowTitle();
+                shown = itemTexts(dlg.ListEst);
+                click(dlg.OKBtn);
+            });
+            QVERIFY(!dlg.ChooseStudy(p, file, date));
+            QCOMPARE(title, u"Estudios:"_s);
+            QVERIFY(shown.isEmpty());
+        }
     }
     void canvasOfTheWorkedExample()
     {
@@ -409,11 +411,24 @@ private Q_SLOTS:
         std::bitset<kPrintSelectionSize> flags;
         QString st;
         bool enabled = true;
+        auto files = std::make_shared<FakeFiles>();
+        const QString edf = m_tmp.filePath(u"a.edf"_s);
+        files->answers = {QString(), m_tmp.filePath(u"no-existe/b.edf"_s), edf};
+        frm.setFileDialogs(files);
         whileShown(frm, [&] {
             typeInto(frm.PresSistEd, u"200"_s);
             click(frm.AngorChk);
             enabled = frm.CorregBut->isEnabled();
             st = frm.STD2txt->text() + frm.STV5txt->text();
+            // The canvas's menu offers the export: cancelled, refused by the folder, written.
+            QTimer::singleShot(0, &frm, [] {
+                if (QWidget* menu = QApplication::activePopupWidget())
+                    menu->close();
+            });
+            QContextMenuEvent menu(QContextMenuEvent::Mouse, {9, 9}, frm.mapToGlobal(QPoint(9, 9)));
+            QCoreApplication::sendEvent(&frm, &menu);
+            for (int i = 0; i < 3; ++i)
+                frm.ExportarEDFClick();
         });
         QCOMPARE(frm.OpenStudyReview(kNunez, u"2007.1.0"_s, u"05/03/2007"_s, flags,
                                      u"0001_003.est"_s, m_tmp.path()),
@@ -425,10 +440,16 @@ private Q_SLOTS:
             whileShown(frm, [] {});
             QCOMPARE(frm.OpenStudyReview(kNunez, u"2007.1.1"_s, {}, flags, name, m_tmp.path()), 1);
         }
-        QCOMPARE(
-            messages.lines(),
-            QStringList(
-                2, u"error: Problemas para abrir el archivo de estudio.Posiblemente dañado"_s));
+        QCOMPARE(files->asked.first(),
+                 u"save|Exportar EDF+|"_s + m_tmp.filePath(u"0001_003.edf|EDF+ (*.edf)"_s));
+        QCOMPARE(readFile(edf).left(8), QByteArray("0       "));
+        const QStringList lines = messages.lines();
+        QVERIFY2(lines.value(0).startsWith(u"error: "_s) && lines[0].contains(u"b.edf"_s),
+                 qPrintable(lines.value(0)));
+        const QString damaged =
+            u"error: Problemas para abrir el archivo de estudio.Posiblemente dañado"_s;
+        QCOMPARE(lines.mid(1), (QStringList{u"info: Las tiras del estudio se exportaron a "_s + edf,
+                                            damaged, damaged}));
     }
 
 private:
