@@ -73,7 +73,7 @@ void drawQrsBox(QPainter& painter, int w, int h, int bigDiv, QColor buttonFace)
 
 void drawQrsBox(QPainter& painter, int w, int h, int bigDiv, QColor buttonFace, const QRegion& area)
 {
-    const QRegion restored = area.intersected(QRect(0, 0, w, h));
+    QRegion restored = area.intersected(QRect(0, 0, w, h));
     if (restored.isEmpty())
         return;
     // Only where the copy gives the very pixels that painting would: an RGB32 image, painted
@@ -95,6 +95,8 @@ void drawQrsBox(QPainter& painter, int w, int h, int bigDiv, QColor buttonFace, 
         cache = {w, h, bigDiv, buttonFace.rgba(), QImage(w, h, QImage::Format_RGB32)};
         QPainter boxPainter(&cache.image);
         paintQrsBox(boxPainter, w, h, bigDiv, buttonFace);
+        // A new scale or colour changes the whole box, not only the area asked for.
+        restored = QRect(0, 0, w, h);
     }
     for (const QRect& r : restored)
         painter.drawImage(r.topLeft(), cache.image, r);

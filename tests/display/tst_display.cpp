@@ -395,7 +395,8 @@ void TestDisplay::redrawsMatchTheWholeDrawing_data()
 void TestDisplay::redrawsMatchTheWholeDrawing()
 {
     // Each new average restores the box only where the last one lay and stops its lines
-    // past the right edge: every image must equal the box and the whole lines drawn anew.
+    // past the right edge: every image must equal the box and the whole lines drawn anew, also
+    // when the desktop's colours change on the way.
     QFETCH(int, width);
     QFETCH(double, pxPerSample);
     QFETCH(int, scroll);
@@ -408,12 +409,13 @@ void TestDisplay::redrawsMatchTheWholeDrawing()
         // Beats tall enough to leave the box, of either sign, and flat ones.
         const Average avg = averageOf(
             [beat](int i) { return (beat % 3 - 1) * (i * 37 + beat * 101) % (beat * 90 + 1); });
-        drawQrsBox(keptPainter, width, h, 35, QColor(kFace), lastDrawn);
+        const QColor face = beat < 6 ? QColor(kFace) : QColor(200, 210, 220);
+        drawQrsBox(keptPainter, width, h, 35, face, lastDrawn);
         lastDrawn = drawQrsAverage(keptPainter, avg, kBaselines, pxPerSample, 0.5, scroll);
 
         QImage whole(width, h, QImage::Format_RGB32);
         QPainter p(&whole);
-        drawQrsBox(p, width, h, 35, QColor(kFace));
+        drawQrsBox(p, width, h, 35, face);
         p.setPen(QPen(QColor(kRed), 1));
         for (std::size_t lead = 0; lead < avg.size(); ++lead) {
             QPolygon line{QPoint(0, kBaselines[lead])};
