@@ -55,62 +55,44 @@ QStringList shown(const TOKDatosDlg& dlg)
 class TestReportWindows : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void fieldsAreFoundByTheirCaptions()
+    void generalDataDialogFlow()
     {
         TOKDatosDlg dlg(*m_messages);
-        QHash<QWidget*, QString> captions;
-        for (QLabel* l : dlg.findChildren<QLabel*>())
-            captions.insert(l->buddy(), l->text());
+        QStringList names;
         for (QWidget* field : QList<QWidget*>{dlg.InstTxt, dlg.DirTxt, dlg.TelTxt, dlg.MedicoTxt,
                                               dlg.CargaUnBox, dlg.PresUnBox, dlg.VelUnBox,
-                                              dlg.FrecUnBox, dlg.PendUnBox, dlg.LogoTxt}) {
-            QVERIFY2(captions.value(field).endsWith(u':'), qPrintable(field->objectName()));
-            QCOMPARE(field->accessibleName(), captions.value(field));
-        }
-        QCOMPARE(captions.value(dlg.TelTxt), QStringLiteral("Teléfono:"));
-    }
-    void fillsFromTheFileAndWritesWhatIsTyped()
-    {
-        // Without a file: empty fields, the telephone mask, and OK writes ten empty lines.
-        TOKDatosDlg dlg(*m_messages);
+                                              dlg.FrecUnBox, dlg.PendUnBox, dlg.LogoTxt})
+            names << field->accessibleName();
+        QCOMPARE(names.join(u' '), u"Institución: Dirección: Teléfono: Médico: Carga: Presión: "
+                                   "Velocidad: Frecuencia: Pendiente: Logo:"_s);
+
+        // Without a file: empty fields but the telephone mask; the logo button fills its line,
+        // a cancelled picture dialog leaves it.
+        QString answer = u"/srv/imágenes/logo.bmp"_s;
+        QStringList asked;
+        dlg.pickPicture = [&](QWidget* owner, const QString& folder, const QString& filters) {
+            asked << folder << filters.section(u";;"_s, 0, 0);
+            return owner == &dlg ? answer : QString();
+        };
         QStringList before;
         whileShown(dlg, [&] {
             before = shown(dlg);
+            click(dlg.LogoBut);
+            answer.clear();
+            click(dlg.LogoBut);
             click(dlg.OKBtn);
         });
         QVERIFY(dlg.EditGeneralData(dir()));
         QStringList empty(10, QString());
         empty[2] = kEmptyTelephone;
         QCOMPARE(before, empty);
-        QCOMPARE(readFile(file()), "\r\n\r\n(   )        \r\n" + QByteArray("\r\n").repeated(7));
+        QCOMPARE(asked.mid(0, 2), (QStringList{QDir::currentPath(),
+                                               u"All (*.jpg *.jpeg *.bmp *.ico *.emf *.wmf)"_s}));
+        QCOMPARE(readFile(file()), "\r\n\r\n(   )        " + QByteArray("\r\n").repeated(7) +
+                                       "/srv/im\xE1genes/logo.bmp\r\n");
 
-        writeFile(file(), kFile);
-        whileShown(dlg, [&] {
-            before = shown(dlg);
-            typeInto(dlg.InstTxt, QStringLiteral("Sanatorio Ñandú"));
-            // Digits fill the first open positions; the rest stay blank.
-            dlg.TelTxt->clear();
-            dlg.TelTxt->setFocus();
-            dlg.TelTxt->home(false);
-            QTest::keyClicks(dlg.TelTxt, QStringLiteral("0221"));
-            typeInto(dlg.PresUnBox->lineEdit(), QStringLiteral("mmHg"));
-            dlg.VelUnBox->setCurrentIndex(2);
-            click(dlg.OKBtn);
-        });
-        QVERIFY(dlg.EditGeneralData(dir()));
-        QCOMPARE(before,
-                 QStringLiteral("Clínica Cañuelas|Av. Mitre 12|(011)4567 890|Dra. Pérez|[Wats]|"
-                                "ccH2O|[Km/h]|[Lpm]|[Grad]|/srv/logo.bmp")
-                     .split(u'|'));
-        QCOMPARE(readFile(file()), QByteArray("Sanatorio \xD1"
-                                              "and\xFA\r\nAv. Mitre 12\r\n(022)1       \r\n"
-                                              "Dra. P\xE9rez\r\n[Wats]\r\nmmHg\r\n[Milla/h]\r\n"
-                                              "[Lpm]\r\n[Grad]\r\n/srv/logo.bmp\r\n"));
-        QVERIFY(m_messages->shown.isEmpty());
-    }
-    void cancelWritesNothingAndTheFileWinsNextTime()
-    {
-        TOKDatosDlg dlg(*m_messages);
+        // Cancel writes nothing; without a file the typed texts and the tab last shown stay.
+        QFile::remove(file());
         QString medico;
         int tab = -1;
         const auto cancelAfterEditing = [&](const QString& typed) {
@@ -123,59 +105,56 @@ private Q_SLOTS:
             });
             return dlg.EditGeneralData(dir());
         };
-        QVERIFY(!cancelAfterEditing(QStringLiteral("Dr. Borrador")));
+        QVERIFY(!cancelAfterEditing(u"Dr. Borrador"_s));
         QCOMPARE(tab, 0);
-        // Without a file the typed texts are still there, and so is the tab last shown.
-        QVERIFY(!cancelAfterEditing(QStringLiteral("Dr. Otro")));
-        QCOMPARE(medico, QStringLiteral("Dr. Borrador"));
+        QVERIFY(!cancelAfterEditing(u"Dr. Otro"_s));
+        QCOMPARE(medico, u"Dr. Borrador"_s);
         QCOMPARE(tab, 1);
         QVERIFY(!QFile::exists(file()));
-
         writeFile(file(), kFile);
-        QVERIFY(!cancelAfterEditing(QStringLiteral("Dr. Tercero")));
-        QCOMPARE(medico, QStringLiteral("Dra. Pérez"));
+        QVERIFY(!cancelAfterEditing(u"Dr. Tercero"_s));
+        QCOMPARE(medico, u"Dra. Pérez"_s);
         QCOMPARE(readFile(file()), kFile);
-    }
-    void logoButtonFillsTheLogoLine()
-    {
-        TOKDatosDlg dlg(*m_messages);
-        QString answer = QStringLiteral("/srv/imágenes/logo.bmp");
-        QStringList asked;
-        dlg.pickPicture = [&](QWidget* owner, const QString& folder, const QString& filters) {
-            asked << folder << filters.section(QStringLiteral(";;"), 0, 0);
-            return owner == &dlg ? answer : QString();
-        };
+
+        // The file fills the fields; what is typed is written back.
         whileShown(dlg, [&] {
-            click(dlg.LogoBut);
-            answer.clear(); // the picture dialog cancelled: the path stays
-            click(dlg.LogoBut);
+            before = shown(dlg);
+            dlg.PageControl->setCurrentIndex(0);
+            typeInto(dlg.InstTxt, u"Sanatorio Ñandú"_s);
+            // Digits fill the first open positions; the rest stay blank.
+            dlg.TelTxt->clear();
+            dlg.TelTxt->setFocus();
+            dlg.TelTxt->home(false);
+            QTest::keyClicks(dlg.TelTxt, u"0221"_s);
+            typeInto(dlg.PresUnBox->lineEdit(), u"mmHg"_s);
+            dlg.VelUnBox->setCurrentIndex(2);
             click(dlg.OKBtn);
         });
         QVERIFY(dlg.EditGeneralData(dir()));
-        QCOMPARE(asked.mid(0, 2),
-                 (QStringList{QDir::currentPath(),
-                              QStringLiteral("All (*.jpg *.jpeg *.bmp *.ico *.emf *.wmf)")}));
-        QVERIFY(readFile(file()).endsWith("\r\n/srv/im\xE1genes/logo.bmp\r\n"));
-    }
-    void fileErrorsAreShownAndTheDialogStays()
-    {
-        // A folder in the file's place can be neither read nor replaced.
-        QVERIFY(dir().mkdir(kGeneralDataFileName));
-        TOKDatosDlg dlg(*m_messages);
-        dlg.InstTxt->setText(QStringLiteral("Antes"));
+        QCOMPARE(before, u"Clínica Cañuelas|Av. Mitre 12|(011)4567 890|Dra. Pérez|[Wats]|ccH2O|"
+                         "[Km/h]|[Lpm]|[Grad]|/srv/logo.bmp"_s.split(u'|'));
+        QCOMPARE(readFile(file()), QByteArray("Sanatorio \xD1"
+                                              "and\xFA\r\nAv. Mitre 12\r\n(022)1       \r\n"
+                                              "Dra. P\xE9rez\r\n[Wats]\r\nmmHg\r\n[Milla/h]\r\n"
+                                              "[Lpm]\r\n[Grad]\r\n/srv/logo.bmp\r\n"));
+        QVERIFY(m_messages->shown.isEmpty());
+
+        // A folder in the file's place can be neither read nor replaced: the boxes name it, the
+        // fields keep their texts and the dialog stays.
+        QVERIFY(QFile::remove(file()) && dir().mkdir(kGeneralDataFileName));
         QString inst;
         bool stayed = false;
         whileShown(dlg, [&] {
-            QTRY_COMPARE(m_messages->count(QStringLiteral("error")), 1);
+            QTRY_COMPARE(m_messages->count(u"error"_s), 1);
             inst = dlg.InstTxt->text();
             click(dlg.OKBtn);
             stayed = dlg.isVisible();
             click(dlg.CancelBtn);
         });
         QVERIFY(!dlg.EditGeneralData(dir()));
-        QCOMPARE(inst, QStringLiteral("Antes"));
+        QCOMPARE(inst, u"Sanatorio Ñandú"_s);
         QVERIFY(stayed);
-        QCOMPARE(m_messages->count(QStringLiteral("error")), 2);
+        QCOMPARE(m_messages->count(u"error"_s), 2);
         for (const auto& b : m_messages->shown)
             QVERIFY2(b.text.contains(kGeneralDataFileName), qPrintable(b.text));
     }
@@ -222,6 +201,10 @@ private Q_SLOTS:
         QVERIFY(!open(u"../0013_001.est"_s));
         QCOMPARE(m_messages->count(u"error"_s), 1);
         QCOMPARE(m_form->reportFile(), u"0013_001.INF"_s);
+        // A report that cannot be read gives the error box (nothing is readable at address 0).
+        QVERIFY(QFile::link(u"/proc/self/mem"_s, m_work->path(u"0014_001.INF"_s)));
+        QVERIFY(open(u"0014_001.est"_s));
+        QCOMPARE(m_messages->count(u"error"_s), 2);
     }
     void unsavedEditsSurviveUntilSalirAsks()
     {
@@ -253,21 +236,22 @@ private Q_SLOTS:
         QVERIFY(open(QString(), true));
         QCOMPARE(saved(u"0012_003.INF"_s), u"Más. Conclusión: Plantilla"_s);
         QCOMPARE(text(), u"Plantilla"_s);
-    }
-    void failedSaveKeepsTheTextAndTheWindow()
-    {
-        // A folder where the report should go: no file can replace it, even for root.
-        QVERIFY(QDir(m_work->dir()).mkdir(u"0012_003.INF"_s));
-        QVERIFY(open(u"0012_003.est"_s));
+
+        // A folder where the report should go: no file can replace it, even for root. The text
+        // and the window stay, also when another study is opened.
+        QVERIFY(QDir(m_work->dir()).mkdir(u"0012_004.INF"_s));
+        QVERIFY(open(u"0012_004.est"_s));
         m_form->InfEd->textCursor().insertText(u"Hallazgo. "_s);
-        m_messages->answers = {true};
+        m_messages->shown.clear();
         m_form->SalirTBtn->trigger();
         QVERIFY(m_form->isVisible());
-        QVERIFY(m_form->InfEd->document()->isModified());
-        QCOMPARE(m_messages->count(u"error"_s), 1);
         QVERIFY2(m_messages->shown.last().text.startsWith(u"Error de "_s),
                  qPrintable(m_messages->shown.last().text));
+        QVERIFY(!open(u"0012_005.est"_s));
         QVERIFY(!m_form->SaveButtonClick());
+        QCOMPARE(m_messages->count(u"error"_s), 3);
+        QCOMPARE(m_form->reportFile(), u"0012_004.INF"_s);
+        QCOMPARE(text(), u"Hallazgo. Plantilla"_s);
         QVERIFY(m_form->InfEd->document()->isModified());
     }
     void templateSaveReplacesAnyCaseAndCancelWritesNothing()
@@ -308,6 +292,12 @@ private Q_SLOTS:
         QCOMPARE(m_form->reportFile(), u"0012_003.INF"_s);
         QVERIFY(m_form->SaveButtonClick());
         QCOMPARE(saved(u"0012_003.INF"_s), u"Tensión normal\n"_s);
+        // A cancelled dialog or a folder leaves the text as it is.
+        m_files->answers = {QString(), m_work->dir()};
+        m_form->ToolButton1->trigger();
+        m_form->ToolButton1->trigger();
+        QCOMPARE(m_messages->count(u"error"_s), 1);
+        QCOMPARE(text(), u"Tensión normal\n"_s);
 
         QPrinter printer;
         printer.setOutputFormat(QPrinter::PdfFormat);
@@ -347,9 +337,39 @@ private Q_SLOTS:
         const QTextCharFormat f = m_form->InfEd->textCursor().charFormat();
         QCOMPARE(f.fontWeight(), int(QFont::Normal));
         QCOMPARE(f.fontPointSize(), 15.0);
-        m_form->FontSize->setText(u"12a"_s);
+        for (const QString& size : {QString(), u"0"_s, u"12a"_s})
+            m_form->FontSize->setText(size);
         QCOMPARE(m_messages->lines(), {u"error: '12a' no es un valor entero válido"_s});
         QCOMPARE(m_form->InfEd->textCursor().charFormat().fontPointSize(), 15.0);
+
+        // A font name typed in any case picks the installed one; an unknown name is put back.
+        m_form->ItalicButton->trigger();
+        m_form->UnderlineButton->trigger();
+        const QString family = m_form->FontName->itemText(1);
+        for (const QString& typed : {family.toLower(), u"Ninguna Fuente"_s}) {
+            m_form->FontName->lineEdit()->setText(typed);
+            QTest::keyClick(m_form->FontName->lineEdit(), Qt::Key_Return);
+        }
+        QCOMPARE(m_form->FontName->currentText(), family);
+        // A click shows the format where it lands; a selection shows its own again.
+        QTest::mouseClick(m_form->InfEd->viewport(), Qt::LeftButton, {}, {2, 2});
+        QVERIFY(m_form->BoldButton->isChecked() && !m_form->ItalicButton->isChecked());
+        QCOMPARE(m_form->FontName->currentText(), u"Arial"_s);
+        m_form->InfEd->setTextCursor(c);
+        m_form->SelectionChange();
+        QVERIFY(m_form->ItalicButton->isChecked() && m_form->UnderlineButton->isChecked());
+        QCOMPARE(m_form->FontName->currentText(), family);
+
+        // Copy, paste, cut and undo act on the text.
+        m_form->CopyButton->trigger();
+        m_form->InfEd->moveCursor(QTextCursor::End);
+        m_form->PasteButton->trigger();
+        QCOMPARE(text(), u"Negrita normalegr"_s);
+        m_form->InfEd->setTextCursor(c);
+        m_form->CutButton->trigger();
+        QCOMPARE(text(), u"Nita normalegr"_s);
+        m_form->UndoButton->trigger();
+        QCOMPARE(text(), u"Negrita normalegr"_s);
     }
     void reportCommandNeedsAStudy()
     {
@@ -511,6 +531,10 @@ private Q_SLOTS:
         });
         w.PacExistentemnu->trigger();
         QVERIFY(!w.ResumenClinicomnu->isEnabled());
+        w.ImprimirmnuClick();
+        QCOMPARE(messages->lines().last(),
+                 u"info: El estudio todavía no tiene ningún registro grabado: "
+                 "no hay nada que imprimir."_s);
         // The review exports the strips; then the study is current.
         files->answers = {path(u"tiras.edf"_s)};
         whenShown([&] {
@@ -571,6 +595,20 @@ private Q_SLOTS:
         QCOMPARE(messages->lines().last(),
                  u"info: El informe se guardó en "_s + path(u"medico.pdf"_s));
 
+        // A cancelled file dialog skips its document; a missing folder is an error box.
+        messages->shown.clear();
+        files->answers = {QString(), path(u"falta/m.pdf"_s), path(u"falta/g.pdf"_s), QString()};
+        for (int run = 0; run < 2; ++run) {
+            whileShown(*w.OKImpDlg, [&] {
+                w.OKImpDlg->TablasCk->setChecked(true);
+                w.OKImpDlg->OKBtn->click();
+            });
+            w.ImprimirmnuClick();
+        }
+        QCOMPARE(files->asked.size(), 5);
+        QCOMPARE(messages->count(u"error"_s), 2);
+        QVERIFY(!QDir(path(u"falta"_s)).exists());
+
         // Angina chosen as limiting stays for the copy; the copy lands in the study's report.
         whenShown([&] {
             TResumenDlg& d = *w.ResumenDlg;
@@ -600,6 +638,11 @@ private Q_SLOTS:
             w.OKImpDlg->OKBtn->click();
         });
         w.ImprimirmnuClick();
+        QVERIFY(QFile::rename(path(u"0012_001.est"_s), path(u"otro.est"_s)));
+        messages->shown.clear();
+        whileShown(*w.OKImpDlg, [&] { w.OKImpDlg->OKBtn->click(); });
+        w.ImprimirmnuClick();
+        QCOMPARE(messages->count(u"error"_s), 1); // the study is gone: no report
         if (QStandardPaths::findExecutable(u"pdftotext"_s).isEmpty())
             QSKIP("pdftotext (poppler-utils) is not installed");
         QProcess pdf;
