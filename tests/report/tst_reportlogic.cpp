@@ -159,51 +159,43 @@ private Q_SLOTS:
         writeGeneralData(path(), d);
         QCOMPARE(readFile(path()), written);
     }
-    void writesTenCrLfLinesWholeInTheFileOfAnyCase()
+    void generalDataFileEdges()
     {
+        // Missing: ten empty texts, nothing created, the units left as they are.
+        QCOMPARE(readGeneralData(path()), GeneralData{});
+        UnitTexts units{u"L"_s, u"P"_s, u"S"_s, u"R"_s, u"G"_s};
+        loadUnits(path(), units);
+        QCOMPARE(linesOf(units), (QStringList{u"L"_s, u"P"_s, u"S"_s, u"R"_s, u"G"_s}));
+        QVERIFY(!QFile::exists(path()));
+        const QString nowhere = m_tmp->filePath(u"no-such-folder/Datosgen.txt"_s);
+        QVERIFY_THROWS_EXCEPTION(FileError, writeGeneralData(nowhere, {}));
+
+        // The units are lines five to nine. Lines 1 to 4 passed through the load unit too, but
+        // only line 5 may stay there.
+        writeFile(path(), kFull);
+        loadUnits(path(), units);
+        QCOMPARE(linesOf(units), kFullLines.mid(4, 5));
+        writeFile(path(), "a\nb\nc\nd\n[Wats]");
+        loadUnits(path(), units);
+        QCOMPARE(linesOf(units), padded({u"[Wats]"_s}, 5));
+        writeFile(path(), "a\r\nb\r\nc\r\nd\r\n");
+        loadUnits(path(), units);
+        QCOMPARE(linesOf(units), padded({}, 5));
+
+        // Written whole into the file of any case; a longer old file leaves no tail behind.
+        QVERIFY(QFile::remove(path()));
         const QString upper = m_tmp->filePath(u"DATOSGEN.TXT"_s);
-        writeFile(upper, "Vieja\r\n" + QByteArray(4000, 'x')); // its tail must not stay behind
+        writeFile(upper, "Vieja\r\n" + QByteArray(4000, 'x'));
         QCOMPARE(readGeneralData(path()).institution, u"Vieja"_s);
         GeneralData d;
         d.telephone = kEmptyTelephone;
         writeGeneralData(path(), d);
         QCOMPARE(readFile(upper), "\r\n\r\n(   )        \r\n" + QByteArray("\r\n").repeated(7));
         QVERIFY(!QFile::exists(path()));
-    }
-    void missingAndUnusableFiles()
-    {
-        QCOMPARE(readGeneralData(path()), GeneralData{});
-        QVERIFY(!QFile::exists(path()));
-        const QString nowhere = m_tmp->filePath(u"no-such-folder/Datosgen.txt"_s);
-        QVERIFY_THROWS_EXCEPTION(FileError, writeGeneralData(nowhere, {}));
 
-        // A folder in the file's place can be neither read nor replaced.
-        QVERIFY(QDir(m_tmp->path()).mkdir(kGeneralDataFileName));
-        try {
-            readGeneralData(path());
-            QFAIL("a folder was read as the file");
-        } catch (const FileError& e) {
-            QVERIFY2(e.message().contains(kGeneralDataFileName), qPrintable(e.message()));
-        }
-        QVERIFY_THROWS_EXCEPTION(FileError, writeGeneralData(path(), {}));
-        UnitTexts units;
+        // A folder in the file's place cannot be read: the units stay.
+        QVERIFY(QFile::remove(upper) && QDir(m_tmp->path()).mkdir(kGeneralDataFileName));
         QVERIFY_THROWS_EXCEPTION(FileError, loadUnits(path(), units));
-        QCOMPARE(linesOf(units), linesOf(UnitTexts{}));
-    }
-    void loadUnitsTakesLinesFiveToNine()
-    {
-        UnitTexts units{u"L"_s, u"P"_s, u"S"_s, u"R"_s, u"G"_s};
-        loadUnits(path(), units); // no file: nothing changes
-        QCOMPARE(linesOf(units), (QStringList{u"L"_s, u"P"_s, u"S"_s, u"R"_s, u"G"_s}));
-        writeFile(path(), kFull);
-        loadUnits(path(), units);
-        QCOMPARE(linesOf(units), kFullLines.mid(4, 5));
-        // Lines 1 to 4 passed through the load unit too, but only line 5 may stay there.
-        writeFile(path(), "a\nb\nc\nd\n[Wats]");
-        loadUnits(path(), units);
-        QCOMPARE(linesOf(units), padded({u"[Wats]"_s}, 5));
-        writeFile(path(), "a\r\nb\r\nc\r\nd\r\n");
-        loadUnits(path(), units);
         QCOMPARE(linesOf(units), padded({}, 5));
     }
 
@@ -287,7 +279,7 @@ private Q_SLOTS:
         QCOMPARE(many[4], (StripBand{5, 1, 4, 4100}));
         QCOMPARE(many[5], (StripBand{6, 2, 0, 100}));
     }
-    void tableCells()
+    void tableCellsAndStripTitles()
     {
         ProtocolRecord p = ProtocolRecord::cleared();
         p.stageCount = 3;
@@ -317,14 +309,10 @@ private Q_SLOTS:
         QCOMPARE(
             stageTableHeader().mid(0, 5),
             (QStringList{{}, u"Pres. Sist."_s, u"Pres. Diast."_s, u"Frec. Card."_s, u"ITT"_s}));
-    }
-    void stripTitles()
-    {
-        ProtocolRecord p = ProtocolRecord::cleared();
-        p.stageCount = 2;
+
+        // Strip titles.
         p.stages[0] = {1, StageType::Recuperacion, 60, 0, 0, 0};
         p.stages[1] = {2, 7, 60, 0, 0, 0};
-        StageRecord r;
         r.stage = 1;
         r.elapsed = 75;
         QCOMPARE(stripTitle(r, p), u"     1º Etapa: 01:15(Automático)  (Recuperación)"_s);
@@ -336,8 +324,7 @@ private Q_SLOTS:
     // A study of an old patient (integer stage values, no ST) with a torn last record.
     void studyReading()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"0012_001.est"_s);
+        const QString path = m_tmp->filePath(u"0012_001.est"_s);
         QByteArray bytes;
         {
             QBuffer b(&bytes);
@@ -373,7 +360,7 @@ private Q_SLOTS:
         QVERIFY(s.records[0].strip[0].empty()); // not marked: its strip is not kept
         QCOMPARE(s.records[1].strip[0].size(), std::size_t(2001));
         QVERIFY_THROWS_EXCEPTION(
-            FileError, readPrintedStudy(dir.filePath(u"0012_009.est"_s), u"2007.1.1"_s, keep));
+            FileError, readPrintedStudy(m_tmp->filePath(u"0012_009.est"_s), u"2007.1.1"_s, keep));
     }
     void reportTextsAndStripsAfterTheFiftieth()
     {
@@ -531,8 +518,7 @@ private Q_SLOTS:
     {
         QFETCH(int, gain);
         QFETCH(bool, anonymous);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"estudio.edf"_s);
+        const QString path = m_tmp->filePath(u"estudio.edf"_s);
         EdfExportInput in = study(std::uint8_t(gain));
         in.anonymous = anonymous;
         exportEdf(path, in);
@@ -557,10 +543,7 @@ private Q_SLOTS:
         const double uvPerUnit = 1000.0 / (140.0 * std::array<double, 3>{0.5, 1.0, 2.0}[gain]);
         for (int i : {0, 1, 500, 1999}) {
             const double expected = ((i + 1) % 7 - 3) * 140 * uvPerUnit + (2 + 10) * uvPerUnit;
-            QVERIFY2(std::abs(v[std::size_t(i)] - expected) <= uvPerUnit,
-                     qPrintable(u"sample %1: %2 µV, expected %3"_s.arg(i)
-                                    .arg(v[std::size_t(i)])
-                                    .arg(expected)));
+            QCOMPARE_LE(std::abs(v[std::size_t(i)] - expected), uvPerUnit);
         }
 
         QStringList texts;
@@ -580,13 +563,12 @@ private Q_SLOTS:
     }
     void failureLeavesNoFile()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"falta/estudio.edf"_s);
-        QVERIFY_THROWS_EXCEPTION(FileError, exportEdf(path, study(1)));
+        QVERIFY_THROWS_EXCEPTION(FileError,
+                                 exportEdf(m_tmp->filePath(u"falta/estudio.edf"_s), study(1)));
         EdfExportInput empty = study(1);
         empty.records.clear();
-        QVERIFY_THROWS_EXCEPTION(FileError, exportEdf(dir.filePath(u"vacio.edf"_s), empty));
-        QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+        QVERIFY_THROWS_EXCEPTION(FileError, exportEdf(m_tmp->filePath(u"vacio.edf"_s), empty));
+        QVERIFY(QDir(m_tmp->path()).entryList(QDir::Files).isEmpty());
     }
 
 private:
