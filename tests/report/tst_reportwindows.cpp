@@ -5,7 +5,6 @@
 #include "records/TAbrirEstfrm.h"
 #include "records/TAbrirPacfrm.h"
 #include "records/TEstudioExistFrm.h"
-#include "records/TPacfrm.h"
 #include "report/PrintDrawing.h"
 #include "report/ReportPdf.h"
 #include "report/RtfCodec.h"
@@ -17,16 +16,13 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QRadioButton>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextDocument>
-#include <QToolBar>
 #include <QToolButton>
 
 using namespace esf;
@@ -371,43 +367,6 @@ private Q_SLOTS:
         m_form->UndoButton->trigger();
         QCOMPARE(text(), u"Negrita normalegr"_s);
     }
-    void reportCommandNeedsAStudy()
-    {
-        Services services = fakeServices(m_messages);
-        auto* files = static_cast<FakeFiles*>(services.files.get());
-        TZuvudezidedFrm window(services);
-        QVERIFY(!window.VerInformemnu->isEnabled());
-        QVERIFY(window.PlantInformemnu->isEnabled());
-        // A new patient has no study yet, so there is no report to name.
-        whenShown([&window] {
-            TPacfrm* d = window.Pacfrm.get();
-            d->NombreEd->setText(u"Ana"_s);
-            d->ApellidoEd->setText(u"Peña"_s);
-            d->FNacMsk->setText(u"01/01/1960"_s);
-            d->AlturaMsk->setText(u"170"_s);
-            d->Femeninoslc->setChecked(true);
-            d->OkBtn->click();
-        });
-        window.PacNuevomnu->trigger();
-        QVERIFY(window.patientOpen());
-        QVERIFY(!window.VerInformemnu->isEnabled());
-        window.PlantInformemnu->trigger();
-        QVERIFY(window.Informfrm->isVisible());
-        QCOMPARE(window.Informfrm->windowTitle(), u"Informe: Edición de plantillas"_s);
-        QCOMPARE(window.Informfrm->InfEd->toPlainText(), u"Plantilla"_s);
-
-        // Leaving the program offers the unsaved template; a failed save keeps both open.
-        window.Informfrm->InfEd->textCursor().insertText(u"Nueva "_s);
-        QVERIFY(QDir(m_work->dir()).mkdir(u"carpeta.rtf"_s));
-        files->answers = {m_work->path(u"carpeta.rtf"_s), QString()};
-        window.Salirmnu->trigger();
-        QVERIFY(!window.exited());
-        QVERIFY(window.Informfrm->isVisible());
-        window.Salirmnu->trigger();
-        QVERIFY(window.exited());
-        QCOMPARE(files->asked.size(), 2);
-    }
-
     void pageSizesGridAndClampedDrawing()
     {
         // The sizes the geometry table of the logic tests starts from.
@@ -520,13 +479,15 @@ private Q_SLOTS:
         auto files = std::make_shared<FakeFiles>();
         s.files = files;
         TZuvudezidedFrm w(s);
+        QVERIFY(!w.VerInformemnu->isEnabled() && w.PlantInformemnu->isEnabled());
         w.FormActivate();
         whenShown([&] {
             w.AbrirPacfrm->ListPac->setCurrentRow(0);
             w.AbrirPacfrm->OKBtn->click();
         });
         w.PacExistentemnu->trigger();
-        QVERIFY(!w.ResumenClinicomnu->isEnabled());
+        // Without a study there is no report to name, nor anything to print.
+        QVERIFY(!w.ResumenClinicomnu->isEnabled() && !w.VerInformemnu->isEnabled());
         w.ImprimirmnuClick();
         QCOMPARE(messages->lines().last(),
                  u"info: El estudio todavía no tiene ningún registro grabado: "
@@ -637,6 +598,20 @@ private Q_SLOTS:
         messages->shown.clear();
         print(true, false);
         QCOMPARE(messages->count(u"error"_s), 1); // the study is gone: no report
+
+        // Leaving the program offers the unsaved template; a failed save keeps both open.
+        w.PlantInformemnu->trigger();
+        QCOMPARE(w.Informfrm->windowTitle(), u"Informe: Edición de plantillas"_s);
+        QCOMPARE(w.Informfrm->InfEd->toPlainText(), u"Plantilla"_s);
+        w.Informfrm->InfEd->textCursor().insertText(u"Nueva "_s);
+        QVERIFY(QDir(m_work->dir()).mkdir(u"carpeta.rtf"_s));
+        files->asked.clear();
+        files->answers = {path(u"carpeta.rtf"_s), QString()};
+        w.Salirmnu->trigger();
+        QVERIFY(!w.exited() && w.Informfrm->isVisible());
+        w.Salirmnu->trigger();
+        QVERIFY(w.exited());
+        QCOMPARE(files->asked.size(), 2);
         if (QStandardPaths::findExecutable(u"pdftotext"_s).isEmpty())
             QSKIP("pdftotext (poppler-utils) is not installed");
         QProcess pdf;
