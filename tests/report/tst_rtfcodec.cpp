@@ -1,7 +1,6 @@
 #include "TestFiles.h"
 #include "report/RtfCodec.h"
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
