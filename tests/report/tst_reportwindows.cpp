@@ -474,10 +474,8 @@ private Q_SLOTS:
         if (!QPrinterInfo::availablePrinterNames().isEmpty())
             QSKIP("a printer is installed: the report would go to it");
         writeStudy(2);
-        auto messages = std::make_shared<FakeMessages>();
-        Services s = fakeServices(messages);
-        auto files = std::make_shared<FakeFiles>();
-        s.files = files;
+        Services s = fakeServices(m_messages);
+        s.files = m_files;
         TZuvudezidedFrm w(s);
         QVERIFY(!w.VerInformemnu->isEnabled() && w.PlantInformemnu->isEnabled());
         w.FormActivate();
@@ -489,11 +487,11 @@ private Q_SLOTS:
         // Without a study there is no report to name, nor anything to print.
         QVERIFY(!w.ResumenClinicomnu->isEnabled() && !w.VerInformemnu->isEnabled());
         w.ImprimirmnuClick();
-        QCOMPARE(messages->lines().last(),
+        QCOMPARE(m_messages->lines().last(),
                  u"info: El estudio todavía no tiene ningún registro grabado: "
                  "no hay nada que imprimir."_s);
         // The review exports the strips; then the study is current.
-        files->answers = {path(u"tiras.edf"_s)};
+        m_files->answers = {path(u"tiras.edf"_s)};
         whenShown([&] {
             w.AbrirEstfrm->ListEst->setCurrentRow(0);
             w.AbrirEstfrm->OKBtn->click();
@@ -504,12 +502,12 @@ private Q_SLOTS:
             });
         });
         w.EstudioExistmnu->trigger();
-        QCOMPARE(files->asked.value(0),
+        QCOMPARE(m_files->asked.value(0),
                  u"save|Exportar EDF+|"_s + path(u"0012_001.edf"_s) + u"|EDF+ (*.edf)"_s);
         QCOMPARE(readFile(path(u"tiras.edf"_s)).mid(192, 5), "EDF+C");
         QVERIFY(w.Imprimirmnu->isEnabled() && w.ResumenClinicomnu->isEnabled());
-        messages->shown.clear();
-        files->asked.clear();
+        m_messages->shown.clear();
+        m_files->asked.clear();
         const auto print = [&](bool tables, bool report) {
             whileShown(*w.OKImpDlg, [&, tables, report] {
                 w.OKImpDlg->TablasCk->setChecked(tables);
@@ -519,7 +517,7 @@ private Q_SLOTS:
             w.ImprimirmnuClick();
         };
 
-        files->answers = {path(u"salida.pdf"_s)};
+        m_files->answers = {path(u"salida.pdf"_s)};
         whileShown(*w.OKImpDlg, [&] {
             QCOMPARE(w.OKImpDlg->windowTitle(), u"Imprimir"_s);
             w.OKImpDlg->TablasCk->setChecked(true);
@@ -527,42 +525,42 @@ private Q_SLOTS:
             w.OKImpDlg->OKBtn->click();
         });
         w.ImprimirmnuClick();
-        QCOMPARE(files->asked.value(0), u"save|Guardar el informe como PDF|"_s +
-                                            path(u"0012_001.pdf"_s) + u"|PDF (*.pdf)"_s);
+        QCOMPARE(m_files->asked.value(0), u"save|Guardar el informe como PDF|"_s +
+                                              path(u"0012_001.pdf"_s) + u"|PDF (*.pdf)"_s);
         QVERIFY(readFile(path(u"salida.pdf"_s)).startsWith("%PDF"));
-        const QStringList boxes = messages->lines();
+        const QStringList boxes = m_messages->lines();
         QCOMPARE(boxes.size(), 3);
         QVERIFY(boxes[0].startsWith(u"warning: No se pudo leer el logo "_s));
         QCOMPARE(boxes[1], u"info: El informe se guardó en "_s + path(u"salida.pdf"_s));
         QCOMPARE(boxes[2], u"info: No hay ningún informe editado para el estudio"_s);
 
         // The boxes keep their state; cancelling prints nothing.
-        messages->shown.clear();
+        m_messages->shown.clear();
         whileShown(*w.OKImpDlg, [&] {
             QVERIFY(w.OKImpDlg->TablasCk->isChecked() && w.OKImpDlg->InformeCk->isChecked());
             w.OKImpDlg->CancelBtn->click();
         });
         w.ImprimirmnuClick();
-        QVERIFY(messages->shown.isEmpty());
+        QVERIFY(m_messages->shown.isEmpty());
 
         // The physician's report, once written, goes to a PDF of its own beside the study.
         writeFile(path(u"0012_001.INF"_s), "{\\rtf1\\ansi Hallazgos: sin cambios del ST.\\par}");
-        files->asked.clear();
-        files->answers = {path(u"medico.pdf"_s)};
+        m_files->asked.clear();
+        m_files->answers = {path(u"medico.pdf"_s)};
         print(false, true);
-        QCOMPARE(files->asked.value(0), u"save|Guardar el informe del médico como PDF|"_s +
-                                            path(u"0012_001-informe.pdf"_s) + u"|PDF (*.pdf)"_s);
+        QCOMPARE(m_files->asked.value(0), u"save|Guardar el informe del médico como PDF|"_s +
+                                              path(u"0012_001-informe.pdf"_s) + u"|PDF (*.pdf)"_s);
         QVERIFY(readFile(path(u"medico.pdf"_s)).startsWith("%PDF"));
-        QCOMPARE(messages->lines().last(),
+        QCOMPARE(m_messages->lines().last(),
                  u"info: El informe se guardó en "_s + path(u"medico.pdf"_s));
 
         // A cancelled file dialog skips its document; a missing folder is an error box.
-        messages->shown.clear();
-        files->answers = {QString(), path(u"falta/m.pdf"_s), path(u"falta/g.pdf"_s), QString()};
+        m_messages->shown.clear();
+        m_files->answers = {QString(), path(u"falta/m.pdf"_s), path(u"falta/g.pdf"_s), QString()};
         print(true, true);
         print(true, true);
-        QCOMPARE(files->asked.size(), 5);
-        QCOMPARE(messages->count(u"error"_s), 2);
+        QCOMPARE(m_files->asked.size(), 5);
+        QCOMPARE(m_messages->count(u"error"_s), 2);
         QVERIFY(!QDir(path(u"falta"_s)).exists());
 
         // Angina chosen as limiting stays for the copy; the copy lands in the study's report.
@@ -583,8 +581,8 @@ private Q_SLOTS:
             qPrintable(text));
 
         // The summary page follows the graphic report, and only with it.
-        files->asked.clear();
-        files->answers = {path(u"con-resumen.pdf"_s)};
+        m_files->asked.clear();
+        m_files->answers = {path(u"con-resumen.pdf"_s)};
         whileShown(*w.OKImpDlg, [&] {
             w.OKImpDlg->TablasCk->setChecked(false);
             QVERIFY(!w.OKImpDlg->ResumenCk->isEnabled());
@@ -595,9 +593,9 @@ private Q_SLOTS:
         });
         w.ImprimirmnuClick();
         QVERIFY(QFile::rename(path(u"0012_001.est"_s), path(u"otro.est"_s)));
-        messages->shown.clear();
+        m_messages->shown.clear();
         print(true, false);
-        QCOMPARE(messages->count(u"error"_s), 1); // the study is gone: no report
+        QCOMPARE(m_messages->count(u"error"_s), 1); // the study is gone: no report
 
         // Leaving the program offers the unsaved template; a failed save keeps both open.
         w.PlantInformemnu->trigger();
@@ -605,13 +603,13 @@ private Q_SLOTS:
         QCOMPARE(w.Informfrm->InfEd->toPlainText(), u"Plantilla"_s);
         w.Informfrm->InfEd->textCursor().insertText(u"Nueva "_s);
         QVERIFY(QDir(m_work->dir()).mkdir(u"carpeta.rtf"_s));
-        files->asked.clear();
-        files->answers = {path(u"carpeta.rtf"_s), QString()};
+        m_files->asked.clear();
+        m_files->answers = {path(u"carpeta.rtf"_s), QString()};
         w.Salirmnu->trigger();
         QVERIFY(!w.exited() && w.Informfrm->isVisible());
         w.Salirmnu->trigger();
         QVERIFY(w.exited());
-        QCOMPARE(files->asked.size(), 2);
+        QCOMPARE(m_files->asked.size(), 2);
         if (QStandardPaths::findExecutable(u"pdftotext"_s).isEmpty())
             QSKIP("pdftotext (poppler-utils) is not installed");
         QProcess pdf;
