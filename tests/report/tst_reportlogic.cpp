@@ -103,14 +103,8 @@ EdfExportInput study(std::uint8_t gain)
     in.protocol.stages[1] = {2, StageType::Ejercicio, 180, 0, 10, 2.7f};
     for (int n = 0; n < 2; ++n) {
         StageRecord r;
-        r.stage = std::uint8_t(n + 1);
-        r.elapsed = 180 * (n + 1);
-        r.gain = gain;
-        r.systolic = 150;
-        r.diastolic = 80;
-        r.heartRate = 120 + n;
-        r.angina = std::uint8_t(n);
-        r.kind = std::uint8_t(n);
+        std::tie(r.stage, r.elapsed, r.gain, r.systolic, r.diastolic, r.heartRate, r.angina,
+                 r.kind) = std::tuple(n + 1, 180 * (n + 1), gain, 150, 80, 120 + n, n, n);
         for (int lead = 0; lead < 3; ++lead) {
             r.strip[std::size_t(lead)].resize(2001);
             for (int i = 0; i < 2001; ++i) // 1 mV steps at gain 1 = 140 units
@@ -286,11 +280,8 @@ private Q_SLOTS:
         p.stages[2] = {3, StageType::Ejercicio, 180, 100.0f, 5.5f, 2.7f};
         const UnitTexts units{u"[Kgm]"_s, u"[mmHg]"_s, u"[Km/h]"_s, u"[Lpm]"_s, u"[%]"_s};
         StageRecord r;
-        r.stage = 3;
-        r.elapsed = 360;
-        r.systolic = 150;
-        r.diastolic = 85;
-        r.heartRate = 120;
+        std::tie(r.stage, r.elapsed, r.systolic, r.diastolic, r.heartRate) =
+            std::tuple(3, 360, 150, 85, 120);
         r.st = {-0.125f, kStNotMeasured, 0.25f};
 
         p.device = Device::Cinta;
