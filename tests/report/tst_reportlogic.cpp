@@ -218,7 +218,7 @@ private Q_SLOTS:
                              g.band,         g.stripWidth,   g.stripLeft};
         QCOMPARE(got, expected);
     }
-    void timeAxisFromTheLastRecord()
+    void timeAxisAndClampedValues()
     {
         const auto axis = [](int seconds) {
             const PrintTimeAxis a = printTimeAxis(seconds);
@@ -227,11 +227,10 @@ private Q_SLOTS:
         QCOMPARE(axis(90), (QList<int>{3, 1, 2})); // round(1.5) = 2, round(2.5) = 2
         QCOMPARE(axis(0), (QList<int>{1, 1, 1}));
         QCOMPARE(axis(1500), (QList<int>{26, 3, 8}));
-        QCOMPARE(printTimeAxis(-3600).columns,
-                 0); // a damaged time draws no columns rather than crashing
-    }
-    void valuesAreClampedToTheGraph()
-    {
+        // A damaged time draws no columns rather than crashing.
+        QCOMPARE(printTimeAxis(-3600).columns, 0);
+
+        // Values are clamped to the graph.
         PlotScale pressure{0, 0, 200, 200, 0, 4, 50.0, 250.0};
         QCOMPARE(pressure.y(250), 0);
         QCOMPARE(pressure.y(280), 0); // 280/40 is drawn as 250/50
