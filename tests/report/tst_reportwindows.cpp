@@ -250,7 +250,7 @@ private Q_SLOTS:
         QCOMPARE(text(), u"Hallazgo. Plantilla"_s);
         QVERIFY(m_form->InfEd->document()->isModified());
     }
-    void templateSaveReplacesAnyCaseAndCancelWritesNothing()
+    void templateSaveAndFileOpen()
     {
         QVERIFY(open(QString(), true));
         m_form->InfEd->textCursor().insertText(u"Nueva "_s);
@@ -272,9 +272,8 @@ private Q_SLOTS:
         m_form->SalirTBtn->trigger();
         QVERIFY(!m_form->isVisible());
         QCOMPARE(saved(u"informe.rtf"_s), u"Nueva Plantilla"_s);
-    }
-    void fileOpenLoadsTextWithoutChangingTheReportFile()
-    {
+
+        // Abrir loads a text into the study's report without changing its file.
         QVERIFY(open(u"0012_003.est"_s));
         writeFile(m_work->path(u"nota.TXT"_s), "Tensi\xf3n normal\r\n");
         m_files->answers = {m_work->path(u"nota.TXT"_s)};
