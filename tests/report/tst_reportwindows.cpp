@@ -301,7 +301,7 @@ private Q_SLOTS:
         QCOMPARE(printer.docName(), u"Informe Ergometría"_s);
         QVERIFY(readFile(m_work->path(u"informe.pdf"_s)).startsWith("%PDF"));
     }
-    void toolbarFollowsTheSelectionWithoutActingOnIt()
+    void toolbarFollowsAndFormatsTheSelection()
     {
         QStringList hints;
         for (QAction* a : {m_form->SalirTBtn, m_form->CutButton, m_form->CopyButton,
