@@ -5,7 +5,6 @@
 #include "records/TAbrirEstfrm.h"
 #include "records/TAbrirPacfrm.h"
 #include "records/TEstudioExistFrm.h"
-#include "records/TPacfrm.h"
 #include "report/PrintDrawing.h"
 #include "report/ReportPdf.h"
 #include "report/RtfCodec.h"
@@ -17,16 +16,13 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QRadioButton>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextDocument>
-#include <QToolBar>
 #include <QToolButton>
 
 using namespace esf;
@@ -55,62 +51,44 @@ QStringList shown(const TOKDatosDlg& dlg)
 class TestReportWindows : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void fieldsAreFoundByTheirCaptions()
+    void generalDataDialogFlow()
     {
         TOKDatosDlg dlg(*m_messages);
-        QHash<QWidget*, QString> captions;
-        for (QLabel* l : dlg.findChildren<QLabel*>())
-            captions.insert(l->buddy(), l->text());
+        QStringList names;
         for (QWidget* field : QList<QWidget*>{dlg.InstTxt, dlg.DirTxt, dlg.TelTxt, dlg.MedicoTxt,
                                               dlg.CargaUnBox, dlg.PresUnBox, dlg.VelUnBox,
-                                              dlg.FrecUnBox, dlg.PendUnBox, dlg.LogoTxt}) {
-            QVERIFY2(captions.value(field).endsWith(u':'), qPrintable(field->objectName()));
-            QCOMPARE(field->accessibleName(), captions.value(field));
-        }
-        QCOMPARE(captions.value(dlg.TelTxt), QStringLiteral("Teléfono:"));
-    }
-    void fillsFromTheFileAndWritesWhatIsTyped()
-    {
-        // Without a file: empty fields, the telephone mask, and OK writes ten empty lines.
-        TOKDatosDlg dlg(*m_messages);
+                                              dlg.FrecUnBox, dlg.PendUnBox, dlg.LogoTxt})
+            names << field->accessibleName();
+        QCOMPARE(names.join(u' '), u"Institución: Dirección: Teléfono: Médico: Carga: Presión: "
+                                   "Velocidad: Frecuencia: Pendiente: Logo:"_s);
+
+        // Without a file: empty fields but the telephone mask; the logo button fills its line,
+        // a cancelled picture dialog leaves it.
+        QString answer = u"/srv/imágenes/logo.bmp"_s;
+        QStringList asked;
+        dlg.pickPicture = [&](QWidget* owner, const QString& folder, const QString& filters) {
+            asked << folder << filters.section(u";;"_s, 0, 0);
+            return owner == &dlg ? answer : QString();
+        };
         QStringList before;
         whileShown(dlg, [&] {
             before = shown(dlg);
+            click(dlg.LogoBut);
+            answer.clear();
+            click(dlg.LogoBut);
             click(dlg.OKBtn);
         });
         QVERIFY(dlg.EditGeneralData(dir()));
         QStringList empty(10, QString());
         empty[2] = kEmptyTelephone;
         QCOMPARE(before, empty);
-        QCOMPARE(readFile(file()), "\r\n\r\n(   )        \r\n" + QByteArray("\r\n").repeated(7));
+        QCOMPARE(asked.mid(0, 2), (QStringList{QDir::currentPath(),
+                                               u"All (*.jpg *.jpeg *.bmp *.ico *.emf *.wmf)"_s}));
+        QCOMPARE(readFile(file()), "\r\n\r\n(   )        " + QByteArray("\r\n").repeated(7) +
+                                       "/srv/im\xE1genes/logo.bmp\r\n");
 
-        writeFile(file(), kFile);
-        whileShown(dlg, [&] {
-            before = shown(dlg);
-            typeInto(dlg.InstTxt, QStringLiteral("Sanatorio Ñandú"));
-            // Digits fill the first open positions; the rest stay blank.
-            dlg.TelTxt->clear();
-            dlg.TelTxt->setFocus();
-            dlg.TelTxt->home(false);
-            QTest::keyClicks(dlg.TelTxt, QStringLiteral("0221"));
-            typeInto(dlg.PresUnBox->lineEdit(), QStringLiteral("mmHg"));
-            dlg.VelUnBox->setCurrentIndex(2);
-            click(dlg.OKBtn);
-        });
-        QVERIFY(dlg.EditGeneralData(dir()));
-        QCOMPARE(before,
-                 QStringLiteral("Clínica Cañuelas|Av. Mitre 12|(011)4567 890|Dra. Pérez|[Wats]|"
-                                "ccH2O|[Km/h]|[Lpm]|[Grad]|/srv/logo.bmp")
-                     .split(u'|'));
-        QCOMPARE(readFile(file()), QByteArray("Sanatorio \xD1"
-                                              "and\xFA\r\nAv. Mitre 12\r\n(022)1       \r\n"
-                                              "Dra. P\xE9rez\r\n[Wats]\r\nmmHg\r\n[Milla/h]\r\n"
-                                              "[Lpm]\r\n[Grad]\r\n/srv/logo.bmp\r\n"));
-        QVERIFY(m_messages->shown.isEmpty());
-    }
-    void cancelWritesNothingAndTheFileWinsNextTime()
-    {
-        TOKDatosDlg dlg(*m_messages);
+        // Cancel writes nothing; without a file the typed texts and the tab last shown stay.
+        QFile::remove(file());
         QString medico;
         int tab = -1;
         const auto cancelAfterEditing = [&](const QString& typed) {
@@ -123,59 +101,56 @@ private Q_SLOTS:
             });
             return dlg.EditGeneralData(dir());
         };
-        QVERIFY(!cancelAfterEditing(QStringLiteral("Dr. Borrador")));
+        QVERIFY(!cancelAfterEditing(u"Dr. Borrador"_s));
         QCOMPARE(tab, 0);
-        // Without a file the typed texts are still there, and so is the tab last shown.
-        QVERIFY(!cancelAfterEditing(QStringLiteral("Dr. Otro")));
-        QCOMPARE(medico, QStringLiteral("Dr. Borrador"));
+        QVERIFY(!cancelAfterEditing(u"Dr. Otro"_s));
+        QCOMPARE(medico, u"Dr. Borrador"_s);
         QCOMPARE(tab, 1);
         QVERIFY(!QFile::exists(file()));
-
         writeFile(file(), kFile);
-        QVERIFY(!cancelAfterEditing(QStringLiteral("Dr. Tercero")));
-        QCOMPARE(medico, QStringLiteral("Dra. Pérez"));
+        QVERIFY(!cancelAfterEditing(u"Dr. Tercero"_s));
+        QCOMPARE(medico, u"Dra. Pérez"_s);
         QCOMPARE(readFile(file()), kFile);
-    }
-    void logoButtonFillsTheLogoLine()
-    {
-        TOKDatosDlg dlg(*m_messages);
-        QString answer = QStringLiteral("/srv/imágenes/logo.bmp");
-        QStringList asked;
-        dlg.pickPicture = [&](QWidget* owner, const QString& folder, const QString& filters) {
-            asked << folder << filters.section(QStringLiteral(";;"), 0, 0);
-            return owner == &dlg ? answer : QString();
-        };
+
+        // The file fills the fields; what is typed is written back.
         whileShown(dlg, [&] {
-            click(dlg.LogoBut);
-            answer.clear(); // the picture dialog cancelled: the path stays
-            click(dlg.LogoBut);
+            before = shown(dlg);
+            dlg.PageControl->setCurrentIndex(0);
+            typeInto(dlg.InstTxt, u"Sanatorio Ñandú"_s);
+            // Digits fill the first open positions; the rest stay blank.
+            dlg.TelTxt->clear();
+            dlg.TelTxt->setFocus();
+            dlg.TelTxt->home(false);
+            QTest::keyClicks(dlg.TelTxt, u"0221"_s);
+            typeInto(dlg.PresUnBox->lineEdit(), u"mmHg"_s);
+            dlg.VelUnBox->setCurrentIndex(2);
             click(dlg.OKBtn);
         });
         QVERIFY(dlg.EditGeneralData(dir()));
-        QCOMPARE(asked.mid(0, 2),
-                 (QStringList{QDir::currentPath(),
-                              QStringLiteral("All (*.jpg *.jpeg *.bmp *.ico *.emf *.wmf)")}));
-        QVERIFY(readFile(file()).endsWith("\r\n/srv/im\xE1genes/logo.bmp\r\n"));
-    }
-    void fileErrorsAreShownAndTheDialogStays()
-    {
-        // A folder in the file's place can be neither read nor replaced.
-        QVERIFY(dir().mkdir(kGeneralDataFileName));
-        TOKDatosDlg dlg(*m_messages);
-        dlg.InstTxt->setText(QStringLiteral("Antes"));
+        QCOMPARE(before, u"Clínica Cañuelas|Av. Mitre 12|(011)4567 890|Dra. Pérez|[Wats]|ccH2O|"
+                         "[Km/h]|[Lpm]|[Grad]|/srv/logo.bmp"_s.split(u'|'));
+        QCOMPARE(readFile(file()), QByteArray("Sanatorio \xD1"
+                                              "and\xFA\r\nAv. Mitre 12\r\n(022)1       \r\n"
+                                              "Dra. P\xE9rez\r\n[Wats]\r\nmmHg\r\n[Milla/h]\r\n"
+                                              "[Lpm]\r\n[Grad]\r\n/srv/logo.bmp\r\n"));
+        QVERIFY(m_messages->shown.isEmpty());
+
+        // A folder in the file's place can be neither read nor replaced: the boxes name it, the
+        // fields keep their texts and the dialog stays.
+        QVERIFY(QFile::remove(file()) && dir().mkdir(kGeneralDataFileName));
         QString inst;
         bool stayed = false;
         whileShown(dlg, [&] {
-            QTRY_COMPARE(m_messages->count(QStringLiteral("error")), 1);
+            QTRY_COMPARE(m_messages->count(u"error"_s), 1);
             inst = dlg.InstTxt->text();
             click(dlg.OKBtn);
             stayed = dlg.isVisible();
             click(dlg.CancelBtn);
         });
         QVERIFY(!dlg.EditGeneralData(dir()));
-        QCOMPARE(inst, QStringLiteral("Antes"));
+        QCOMPARE(inst, u"Sanatorio Ñandú"_s);
         QVERIFY(stayed);
-        QCOMPARE(m_messages->count(QStringLiteral("error")), 2);
+        QCOMPARE(m_messages->count(u"error"_s), 2);
         for (const auto& b : m_messages->shown)
             QVERIFY2(b.text.contains(kGeneralDataFileName), qPrintable(b.text));
     }
@@ -222,6 +197,10 @@ private Q_SLOTS:
         QVERIFY(!open(u"../0013_001.est"_s));
         QCOMPARE(m_messages->count(u"error"_s), 1);
         QCOMPARE(m_form->reportFile(), u"0013_001.INF"_s);
+        // A report that cannot be read gives the error box (nothing is readable at address 0).
+        QVERIFY(QFile::link(u"/proc/self/mem"_s, m_work->path(u"0014_001.INF"_s)));
+        QVERIFY(open(u"0014_001.est"_s));
+        QCOMPARE(m_messages->count(u"error"_s), 2);
     }
     void unsavedEditsSurviveUntilSalirAsks()
     {
@@ -253,24 +232,25 @@ private Q_SLOTS:
         QVERIFY(open(QString(), true));
         QCOMPARE(saved(u"0012_003.INF"_s), u"Más. Conclusión: Plantilla"_s);
         QCOMPARE(text(), u"Plantilla"_s);
-    }
-    void failedSaveKeepsTheTextAndTheWindow()
-    {
-        // A folder where the report should go: no file can replace it, even for root.
-        QVERIFY(QDir(m_work->dir()).mkdir(u"0012_003.INF"_s));
-        QVERIFY(open(u"0012_003.est"_s));
+
+        // A folder where the report should go: no file can replace it, even for root. The text
+        // and the window stay, also when another study is opened.
+        QVERIFY(QDir(m_work->dir()).mkdir(u"0012_004.INF"_s));
+        QVERIFY(open(u"0012_004.est"_s));
         m_form->InfEd->textCursor().insertText(u"Hallazgo. "_s);
-        m_messages->answers = {true};
+        m_messages->shown.clear();
         m_form->SalirTBtn->trigger();
         QVERIFY(m_form->isVisible());
-        QVERIFY(m_form->InfEd->document()->isModified());
-        QCOMPARE(m_messages->count(u"error"_s), 1);
         QVERIFY2(m_messages->shown.last().text.startsWith(u"Error de "_s),
                  qPrintable(m_messages->shown.last().text));
+        QVERIFY(!open(u"0012_005.est"_s));
         QVERIFY(!m_form->SaveButtonClick());
+        QCOMPARE(m_messages->count(u"error"_s), 3);
+        QCOMPARE(m_form->reportFile(), u"0012_004.INF"_s);
+        QCOMPARE(text(), u"Hallazgo. Plantilla"_s);
         QVERIFY(m_form->InfEd->document()->isModified());
     }
-    void templateSaveReplacesAnyCaseAndCancelWritesNothing()
+    void templateSaveAndFileOpen()
     {
         QVERIFY(open(QString(), true));
         m_form->InfEd->textCursor().insertText(u"Nueva "_s);
@@ -292,9 +272,8 @@ private Q_SLOTS:
         m_form->SalirTBtn->trigger();
         QVERIFY(!m_form->isVisible());
         QCOMPARE(saved(u"informe.rtf"_s), u"Nueva Plantilla"_s);
-    }
-    void fileOpenLoadsTextWithoutChangingTheReportFile()
-    {
+
+        // Abrir loads a text into the study's report without changing its file.
         QVERIFY(open(u"0012_003.est"_s));
         writeFile(m_work->path(u"nota.TXT"_s), "Tensi\xf3n normal\r\n");
         m_files->answers = {m_work->path(u"nota.TXT"_s)};
@@ -308,6 +287,12 @@ private Q_SLOTS:
         QCOMPARE(m_form->reportFile(), u"0012_003.INF"_s);
         QVERIFY(m_form->SaveButtonClick());
         QCOMPARE(saved(u"0012_003.INF"_s), u"Tensión normal\n"_s);
+        // A cancelled dialog or a folder leaves the text as it is.
+        m_files->answers = {QString(), m_work->dir()};
+        m_form->ToolButton1->trigger();
+        m_form->ToolButton1->trigger();
+        QCOMPARE(m_messages->count(u"error"_s), 1);
+        QCOMPARE(text(), u"Tensión normal\n"_s);
 
         QPrinter printer;
         printer.setOutputFormat(QPrinter::PdfFormat);
@@ -316,7 +301,7 @@ private Q_SLOTS:
         QCOMPARE(printer.docName(), u"Informe Ergometría"_s);
         QVERIFY(readFile(m_work->path(u"informe.pdf"_s)).startsWith("%PDF"));
     }
-    void toolbarFollowsTheSelectionWithoutActingOnIt()
+    void toolbarFollowsAndFormatsTheSelection()
     {
         QStringList hints;
         for (QAction* a : {m_form->SalirTBtn, m_form->CutButton, m_form->CopyButton,
@@ -347,57 +332,48 @@ private Q_SLOTS:
         const QTextCharFormat f = m_form->InfEd->textCursor().charFormat();
         QCOMPARE(f.fontWeight(), int(QFont::Normal));
         QCOMPARE(f.fontPointSize(), 15.0);
-        m_form->FontSize->setText(u"12a"_s);
+        for (const QString& size : {QString(), u"0"_s, u"12a"_s})
+            m_form->FontSize->setText(size);
         QCOMPARE(m_messages->lines(), {u"error: '12a' no es un valor entero válido"_s});
         QCOMPARE(m_form->InfEd->textCursor().charFormat().fontPointSize(), 15.0);
-    }
-    void reportCommandNeedsAStudy()
-    {
-        Services services = fakeServices(m_messages);
-        auto* files = static_cast<FakeFiles*>(services.files.get());
-        TZuvudezidedFrm window(services);
-        QVERIFY(!window.VerInformemnu->isEnabled());
-        QVERIFY(window.PlantInformemnu->isEnabled());
-        // A new patient has no study yet, so there is no report to name.
-        whenShown([&window] {
-            TPacfrm* d = window.Pacfrm.get();
-            d->NombreEd->setText(u"Ana"_s);
-            d->ApellidoEd->setText(u"Peña"_s);
-            d->FNacMsk->setText(u"01/01/1960"_s);
-            d->AlturaMsk->setText(u"170"_s);
-            d->Femeninoslc->setChecked(true);
-            d->OkBtn->click();
-        });
-        window.PacNuevomnu->trigger();
-        QVERIFY(window.patientOpen());
-        QVERIFY(!window.VerInformemnu->isEnabled());
-        window.PlantInformemnu->trigger();
-        QVERIFY(window.Informfrm->isVisible());
-        QCOMPARE(window.Informfrm->windowTitle(), u"Informe: Edición de plantillas"_s);
-        QCOMPARE(window.Informfrm->InfEd->toPlainText(), u"Plantilla"_s);
 
-        // Leaving the program offers the unsaved template; a failed save keeps both open.
-        window.Informfrm->InfEd->textCursor().insertText(u"Nueva "_s);
-        QVERIFY(QDir(m_work->dir()).mkdir(u"carpeta.rtf"_s));
-        files->answers = {m_work->path(u"carpeta.rtf"_s), QString()};
-        window.Salirmnu->trigger();
-        QVERIFY(!window.exited());
-        QVERIFY(window.Informfrm->isVisible());
-        window.Salirmnu->trigger();
-        QVERIFY(window.exited());
-        QCOMPARE(files->asked.size(), 2);
-    }
+        // A font name typed in any case picks the installed one; an unknown name is put back.
+        m_form->ItalicButton->trigger();
+        m_form->UnderlineButton->trigger();
+        const QString family = m_form->FontName->itemText(1);
+        for (const QString& typed : {family.toLower(), u"Ninguna Fuente"_s}) {
+            m_form->FontName->lineEdit()->setText(typed);
+            QTest::keyClick(m_form->FontName->lineEdit(), Qt::Key_Return);
+        }
+        QCOMPARE(m_form->FontName->currentText(), family);
+        // A click shows the format where it lands; a selection shows its own again.
+        QTest::mouseClick(m_form->InfEd->viewport(), Qt::LeftButton, {}, {2, 2});
+        QVERIFY(m_form->BoldButton->isChecked() && !m_form->ItalicButton->isChecked());
+        QCOMPARE(m_form->FontName->currentText(), u"Arial"_s);
+        m_form->InfEd->setTextCursor(c);
+        m_form->SelectionChange();
+        QVERIFY(m_form->ItalicButton->isChecked() && m_form->UnderlineButton->isChecked());
+        QCOMPARE(m_form->FontName->currentText(), family);
 
-    void pdfPageIsThePrintablePage()
+        // Copy, paste, cut and undo act on the text.
+        m_form->CopyButton->trigger();
+        m_form->InfEd->moveCursor(QTextCursor::End);
+        m_form->PasteButton->trigger();
+        QCOMPARE(text(), u"Negrita normalegr"_s);
+        m_form->InfEd->setTextCursor(c);
+        m_form->CutButton->trigger();
+        QCOMPARE(text(), u"Nita normalegr"_s);
+        m_form->UndoButton->trigger();
+        QCOMPARE(text(), u"Negrita normalegr"_s);
+    }
+    void pageSizesGridAndClampedDrawing()
     {
         // The sizes the geometry table of the logic tests starts from.
         QCOMPARE(reportPageLayout(QPageSize::A4).paintRectPixels(300).size(), QSize(2363, 3392));
         QCOMPARE(reportPageLayout(QPageSize::A4).paintRectPixels(600).size(), QSize(4724, 6783));
         QCOMPARE(reportPageLayout(QPageSize::Letter).paintRectPixels(600).size(),
                  QSize(4866, 6366));
-    }
-    void gridAndClampedDrawing()
-    {
+
         QImage img(400, 400, QImage::Format_RGB32);
         img.fill(Qt::white);
         QPainter p(&img);
@@ -428,16 +404,14 @@ private Q_SLOTS:
         QImage img(850, 1100, QImage::Format_RGB32);
         img.fill(Qt::white);
         QPainter p(&img);
-        int pages = 1;
         QList<QImage> seen;
         QVERIFY(PrintGraphicReport(p, pageGeometry(850, 1100), r, {}, [&] {
             seen.append(img.copy());
             img.fill(Qt::white);
-            ++pages;
             return true;
         }));
         p.end();
-        QCOMPARE(pages, 2);
+        QCOMPARE(seen.size(), 1); // two pages
         const PageGeometry g = pageGeometry(850, 1100);
         // Page 1: strips in bands 3 and 4; page 2 starts its first band at 0.1U.
         QCOMPARE(seen[0].pixelColor(g.stripLeft, 3 * g.unit + 5), QColor(Qt::black));
@@ -499,20 +473,24 @@ private Q_SLOTS:
         if (!QPrinterInfo::availablePrinterNames().isEmpty())
             QSKIP("a printer is installed: the report would go to it");
         writeStudy(2);
-        auto messages = std::make_shared<FakeMessages>();
-        Services s = fakeServices(messages);
-        auto files = std::make_shared<FakeFiles>();
-        s.files = files;
+        Services s = fakeServices(m_messages);
+        s.files = m_files;
         TZuvudezidedFrm w(s);
+        QVERIFY(!w.VerInformemnu->isEnabled() && w.PlantInformemnu->isEnabled());
         w.FormActivate();
         whenShown([&] {
             w.AbrirPacfrm->ListPac->setCurrentRow(0);
             w.AbrirPacfrm->OKBtn->click();
         });
         w.PacExistentemnu->trigger();
-        QVERIFY(!w.ResumenClinicomnu->isEnabled());
+        // Without a study there is no report to name, nor anything to print.
+        QVERIFY(!w.ResumenClinicomnu->isEnabled() && !w.VerInformemnu->isEnabled());
+        w.ImprimirmnuClick();
+        QCOMPARE(m_messages->lines().last(),
+                 u"info: El estudio todavía no tiene ningún registro grabado: "
+                 "no hay nada que imprimir."_s);
         // The review exports the strips; then the study is current.
-        files->answers = {path(u"tiras.edf"_s)};
+        m_files->answers = {path(u"tiras.edf"_s)};
         whenShown([&] {
             w.AbrirEstfrm->ListEst->setCurrentRow(0);
             w.AbrirEstfrm->OKBtn->click();
@@ -523,14 +501,22 @@ private Q_SLOTS:
             });
         });
         w.EstudioExistmnu->trigger();
-        QCOMPARE(files->asked.value(0),
+        QCOMPARE(m_files->asked.value(0),
                  u"save|Exportar EDF+|"_s + path(u"0012_001.edf"_s) + u"|EDF+ (*.edf)"_s);
         QCOMPARE(readFile(path(u"tiras.edf"_s)).mid(192, 5), "EDF+C");
         QVERIFY(w.Imprimirmnu->isEnabled() && w.ResumenClinicomnu->isEnabled());
-        messages->shown.clear();
-        files->asked.clear();
+        m_messages->shown.clear();
+        m_files->asked.clear();
+        const auto print = [&](bool tables, bool report) {
+            whileShown(*w.OKImpDlg, [&, tables, report] {
+                w.OKImpDlg->TablasCk->setChecked(tables);
+                w.OKImpDlg->InformeCk->setChecked(report);
+                w.OKImpDlg->OKBtn->click();
+            });
+            w.ImprimirmnuClick();
+        };
 
-        files->answers = {path(u"salida.pdf"_s)};
+        m_files->answers = {path(u"salida.pdf"_s)};
         whileShown(*w.OKImpDlg, [&] {
             QCOMPARE(w.OKImpDlg->windowTitle(), u"Imprimir"_s);
             w.OKImpDlg->TablasCk->setChecked(true);
@@ -538,38 +524,43 @@ private Q_SLOTS:
             w.OKImpDlg->OKBtn->click();
         });
         w.ImprimirmnuClick();
-        QCOMPARE(files->asked.value(0), u"save|Guardar el informe como PDF|"_s +
-                                            path(u"0012_001.pdf"_s) + u"|PDF (*.pdf)"_s);
+        QCOMPARE(m_files->asked.value(0), u"save|Guardar el informe como PDF|"_s +
+                                              path(u"0012_001.pdf"_s) + u"|PDF (*.pdf)"_s);
         QVERIFY(readFile(path(u"salida.pdf"_s)).startsWith("%PDF"));
-        const QStringList boxes = messages->lines();
+        const QStringList boxes = m_messages->lines();
         QCOMPARE(boxes.size(), 3);
         QVERIFY(boxes[0].startsWith(u"warning: No se pudo leer el logo "_s));
         QCOMPARE(boxes[1], u"info: El informe se guardó en "_s + path(u"salida.pdf"_s));
         QCOMPARE(boxes[2], u"info: No hay ningún informe editado para el estudio"_s);
 
         // The boxes keep their state; cancelling prints nothing.
-        messages->shown.clear();
+        m_messages->shown.clear();
         whileShown(*w.OKImpDlg, [&] {
             QVERIFY(w.OKImpDlg->TablasCk->isChecked() && w.OKImpDlg->InformeCk->isChecked());
             w.OKImpDlg->CancelBtn->click();
         });
         w.ImprimirmnuClick();
-        QVERIFY(messages->shown.isEmpty());
+        QVERIFY(m_messages->shown.isEmpty());
 
         // The physician's report, once written, goes to a PDF of its own beside the study.
         writeFile(path(u"0012_001.INF"_s), "{\\rtf1\\ansi Hallazgos: sin cambios del ST.\\par}");
-        files->asked.clear();
-        files->answers = {path(u"medico.pdf"_s)};
-        whileShown(*w.OKImpDlg, [&] {
-            w.OKImpDlg->TablasCk->setChecked(false);
-            w.OKImpDlg->OKBtn->click();
-        });
-        w.ImprimirmnuClick();
-        QCOMPARE(files->asked.value(0), u"save|Guardar el informe del médico como PDF|"_s +
-                                            path(u"0012_001-informe.pdf"_s) + u"|PDF (*.pdf)"_s);
+        m_files->asked.clear();
+        m_files->answers = {path(u"medico.pdf"_s)};
+        print(false, true);
+        QCOMPARE(m_files->asked.value(0), u"save|Guardar el informe del médico como PDF|"_s +
+                                              path(u"0012_001-informe.pdf"_s) + u"|PDF (*.pdf)"_s);
         QVERIFY(readFile(path(u"medico.pdf"_s)).startsWith("%PDF"));
-        QCOMPARE(messages->lines().last(),
+        QCOMPARE(m_messages->lines().last(),
                  u"info: El informe se guardó en "_s + path(u"medico.pdf"_s));
+
+        // A cancelled file dialog skips its document; a missing folder is an error box.
+        m_messages->shown.clear();
+        m_files->answers = {QString(), path(u"falta/m.pdf"_s), path(u"falta/g.pdf"_s), QString()};
+        print(true, true);
+        print(true, true);
+        QCOMPARE(m_files->asked.size(), 5);
+        QCOMPARE(m_messages->count(u"error"_s), 2);
+        QVERIFY(!QDir(path(u"falta"_s)).exists());
 
         // Angina chosen as limiting stays for the copy; the copy lands in the study's report.
         whenShown([&] {
@@ -589,8 +580,8 @@ private Q_SLOTS:
             qPrintable(text));
 
         // The summary page follows the graphic report, and only with it.
-        files->asked.clear();
-        files->answers = {path(u"con-resumen.pdf"_s)};
+        m_files->asked.clear();
+        m_files->answers = {path(u"con-resumen.pdf"_s)};
         whileShown(*w.OKImpDlg, [&] {
             w.OKImpDlg->TablasCk->setChecked(false);
             QVERIFY(!w.OKImpDlg->ResumenCk->isEnabled());
@@ -600,6 +591,24 @@ private Q_SLOTS:
             w.OKImpDlg->OKBtn->click();
         });
         w.ImprimirmnuClick();
+        QVERIFY(QFile::rename(path(u"0012_001.est"_s), path(u"otro.est"_s)));
+        m_messages->shown.clear();
+        print(true, false);
+        QCOMPARE(m_messages->count(u"error"_s), 1); // the study is gone: no report
+
+        // Leaving the program offers the unsaved template; a failed save keeps both open.
+        w.PlantInformemnu->trigger();
+        QCOMPARE(w.Informfrm->windowTitle(), u"Informe: Edición de plantillas"_s);
+        QCOMPARE(w.Informfrm->InfEd->toPlainText(), u"Plantilla"_s);
+        w.Informfrm->InfEd->textCursor().insertText(u"Nueva "_s);
+        QVERIFY(QDir(m_work->dir()).mkdir(u"carpeta.rtf"_s));
+        m_files->asked.clear();
+        m_files->answers = {path(u"carpeta.rtf"_s), QString()};
+        w.Salirmnu->trigger();
+        QVERIFY(!w.exited() && w.Informfrm->isVisible());
+        w.Salirmnu->trigger();
+        QVERIFY(w.exited());
+        QCOMPARE(m_files->asked.size(), 2);
         if (QStandardPaths::findExecutable(u"pdftotext"_s).isEmpty())
             QSKIP("pdftotext (poppler-utils) is not installed");
         QProcess pdf;

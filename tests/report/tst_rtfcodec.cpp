@@ -1,7 +1,6 @@
 #include "TestFiles.h"
 #include "report/RtfCodec.h"
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
@@ -76,11 +75,6 @@ QString read(const QByteArray& rtf)
 const QByteArray kHead = "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Arial;}"
                          "{\\f1\\froman{\\*\\panose 0203}Times New Roman;}}"
                          "{\\colortbl ;\\red255\\green0\\blue0;}";
-
-QByteArray fixture(const QString& name)
-{
-    return readFile(QStringLiteral(ESF_TEST_DATA "/") + name);
-}
 
 } // namespace
 
@@ -169,7 +163,19 @@ private Q_SLOTS:
                         "{\\ul u}{\\strike s}{\\cf1 rojo} \\{\\\\\\}\\u-10179?\\u-8701?\\par"
                         "\\pard\\par\\page\\qr fin\\par}",
                 doc);
+        // A picture keeps its shown size and its pixels.
+        QImage image(6, 3, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        doc.addResource(QTextDocument::ImageResource, QUrl(u"x:1"_s), image);
+        QTextCursor end(&doc);
+        end.movePosition(QTextCursor::End);
+        QTextImageFormat f;
+        f.setName(u"x:1"_s);
+        f.setWidth(60);
+        f.setHeight(30);
+        end.insertImage(f);
         const QString before = summary(doc);
+        QVERIFY(before.endsWith(u"[img 60x30]"_s));
         const QByteArray written = writeRtf(doc);
         QVERIFY(written.startsWith("{\\rtf1\\ansi\\ansicpg1252\\deff0"));
         QVERIFY(written.contains("\\u8805?") && written.contains("it\\'e1lico"));
@@ -179,23 +185,6 @@ private Q_SLOTS:
         readRtf(written, back);
         QCOMPARE(summary(back), before);
         QCOMPARE(writeRtf(back), written);
-    }
-    void picturesKeepTheirSize()
-    {
-        QImage image(6, 3, QImage::Format_RGB32);
-        image.fill(Qt::red);
-        QTextDocument doc;
-        doc.addResource(QTextDocument::ImageResource, QUrl(u"x:1"_s), image);
-        QTextCursor c(&doc);
-        c.insertText(u"Trazo: "_s);
-        QTextImageFormat f;
-        f.setName(u"x:1"_s);
-        f.setWidth(60);
-        f.setHeight(30);
-        c.insertImage(f);
-        QTextDocument back;
-        readRtf(writeRtf(doc), back);
-        QVERIFY(summary(back).endsWith(u"|[img 60x30]"_s));
         QTextCursor at(&back);
         at.movePosition(QTextCursor::End);
         const QImage loaded = back.resource(QTextDocument::ImageResource,
@@ -208,12 +197,14 @@ private Q_SLOTS:
     {
         // The shipped template, saved again by LibreOffice Writer, reads as the template does;
         // Writer keeps runs of spaces apart with six-per-em spaces.
-        QString fromWriter = read(fixture(u"libreoffice-informe.rtf"_s));
+        QString fromWriter =
+            read(readFile(QStringLiteral(ESF_TEST_DATA "/libreoffice-informe.rtf")));
         fromWriter.remove(QChar(0x2006));
         QCOMPARE(fromWriter, read(readFile(QStringLiteral(ESF_SOURCE_DIR "/data/informe.rtf"))));
 
         // Converted by Writer from an HTML page with a table and a picture.
-        const QStringList p = read(fixture(u"libreoffice-tabla.rtf"_s)).split(u" ¶ "_s);
+        const QStringList p =
+            read(readFile(QStringLiteral(ESF_TEST_DATA "/libreoffice-tabla.rtf"))).split(u" ¶ "_s);
         QCOMPARE(p.size(), 6);
         QCOMPARE(p[0], u"C sa=9.33333 Liberation Serif/16b:Informe ergométrico"_s);
         QVERIFY2(p[1].startsWith(u"R "_s) && p[1].endsWith(u"i:Córdoba, 6 de diciembre"_s),
@@ -229,7 +220,7 @@ private Q_SLOTS:
     void wordPadFileLoadsWithItsFormatting()
     {
         // Header, fonts and colours, \info and \*\pn skipped, \pntext kept, a metafile dropped.
-        QCOMPARE(read(fixture(u"wordpad-informe.rtf"_s)),
+        QCOMPARE(read(readFile(QStringLiteral(ESF_TEST_DATA "/wordpad-informe.rtf"))),
                  u"C Arial/14b:Informe de Ergometría ¶ "
                  "L li=48 ri=24 fi=-24 sb=8 sa=4 Arial/10:Paciente: |Arial/10i:Pérez, José|"
                  "Arial/10:\t|Arial/10u:Conclusión|Arial/10:\nsegunda línea ¶ "
