@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QToolBar>
 #include <QToolButton>
 #include <cmath>
 #include <optional>
@@ -138,27 +139,29 @@ private Q_SLOTS:
     void everyCommandIsNamedAndReachable()
     {
         auto w = makeWindow();
-        QStringList menus;
+        QStringList names;
         for (QAction* a : w->menuBar()->actions())
-            menus << a->menu()->title().remove(QLatin1Char('&'));
-        QCOMPARE(menus.join(QLatin1Char('|')), u"Archivo|Configuración|Protocolos|Informe|Ayuda"_s);
-        const QString buttons = QStringLiteral(
-            "NuevoEstBut=Estudio nuevo|AbrirBut=Abrir estudio existente|VerEstBut=Ver estudio|"
-            "DerivBut=Selector de Derivación|FiltroBut=Filtro|VelBut=Velocidad de Trazo|"
-            "GanBut=Ganancia|InicioBut=Comienza el estudio|AvanzaBut=Avanza a la siguiente etapa|"
-            "DetenerBut=Detener|SiguienteBut=Ir a etapa de recuperación|GuardarBut=Grabar tira");
-        for (const QString& pair : buttons.split(QLatin1Char('|'))) {
-            const QString name = pair.section(QLatin1Char('='), 0, 0);
-            const QString hint = pair.section(QLatin1Char('='), 1);
-            auto* b = w->findChild<QToolButton*>(name);
-            QVERIFY2(b, qPrintable(name));
-            QCOMPARE(b->toolTip(), hint);
-        }
+            names << a->menu()->title().remove(QLatin1Char('&'));
+        for (QAction* a : w->ToolBar1->actions())
+            if (auto* b = qobject_cast<QToolButton*>(w->ToolBar1->widgetForAction(a)))
+                names << b->objectName() + u'=' + b->toolTip();
+        QCOMPARE(names.join(QLatin1Char('|')),
+                 QStringLiteral(
+                     "Archivo|Configuración|Protocolos|Informe|Ayuda|NuevoEstBut=Estudio nuevo|"
+                     "AbrirBut=Abrir estudio existente|VerEstBut=Ver estudio|"
+                     "DerivBut=Selector de Derivación|FiltroBut=Filtro|VelBut=Velocidad de Trazo|"
+                     "GanBut=Ganancia|InicioBut=Comienza el estudio|"
+                     "AvanzaBut=Avanza a la siguiente etapa|DetenerBut=Detener|"
+                     "SiguienteBut=Ir a etapa de recuperación|GuardarBut=Grabar tira"));
     }
-    void playbackDrivesTraceRateHeartAndAverage()
+    void playbackDrivesTheDisplayAndRestartsAfterABox()
     {
-        copyRecording();
+        QVERIFY(QFile::copy(QStringLiteral(ESF_TEST_DATA "/rest-12lead-II-V2-V5.ecg"),
+                            path(u"ECG-1.ecg"_s)));
+        const QByteArray raw = readFile(path(u"ECG-1.ecg"_s));
+        const auto firstSample = static_cast<qint16>(quint8(raw[0]) | (quint8(raw[1]) << 8));
         auto w = makeWindow();
+        w->show();
         w->FormActivate();
         bool heartSeen = false;
         bool heartHidden = false;
@@ -178,7 +181,7 @@ private Q_SLOTS:
         w->PromQRSmnu->trigger();
         const QrsBeats frozen = w->monitor().qrs.values;
         const QImage box = w->qrsImage().copy();
-        for (int tick = 0; tick < 200; ++tick)
+        for (int tick = 0; tick < 207; ++tick)
             w->demoTimer().onTimeout();
         QCOMPARE(w->monitor().qrs.values, frozen);
         QCOMPARE(w->qrsImage(), box);
@@ -186,26 +189,17 @@ private Q_SLOTS:
         for (int tick = 0; tick < 200; ++tick)
             w->demoTimer().onTimeout();
         QVERIFY(w->monitor().qrs.values != frozen);
-    }
-    void closingABoxRestartsPlaybackFromTheFirstFrame()
-    {
-        copyRecording();
-        const QByteArray raw = readFile(path(u"ECG-1.ecg"_s));
-        const auto firstSample = static_cast<qint16>(quint8(raw[0]) | (quint8(raw[1]) << 8));
-        auto w = makeWindow();
-        w->show();
-        w->FormActivate();
-        for (int tick = 0; tick < 7; ++tick)
-            w->demoTimer().onTimeout();
+
+        // A box closes and the window is active again: the ring carries on where it was, the
+        // recording and the sweep start over.
         QCOMPARE(w->monitor().ring.writeIndex, 70);
         QVERIFY(w->sweep().state().sweepX > 0);
         const int before = w->activationCount();
-        w->Acercamnu->trigger(); // the box closes and the window is active again
+        w->Acercamnu->trigger();
         QVERIFY(m_messages->shown.back().text.contains(u"Versión 2007.1.1"_s));
         QVERIFY(w->activationCount() > before);
         QCOMPARE(w->sweep().state().sweepX, 0);
         w->demoTimer().onTimeout();
-        // The ring carries on where it was; the recording starts over.
         QCOMPARE(w->monitor().ring.writeIndex, 80);
         QCOMPARE(w->monitor().ring.at(0, 71), int(firstSample));
 
@@ -218,17 +212,11 @@ private Q_SLOTS:
         }
         QCOMPARE(w->activationCount(), returns + 1);
         QCOMPARE(w->sweep().state().sweepX, 0);
-    }
-    void displayCommandsCycleAndRelabel()
-    {
-        copyRecording();
-        auto w = makeWindow();
-        w->FormActivate();
+
         w->FiltroBut->trigger();
         QVERIFY(w->FiltroEst->isEnabled() && w->monitor().settings.filterOn);
         w->FiltroBut->trigger();
         QVERIFY(!w->FiltroEst->isEnabled());
-
         const auto cycle = [](QAction* button, QLabel* label) {
             QStringList seen{label->text()};
             for (int i = 0; i < 3; ++i) {
@@ -325,21 +313,24 @@ private Q_SLOTS:
         QCOMPARE(w->statusPanels[0]->text(), u"Paciente: "_s);
         QVERIFY(w->FrecMaxTxt->text().isEmpty());
     }
-    void existingPatientIsCorrectedFromTheStatusBar()
+    void existingPatientIsCorrectedAndOnlyAnotherCanBeDeleted()
     {
-        PatientData d{u"Luis"_s, u"Gómez"_s, 180, u"15/06/1980"_s, 1};
-        writePatientHeader(path(u"00000007.DAT"_s), d, 2);
+        writePatient(path(u"00000001.DAT"_s), {u"Ana"_s, u"Alba"_s, 160, u"01/01/1970"_s, 0}, 0);
+        writePatient(path(u"00000002.DAT"_s), {u"Beto"_s, u"Bravo"_s, 170, u"01/01/1971"_s, 1}, 1,
+                     {u"0002_001.est|01/02/2026"_s});
+        writeFile(path(u"0002_001.est"_s), "study");
+        writeFile(path(u"0002_001.INF"_s), "report");
+        writePatient(path(u"00000007.DAT"_s), {u"Luis"_s, u"Gómez"_s, 180, u"15/06/1980"_s, 1}, 2);
         appendFile(path(u"00000007.DAT"_s), QByteArray(48, 'x')); // two entries, kept as they are
         auto w = makeWindow();
         w->StatusBarPacDblClick(); // no patient: nothing happens
         QVERIFY(!w->Pacfrm->isVisible());
 
-        choosePatientRow(0);
+        choosePatientRow(2); // Gómez, Luis
         w->PacExistentemnu->trigger();
         QCOMPARE(w->patientFileName(), u"00000007.DAT"_s);
         QCOMPARE(w->studyCount(), 2);
         QCOMPARE(w->statusPanels[2]->text(), u"Masculino"_s);
-
         whenShown([this] {
             TPacfrm* dlg = m_window->Pacfrm.get();
             QCOMPARE(dlg->NombreEd->text(), u"Luis"_s);
@@ -349,24 +340,13 @@ private Q_SLOTS:
         w->StatusBarPacDblClick();
         QCOMPARE(w->statusPanels[0]->text(), u"Paciente: Gómez, José Luis"_s);
         QCOMPARE(readFile(path(u"00000007.DAT"_s)).size(), 177 + 48);
-    }
-    void deletingRefusesTheOpenPatientAndAsksFirst()
-    {
-        writePatient(path(u"00000001.DAT"_s), {u"Ana"_s, u"Alba"_s, 160, u"01/01/1970"_s, 0}, 0);
-        writePatient(path(u"00000002.DAT"_s), {u"Beto"_s, u"Bravo"_s, 170, u"01/01/1971"_s, 1}, 1,
-                     {u"0002_001.est|01/02/2026"_s});
-        writeFile(path(u"0002_001.est"_s), "study");
-        writeFile(path(u"0002_001.INF"_s), "report");
-        auto w = makeWindow();
-        choosePatientRow(0); // Alba, Ana
-        w->PacExistentemnu->trigger();
 
-        choosePatientRow(0);
+        choosePatientRow(2);
         w->BorrarPacmnu->trigger();
         QCOMPARE(m_messages->shown.back().text,
                  QStringLiteral("Los archivos del paciente selecionado están en uso, debe cerrarlo "
                                 "para borrar"));
-        QVERIFY(QFile::exists(path(u"00000001.DAT"_s)));
+        QVERIFY(QFile::exists(path(u"00000007.DAT"_s)));
 
         m_messages->answers = {false};
         choosePatientRow(1); // Bravo, Beto
@@ -406,10 +386,8 @@ private Q_SLOTS:
         QCOMPARE(again->statusPanels[3]->text(), u"Protocolo:PRUEBA"_s);
         QCOMPARE(again->CargaLbl->text(), u"Carga"_s); // the bicycle's panel
         QCOMPARE(again->TiempoResTxt->text(), u"02:00"_s);
-    }
-    void newProtocolReplacesTheCurrentOneWithoutAFileName()
-    {
-        auto w = makeWindow();
+
+        // A new protocol not saved replaces the current one and gets no file name.
         m_messages->answers = {false}; // "Desea guardar el protocolo?" No
         whenShown([this] {
             TNProtoFrm* e = m_window->NProtoFrm.get();
@@ -420,13 +398,13 @@ private Q_SLOTS:
             e->TipoEtapaEd->setCurrentIndex(1);
             e->OKBut->click();
         });
-        w->EditarProtomnu->trigger();
-        QCOMPARE(w->currentProtocol().name, u"CORTO"_s);
-        QCOMPARE(w->currentProtocol().stage(1).duration, 90);
-        QCOMPARE(w->TiempoResTxt->text(), u"01:30"_s);
-        QCOMPARE(w->statusPanels[3]->text(), u"Protocolo:CORTO"_s);
+        again->EditarProtomnu->trigger();
+        QCOMPARE(again->currentProtocol().name, u"CORTO"_s);
+        QCOMPARE(again->currentProtocol().stage(1).duration, 90);
+        QCOMPARE(again->TiempoResTxt->text(), u"01:30"_s);
+        QCOMPARE(again->statusPanels[3]->text(), u"Protocolo:CORTO"_s);
         QVERIFY(!QFile::exists(path(u"CORTO.pro"_s)));
-        QVERIFY(w->config().protocolFileName.isEmpty());
+        QCOMPARE(again->config().protocolFileName, u"PRUEBA.pro"_s);
     }
 
 private:
@@ -460,12 +438,6 @@ private:
         });
     }
     QString path(const QString& name) const { return m_work->path(name); }
-    void copyRecording()
-    {
-        QVERIFY(QFile::copy(QStringLiteral(ESF_TEST_DATA "/rest-12lead-II-V2-V5.ecg"),
-                            path(u"ECG-1.ecg"_s)));
-    }
-
     std::optional<WorkFolder> m_work;
     std::shared_ptr<FakeMessages> m_messages;
     int m_quits = 0;
