@@ -441,8 +441,7 @@ private:
     }
     void makeWindow(const QString& version = kSoftwareVersion, int studies = 0)
     {
-        const PatientData d{u"Ana"_s, u"Peña"_s, 160, u"01/01/1970"_s, 0};
-        writePatientHeader(path(u"00000012.DAT"_s), d, static_cast<std::uint8_t>(studies));
+        writePatient(path(u"00000012.DAT"_s), kAna, studies);
         if (version != kSoftwareVersion) {
             QFile f(path(u"00000012.DAT"_s));
             QVERIFY(f.open(QIODevice::ReadWrite));

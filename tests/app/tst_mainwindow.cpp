@@ -94,6 +94,8 @@ private Q_SLOTS:
         QByteArray ini(107, '\0');
         ini[0] = char(12);
         ini[4] = char(5);
+        ini[5] = char(9);
+        ini.replace(6, 9, "BRUCE.pro"); // not in this folder: nothing to load, nothing to say
         ini[106] = char(9);
         writeFile(path(u"Zirod.ini"_s), ini + "TAIL");
         m_messages->shown.clear();
