@@ -108,6 +108,8 @@ private Q_SLOTS:
     void manualRecordsJumpsMeasuredStAndRefusedStarts()
     {
         makeWindow();
+        Q_EMIT m_w->Informemnu->aboutToShow();
+        QVERIFY(!m_w->ResumenClinicomnu->isEnabled());
         m_w->Estudionuevomnu->trigger();
         // One baseline step down on V2 makes its ST level something other than zero.
         whenShown([this] {
@@ -122,6 +124,8 @@ private Q_SLOTS:
         const QString study = path(u"0012_001.est"_s);
         QCOMPARE(QFileInfo(study).size(), 388 + 24051);
         QCOMPARE(readStudyRecord(study, 1, kSoftwareVersion).record.st, st);
+        Q_EMIT m_w->Informemnu->aboutToShow(); // the summary needs a record on disk
+        QVERIFY(m_w->ResumenClinicomnu->isEnabled());
         m_w->AvanzaBut->trigger();
         QCOMPARE(m_w->run().currentStage, 2);
         m_w->SiguienteBut->trigger(); // manual record, then the recovery stage
@@ -143,6 +147,14 @@ private Q_SLOTS:
         m_w->Guardarmnu->trigger();
         QCOMPARE(QFileInfo(path(u"0012_002.est"_s)).size(), 388 + 24051);
         QCOMPARE(readStudyEntries(path(u"00000012.DAT"_s)).size(), 2);
+
+        // A strip that cannot be written is reported, never dropped in silence.
+        QVERIFY(QFile::remove(path(u"0012_002.est"_s)));
+        QVERIFY(QDir().mkdir(path(u"0012_002.est"_s)));
+        m_w->Guardarmnu->trigger();
+        QCOMPARE(
+            m_messages->lines().constLast(),
+            u"error: Error de apertura en el archivo \"0012_002.est\": no es un archivo normal"_s);
 
         // With "Promediar QRS" off a double click opens nothing and changes nothing.
         m_w->PromQRSmnu->trigger();

@@ -11,6 +11,7 @@
 #include "records/TPacfrm.h"
 #include <QComboBox>
 #include <QRadioButton>
+#include <QStatusBar>
 
 #include <QAction>
 #include <QLabel>
@@ -314,8 +315,11 @@ private Q_SLOTS:
         writePatient(path(u"00000007.DAT"_s), {u"Luis"_s, u"Gómez"_s, 180, u"15/06/1980"_s, 1}, 2);
         appendFile(path(u"00000007.DAT"_s), QByteArray(48, 'x')); // two entries, kept as they are
         auto w = makeWindow();
-        w->StatusBarPacDblClick(); // no patient: nothing happens
+        QTest::mouseDClick(w->statusPanels[0], Qt::LeftButton); // no patient: nothing happens
         QVERIFY(!w->Pacfrm->isVisible());
+        w->NuevoEstBut->trigger(); // nor a study: the patient menu offers itself
+        QVERIFY(w->PacPopupmnu->isVisible());
+        w->PacPopupmnu->close();
 
         choosePatientRow(2); // Gómez, Luis
         w->PacExistentemnu->trigger();
@@ -328,7 +332,7 @@ private Q_SLOTS:
             dlg->NombreEd->setText(u"José Luis"_s);
             dlg->OkBtn->click();
         });
-        w->StatusBarPacDblClick();
+        QTest::mouseDClick(w->StatusBarPac, Qt::LeftButton);
         QCOMPARE(w->statusPanels[0]->text(), u"Paciente: Gómez, José Luis"_s);
         QCOMPARE(readFile(path(u"00000007.DAT"_s)).size(), 177 + 48);
 
