@@ -51,6 +51,7 @@ private Q_SLOTS:
     void threeStageStudyWritesOneRecordPerStageEnd()
     {
         makeWindow();
+        QCOMPARE(m_w->statusPanels[3]->text(), u"Protocolo:CORTO"_s); // named in Zirod.ini
         QVERIFY(!m_w->InicioBut->isEnabled());
         m_w->Estudionuevomnu->trigger();
         QCOMPARE(m_w->session().studyCount, 1);
@@ -436,6 +437,7 @@ private Q_SLOTS:
             m_w->AbrirProtDlg->OKBut->click();
         });
         m_w->AbrirProtocolomnu->trigger();
+        QCOMPARE(m_w->config().protocolFileName, u"CINTA.pro"_s); // for the next start
         QCOMPARE(m_w->CargaLbl->accessibleName(), u"Velocidad"_s);
         QCOMPARE(value(m_w->CargaEtapaTxt), u"Velocidad=2.7"_s);
     }
