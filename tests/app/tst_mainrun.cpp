@@ -2,9 +2,7 @@
 #include "TestSupport.h"
 #include "app/PieGaugeView.h"
 #include "app/TZuvudezidedFrm.h"
-#include "app/ZirodIni.h"
 #include "common/BinaryIO.h"
-#include "display/PieGauge.h"
 #include "protocol/PressureEdit.h"
 #include "protocol/TAbrirProtDlg.h"
 #include "protocol/TVirezAde.h"
@@ -18,7 +16,6 @@
 #include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
-#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
