@@ -47,7 +47,7 @@ private Q_SLOTS:
     }
     void cleanup() { m_work.reset(); }
 
-    void firstStartInAnEmptyFolder()
+    void firstStartInAnEmptyFolderAndTheFirstNewPatient()
     {
         auto w = makeWindow();
         QCOMPARE(readFile(path(u"Zirod.ini"_s)), QByteArray(107, '\0'));
@@ -71,6 +71,39 @@ private Q_SLOTS:
         QVERIFY(!w->demoTimerActive());
         QCOMPARE(countColour(w->sweep().image(), qRgb(255, 255, 0)), 0);
         QVERIFY(countColour(w->sweep().image(), qRgb(0, 128, 0)) > 100);
+
+        // Zirod.ini says no patient yet, but 00000001.dat is there from an older copy.
+        const QByteArray other = QByteArray(177, '\x01');
+        writeFile(path(u"00000001.dat"_s), other);
+        newPatientAna();
+        QCOMPARE(w->patientFileName(), u"00000002.DAT"_s);
+        QCOMPARE(readFile(path(u"00000001.dat"_s)), other);
+        const PatientHeader h = readPatientHeader(path(u"00000002.DAT"_s));
+        QCOMPARE(h.data.surname, u"Peña"_s);
+        QCOMPARE(h.version, u"2007.1.1"_s);
+        QCOMPARE(readFile(path(u"Zirod.ini"_s)).left(4), QByteArray("\x02\0\0\0", 4));
+        QCOMPARE(w->statusPanels[1]->text(), u"Edad: 66"_s);
+        // Robinson, a woman of 66: 166, and 85 % of it.
+        QCOMPARE(w->FrecMaxTxt->text(), u"166"_s);
+        QCOMPARE(w->FrecSMaxTxt->text(), u"141"_s);
+
+        // The user's own formula asks for the rate; the header shows it at its next refresh.
+        m_messages->inputs = {u"190"_s, u"19O"_s};
+        w->formulaItems[kUserFormula]->trigger();
+        QCOMPARE(m_messages->shown.back().text, u"Frecuencia Máxima|166"_s);
+        QCOMPARE(w->config().maxHRFormula, kUserFormula);
+        whenShown([this] { m_window->Pacfrm->OkBtn->click(); });
+        w->StatusBarPacDblClick();
+        QCOMPARE(w->FrecMaxTxt->text(), u"190"_s);
+        QCOMPARE(w->FrecSMaxTxt->text(), u"162"_s);
+        w->formulaItems[kUserFormula]->trigger();
+        QCOMPARE(w->userMaxHR(), 190);
+        QCOMPARE(m_messages->shown.back().text, u"'19O' no es un valor entero válido"_s);
+
+        w->Cerrarpacmnu->trigger(); // clears the header
+        QVERIFY(!w->patientOpen() && w->patientFileName().isEmpty());
+        QCOMPARE(w->statusPanels[0]->text(), u"Paciente: "_s);
+        QVERIFY(w->FrecMaxTxt->text().isEmpty());
     }
     void missingForeignAndDamagedConfigurationsAndExit()
     {
@@ -261,43 +294,6 @@ private Q_SLOTS:
         QVERIFY(w->COM2mnu->isChecked());
         QCOMPARE(m_messages->count(u"error"_s), 1);
         QCOMPARE(w->config().portIndex, 1);
-    }
-    void newPatientGetsTheNextFreeNumberAndTheRatesOfItsFormula()
-    {
-        // Zirod.ini says no patient yet, but 00000001.dat is there from an older copy.
-        writeFile(path(u"Zirod.ini"_s), QByteArray(107, '\0'));
-        const QByteArray other = QByteArray(177, '\x01');
-        writeFile(path(u"00000001.dat"_s), other);
-        auto w = makeWindow();
-        newPatientAna();
-        QCOMPARE(w->patientFileName(), u"00000002.DAT"_s);
-        QCOMPARE(readFile(path(u"00000001.dat"_s)), other);
-        const PatientHeader h = readPatientHeader(path(u"00000002.DAT"_s));
-        QCOMPARE(h.data.surname, u"Peña"_s);
-        QCOMPARE(h.version, u"2007.1.1"_s);
-        QCOMPARE(readFile(path(u"Zirod.ini"_s)).left(4), QByteArray("\x02\0\0\0", 4));
-        QCOMPARE(w->statusPanels[1]->text(), u"Edad: 66"_s);
-        // Robinson, a woman of 66: 166, and 85 % of it.
-        QCOMPARE(w->FrecMaxTxt->text(), u"166"_s);
-        QCOMPARE(w->FrecSMaxTxt->text(), u"141"_s);
-
-        // The user's own formula asks for the rate; the header shows it at its next refresh.
-        m_messages->inputs = {u"190"_s, u"19O"_s};
-        w->formulaItems[kUserFormula]->trigger();
-        QCOMPARE(m_messages->shown.back().text, u"Frecuencia Máxima|166"_s);
-        QCOMPARE(w->config().maxHRFormula, kUserFormula);
-        whenShown([this] { m_window->Pacfrm->OkBtn->click(); });
-        w->StatusBarPacDblClick();
-        QCOMPARE(w->FrecMaxTxt->text(), u"190"_s);
-        QCOMPARE(w->FrecSMaxTxt->text(), u"162"_s);
-        w->formulaItems[kUserFormula]->trigger();
-        QCOMPARE(w->userMaxHR(), 190);
-        QCOMPARE(m_messages->shown.back().text, u"'19O' no es un valor entero válido"_s);
-
-        w->Cerrarpacmnu->trigger(); // clears the header
-        QVERIFY(!w->patientOpen() && w->patientFileName().isEmpty());
-        QCOMPARE(w->statusPanels[0]->text(), u"Paciente: "_s);
-        QVERIFY(w->FrecMaxTxt->text().isEmpty());
     }
     void existingPatientIsCorrectedAndOnlyAnotherCanBeDeleted()
     {
