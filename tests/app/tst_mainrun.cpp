@@ -224,35 +224,6 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(study).size(), 388 + 2 * 24051);
         QCOMPARE(readStudyRecord(study, 2, u"2007.1.1"_s).record.systolic, 150);
     }
-    void existingStudyOfAPatientNotOpen()
-    {
-        makeWindow();
-        m_w->Estudionuevomnu->trigger();
-        m_w->Guardarmnu->trigger();
-        m_w->Cerrarpacmnu->trigger();
-        whenShown([this] {
-            choosePatient();
-            QTimer::singleShot(0, m_w.get(), [this] {
-                QCOMPARE(m_w->AbrirEstfrm->ListEst->item(0)->text(), u"1)-06/12/2026"_s);
-                chooseStudy(true);
-            });
-        });
-        m_w->AbrirBut->trigger();
-        QVERIFY(!m_w->patientOpen());
-        QVERIFY(m_w->EstudioExistFrm->windowTitle().startsWith(
-            u"Estudio de archivo: 0012_001.est, "_s));
-        QVERIFY(m_w->run().printSelection.test(1));
-        QCOMPARE(m_w->statusPanels[4]->text(), u"Fecha: 06/12/2026"_s);
-        QVERIFY(!m_w->Guardarmnu->isEnabled());
-
-        // That patient's study is current though the patient was never opened: not deletable.
-        whenShown([this] { choosePatient(); });
-        m_w->BorrarPacmnu->trigger();
-        QCOMPARE(
-            m_messages->shown.back().text,
-            u"Los archivos del paciente selecionado están en uso, debe cerrarlo para borrar"_s);
-        QVERIFY(QFile::exists(path(u"00000012.DAT"_s)) && QFile::exists(path(u"0012_001.est"_s)));
-    }
     void openingAStoredStudyDisarmsTheNewOneAndABrokenOneIsRefused()
     {
         makeWindow();
@@ -296,6 +267,31 @@ private Q_SLOTS:
         whenShown([this] { choosePatient(); });
         m_w->PacExistentemnu->trigger();
         QVERIFY(!m_w->InicioBut->isEnabled() && !m_w->AvanzaBut->isEnabled());
+
+        // A study opened without opening its patient becomes current, with its marks and date.
+        m_w->Cerrarpacmnu->trigger();
+        whenShown([this] {
+            choosePatient();
+            QTimer::singleShot(0, m_w.get(), [this] {
+                QCOMPARE(m_w->AbrirEstfrm->ListEst->item(1)->text(), u"2)-06/12/2026"_s);
+                chooseStudy(true, 1);
+            });
+        });
+        m_w->AbrirBut->trigger();
+        QVERIFY(!m_w->patientOpen());
+        QVERIFY(m_w->EstudioExistFrm->windowTitle().startsWith(
+            u"Estudio de archivo: 0012_002.est, "_s));
+        QVERIFY(m_w->run().printSelection.test(1));
+        QCOMPARE(m_w->statusPanels[4]->text(), u"Fecha: 06/12/2026"_s);
+        QVERIFY(!m_w->Guardarmnu->isEnabled());
+
+        // That patient's study is current though the patient was never opened: not deletable.
+        whenShown([this] { choosePatient(); });
+        m_w->BorrarPacmnu->trigger();
+        QCOMPARE(
+            m_messages->shown.back().text,
+            u"Los archivos del paciente selecionado están en uso, debe cerrarlo para borrar"_s);
+        QVERIFY(QFile::exists(path(u"00000012.DAT"_s)) && QFile::exists(path(u"0012_002.est"_s)));
     }
     void noRouteChangesTheStudyWhileRunning()
     {
@@ -475,10 +471,10 @@ private:
         m_w->AbrirPacfrm->ListPac->setCurrentRow(0);
         m_w->AbrirPacfrm->OKBtn->click();
     }
-    // Opens the first study listed and closes its review once it is up.
-    void chooseStudy(bool markFirstRecord)
+    // Opens a study listed (the first by default) and closes its review once it is up.
+    void chooseStudy(bool markFirstRecord, int row = 0)
     {
-        m_w->AbrirEstfrm->ListEst->setCurrentRow(0);
+        m_w->AbrirEstfrm->ListEst->setCurrentRow(row);
         m_w->AbrirEstfrm->OKBtn->click();
         closeReview(markFirstRecord);
     }
