@@ -1,24 +1,20 @@
 #include "Fixtures.h"
 #include "TestSupport.h"
-#include "app/ImageView.h"
 #include "app/TZuvudezidedFrm.h"
-#include "app/ZirodIni.h"
-#include "common/BinaryIO.h"
 #include "protocol/MaxHeartRate.h"
-#include "protocol/TAbrirProtDlg.h"
 #include "protocol/TNProtoFrm.h"
 #include "records/TAbrirPacfrm.h"
 #include "records/TPacfrm.h"
 #include <QComboBox>
 #include <QRadioButton>
+#include <QStatusBar>
 
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProgressBar>
+#include <QToolBar>
 #include <QToolButton>
-#include <cmath>
 #include <optional>
 
 using namespace esf;
@@ -51,7 +47,7 @@ private Q_SLOTS:
     }
     void cleanup() { m_work.reset(); }
 
-    void firstStartInAnEmptyFolder()
+    void firstStartInAnEmptyFolderAndTheFirstNewPatient()
     {
         auto w = makeWindow();
         QCOMPARE(readFile(path(u"Zirod.ini"_s)), QByteArray(107, '\0'));
@@ -75,8 +71,41 @@ private Q_SLOTS:
         QVERIFY(!w->demoTimerActive());
         QCOMPARE(countColour(w->sweep().image(), qRgb(255, 255, 0)), 0);
         QVERIFY(countColour(w->sweep().image(), qRgb(0, 128, 0)) > 100);
+
+        // Zirod.ini says no patient yet, but 00000001.dat is there from an older copy.
+        const QByteArray other = QByteArray(177, '\x01');
+        writeFile(path(u"00000001.dat"_s), other);
+        newPatientAna();
+        QCOMPARE(w->patientFileName(), u"00000002.DAT"_s);
+        QCOMPARE(readFile(path(u"00000001.dat"_s)), other);
+        const PatientHeader h = readPatientHeader(path(u"00000002.DAT"_s));
+        QCOMPARE(h.data.surname, u"Peña"_s);
+        QCOMPARE(h.version, u"2007.1.1"_s);
+        QCOMPARE(readFile(path(u"Zirod.ini"_s)).left(4), QByteArray("\x02\0\0\0", 4));
+        QCOMPARE(w->statusPanels[1]->text(), u"Edad: 66"_s);
+        // Robinson, a woman of 66: 166, and 85 % of it.
+        QCOMPARE(w->FrecMaxTxt->text(), u"166"_s);
+        QCOMPARE(w->FrecSMaxTxt->text(), u"141"_s);
+
+        // The user's own formula asks for the rate; the header shows it at its next refresh.
+        m_messages->inputs = {u"190"_s, u"19O"_s};
+        w->formulaItems[kUserFormula]->trigger();
+        QCOMPARE(m_messages->shown.back().text, u"Frecuencia Máxima|166"_s);
+        QCOMPARE(w->config().maxHRFormula, kUserFormula);
+        whenShown([this] { m_window->Pacfrm->OkBtn->click(); });
+        w->StatusBarPacDblClick();
+        QCOMPARE(w->FrecMaxTxt->text(), u"190"_s);
+        QCOMPARE(w->FrecSMaxTxt->text(), u"162"_s);
+        w->formulaItems[kUserFormula]->trigger();
+        QCOMPARE(w->userMaxHR(), 190);
+        QCOMPARE(m_messages->shown.back().text, u"'19O' no es un valor entero válido"_s);
+
+        w->Cerrarpacmnu->trigger(); // clears the header
+        QVERIFY(!w->patientOpen() && w->patientFileName().isEmpty());
+        QCOMPARE(w->statusPanels[0]->text(), u"Paciente: "_s);
+        QVERIFY(w->FrecMaxTxt->text().isEmpty());
     }
-    void missingForeignAndDamagedConfigurations()
+    void missingForeignAndDamagedConfigurationsAndExit()
     {
         // Missing beside patient files: one warning, and the number continues after theirs.
         for (const char* n : {"00000003.DAT", "00000012.DAT", "ABCDEFGH.DAT"})
@@ -89,17 +118,31 @@ private Q_SLOTS:
         QCOMPARE(readFile(path(u"Zirod.ini"_s)), "\x0c" + QByteArray(106, '\0'));
 
         // Port and formula indexes of another installation check nothing; port 5 is COM6, which
-        // this folder maps to a missing device.
+        // this folder maps to a missing device. What follows byte 107 is kept.
         QByteArray ini(107, '\0');
+        ini[0] = char(12);
         ini[4] = char(5);
+        ini[5] = char(9);
+        ini.replace(6, 9, "BRUCE.pro"); // not in this folder: nothing to load, nothing to say
         ini[106] = char(9);
-        writeFile(path(u"Zirod.ini"_s), ini);
+        writeFile(path(u"Zirod.ini"_s), ini + "TAIL");
         m_messages->shown.clear();
         w = makeWindow();
         QVERIFY(!w->COM1mnu->isChecked() && !w->COM2mnu->isChecked() && !w->COM3mnu->isChecked());
         for (QAction* a : w->formulaItems)
             QVERIFY(!a->isChecked());
         QCOMPARE(m_messages->count(u"error"_s), 1);
+        w->formulaItems[3]->trigger();
+        w->COM2mnu->trigger();
+        QVERIFY(w->formulaItems[3]->isChecked() && !w->COM1mnu->isChecked());
+        // Zirod.ini is only written at exit.
+        QCOMPARE(readFile(path(u"Zirod.ini"_s)), ini + "TAIL");
+        w->SalirmnuClick();
+        ini[4] = char(1);
+        ini[106] = char(3);
+        QCOMPARE(readFile(path(u"Zirod.ini"_s)), ini + "TAIL");
+        QCOMPARE(m_quits, 1);
+        QVERIFY(!w->demoTimerActive());
 
         // Damaged: reported, start-up completes, and the patient number never goes below the files
         // already there.
@@ -112,53 +155,32 @@ private Q_SLOTS:
         w->SalirmnuClick();
         QCOMPARE(readFile(path(u"Zirod.ini"_s)).left(5), QByteArray("\x0c\x00\x00\x00\x00", 5));
     }
-    void exitWritesTheConfigurationAndKeepsItsTail()
-    {
-        QByteArray ini(107, '\0');
-        ini[0] = char(7);
-        ini[5] = char(9);
-        ini.replace(6, 9, "BRUCE.pro");
-        writeFile(path(u"Zirod.ini"_s), ini + "TAIL");
-        auto w = makeWindow();
-        w->formulaItems[3]->trigger();
-        QVERIFY(!w->formulaItems[0]->isChecked());
-        w->COM2mnu->trigger();
-        QVERIFY(!w->COM1mnu->isChecked());
-        // Zirod.ini is only written at exit.
-        QCOMPARE(readFile(path(u"Zirod.ini"_s)), ini + "TAIL");
-
-        w->SalirmnuClick();
-        QByteArray expected = ini;
-        expected[4] = char(1);
-        expected[106] = char(3);
-        QCOMPARE(readFile(path(u"Zirod.ini"_s)), expected + "TAIL");
-        QCOMPARE(m_quits, 1);
-        QVERIFY(!w->demoTimerActive());
-    }
     void everyCommandIsNamedAndReachable()
     {
         auto w = makeWindow();
-        QStringList menus;
+        QStringList names;
         for (QAction* a : w->menuBar()->actions())
-            menus << a->menu()->title().remove(QLatin1Char('&'));
-        QCOMPARE(menus.join(QLatin1Char('|')), u"Archivo|Configuración|Protocolos|Informe|Ayuda"_s);
-        const QString buttons = QStringLiteral(
-            "NuevoEstBut=Estudio nuevo|AbrirBut=Abrir estudio existente|VerEstBut=Ver estudio|"
-            "DerivBut=Selector de Derivación|FiltroBut=Filtro|VelBut=Velocidad de Trazo|"
-            "GanBut=Ganancia|InicioBut=Comienza el estudio|AvanzaBut=Avanza a la siguiente etapa|"
-            "DetenerBut=Detener|SiguienteBut=Ir a etapa de recuperación|GuardarBut=Grabar tira");
-        for (const QString& pair : buttons.split(QLatin1Char('|'))) {
-            const QString name = pair.section(QLatin1Char('='), 0, 0);
-            const QString hint = pair.section(QLatin1Char('='), 1);
-            auto* b = w->findChild<QToolButton*>(name);
-            QVERIFY2(b, qPrintable(name));
-            QCOMPARE(b->toolTip(), hint);
-        }
+            names << a->menu()->title().remove(QLatin1Char('&'));
+        for (QAction* a : w->ToolBar1->actions())
+            if (auto* b = qobject_cast<QToolButton*>(w->ToolBar1->widgetForAction(a)))
+                names << b->objectName() + u'=' + b->toolTip();
+        QCOMPARE(names.join(QLatin1Char('|')),
+                 QStringLiteral(
+                     "Archivo|Configuración|Protocolos|Informe|Ayuda|NuevoEstBut=Estudio nuevo|"
+                     "AbrirBut=Abrir estudio existente|VerEstBut=Ver estudio|"
+                     "DerivBut=Selector de Derivación|FiltroBut=Filtro|VelBut=Velocidad de Trazo|"
+                     "GanBut=Ganancia|InicioBut=Comienza el estudio|"
+                     "AvanzaBut=Avanza a la siguiente etapa|DetenerBut=Detener|"
+                     "SiguienteBut=Ir a etapa de recuperación|GuardarBut=Grabar tira"));
     }
-    void playbackDrivesTraceRateHeartAndAverage()
+    void playbackDrivesTheDisplayAndRestartsAfterABox()
     {
-        copyRecording();
+        QVERIFY(QFile::copy(QStringLiteral(ESF_TEST_DATA "/rest-12lead-II-V2-V5.ecg"),
+                            path(u"ECG-1.ecg"_s)));
+        const QByteArray raw = readFile(path(u"ECG-1.ecg"_s));
+        const auto firstSample = static_cast<qint16>(quint8(raw[0]) | (quint8(raw[1]) << 8));
         auto w = makeWindow();
+        w->show();
         w->FormActivate();
         bool heartSeen = false;
         bool heartHidden = false;
@@ -178,7 +200,7 @@ private Q_SLOTS:
         w->PromQRSmnu->trigger();
         const QrsBeats frozen = w->monitor().qrs.values;
         const QImage box = w->qrsImage().copy();
-        for (int tick = 0; tick < 200; ++tick)
+        for (int tick = 0; tick < 207; ++tick)
             w->demoTimer().onTimeout();
         QCOMPARE(w->monitor().qrs.values, frozen);
         QCOMPARE(w->qrsImage(), box);
@@ -186,26 +208,17 @@ private Q_SLOTS:
         for (int tick = 0; tick < 200; ++tick)
             w->demoTimer().onTimeout();
         QVERIFY(w->monitor().qrs.values != frozen);
-    }
-    void closingABoxRestartsPlaybackFromTheFirstFrame()
-    {
-        copyRecording();
-        const QByteArray raw = readFile(path(u"ECG-1.ecg"_s));
-        const auto firstSample = static_cast<qint16>(quint8(raw[0]) | (quint8(raw[1]) << 8));
-        auto w = makeWindow();
-        w->show();
-        w->FormActivate();
-        for (int tick = 0; tick < 7; ++tick)
-            w->demoTimer().onTimeout();
+
+        // A box closes and the window is active again: the ring carries on where it was, the
+        // recording and the sweep start over.
         QCOMPARE(w->monitor().ring.writeIndex, 70);
         QVERIFY(w->sweep().state().sweepX > 0);
         const int before = w->activationCount();
-        w->Acercamnu->trigger(); // the box closes and the window is active again
+        w->Acercamnu->trigger();
         QVERIFY(m_messages->shown.back().text.contains(u"Versión 2007.1.1"_s));
         QVERIFY(w->activationCount() > before);
         QCOMPARE(w->sweep().state().sweepX, 0);
         w->demoTimer().onTimeout();
-        // The ring carries on where it was; the recording starts over.
         QCOMPARE(w->monitor().ring.writeIndex, 80);
         QCOMPARE(w->monitor().ring.at(0, 71), int(firstSample));
 
@@ -218,17 +231,11 @@ private Q_SLOTS:
         }
         QCOMPARE(w->activationCount(), returns + 1);
         QCOMPARE(w->sweep().state().sweepX, 0);
-    }
-    void displayCommandsCycleAndRelabel()
-    {
-        copyRecording();
-        auto w = makeWindow();
-        w->FormActivate();
+
         w->FiltroBut->trigger();
         QVERIFY(w->FiltroEst->isEnabled() && w->monitor().settings.filterOn);
         w->FiltroBut->trigger();
         QVERIFY(!w->FiltroEst->isEnabled());
-
         const auto cycle = [](QAction* button, QLabel* label) {
             QStringList seen{label->text()};
             for (int i = 0; i < 3; ++i) {
@@ -288,85 +295,43 @@ private Q_SLOTS:
         QCOMPARE(m_messages->count(u"error"_s), 1);
         QCOMPARE(w->config().portIndex, 1);
     }
-    void newPatientGetsTheNextFreeNumberAndTheRatesOfItsFormula()
-    {
-        // Zirod.ini says no patient yet, but 00000001.dat is there from an older copy.
-        writeFile(path(u"Zirod.ini"_s), QByteArray(107, '\0'));
-        const QByteArray other = QByteArray(177, '\x01');
-        writeFile(path(u"00000001.dat"_s), other);
-        auto w = makeWindow();
-        newPatientAna();
-        QCOMPARE(w->patientFileName(), u"00000002.DAT"_s);
-        QCOMPARE(readFile(path(u"00000001.dat"_s)), other);
-        const PatientHeader h = readPatientHeader(path(u"00000002.DAT"_s));
-        QCOMPARE(h.data.surname, u"Peña"_s);
-        QCOMPARE(h.version, u"2007.1.1"_s);
-        QCOMPARE(readFile(path(u"Zirod.ini"_s)).left(4), QByteArray("\x02\0\0\0", 4));
-        QCOMPARE(w->statusPanels[1]->text(), u"Edad: 66"_s);
-        // Robinson, a woman of 66: 166, and 85 % of it.
-        QCOMPARE(w->FrecMaxTxt->text(), u"166"_s);
-        QCOMPARE(w->FrecSMaxTxt->text(), u"141"_s);
-
-        // The user's own formula asks for the rate; the header shows it at its next refresh.
-        m_messages->inputs = {u"190"_s, u"19O"_s};
-        w->formulaItems[kUserFormula]->trigger();
-        QCOMPARE(m_messages->shown.back().text, u"Frecuencia Máxima|166"_s);
-        QCOMPARE(w->config().maxHRFormula, kUserFormula);
-        whenShown([this] { m_window->Pacfrm->OkBtn->click(); });
-        w->StatusBarPacDblClick();
-        QCOMPARE(w->FrecMaxTxt->text(), u"190"_s);
-        QCOMPARE(w->FrecSMaxTxt->text(), u"162"_s);
-        w->formulaItems[kUserFormula]->trigger();
-        QCOMPARE(w->userMaxHR(), 190);
-        QCOMPARE(m_messages->shown.back().text, u"'19O' no es un valor entero válido"_s);
-
-        w->Cerrarpacmnu->trigger(); // clears the header
-        QVERIFY(!w->patientOpen() && w->patientFileName().isEmpty());
-        QCOMPARE(w->statusPanels[0]->text(), u"Paciente: "_s);
-        QVERIFY(w->FrecMaxTxt->text().isEmpty());
-    }
-    void existingPatientIsCorrectedFromTheStatusBar()
-    {
-        PatientData d{u"Luis"_s, u"Gómez"_s, 180, u"15/06/1980"_s, 1};
-        writePatientHeader(path(u"00000007.DAT"_s), d, 2);
-        appendFile(path(u"00000007.DAT"_s), QByteArray(48, 'x')); // two entries, kept as they are
-        auto w = makeWindow();
-        w->StatusBarPacDblClick(); // no patient: nothing happens
-        QVERIFY(!w->Pacfrm->isVisible());
-
-        choosePatientRow(0);
-        w->PacExistentemnu->trigger();
-        QCOMPARE(w->patientFileName(), u"00000007.DAT"_s);
-        QCOMPARE(w->studyCount(), 2);
-        QCOMPARE(w->statusPanels[2]->text(), u"Masculino"_s);
-
-        whenShown([this] {
-            TPacfrm* dlg = m_window->Pacfrm.get();
-            QCOMPARE(dlg->NombreEd->text(), u"Luis"_s);
-            dlg->NombreEd->setText(u"José Luis"_s);
-            dlg->OkBtn->click();
-        });
-        w->StatusBarPacDblClick();
-        QCOMPARE(w->statusPanels[0]->text(), u"Paciente: Gómez, José Luis"_s);
-        QCOMPARE(readFile(path(u"00000007.DAT"_s)).size(), 177 + 48);
-    }
-    void deletingRefusesTheOpenPatientAndAsksFirst()
+    void existingPatientIsCorrectedAndOnlyAnotherCanBeDeleted()
     {
         writePatient(path(u"00000001.DAT"_s), {u"Ana"_s, u"Alba"_s, 160, u"01/01/1970"_s, 0}, 0);
         writePatient(path(u"00000002.DAT"_s), {u"Beto"_s, u"Bravo"_s, 170, u"01/01/1971"_s, 1}, 1,
                      {u"0002_001.est|01/02/2026"_s});
         writeFile(path(u"0002_001.est"_s), "study");
         writeFile(path(u"0002_001.INF"_s), "report");
+        writePatient(path(u"00000007.DAT"_s), {u"Luis"_s, u"Gómez"_s, 180, u"15/06/1980"_s, 1}, 2);
+        appendFile(path(u"00000007.DAT"_s), QByteArray(48, 'x')); // two entries, kept as they are
         auto w = makeWindow();
-        choosePatientRow(0); // Alba, Ana
-        w->PacExistentemnu->trigger();
+        QTest::mouseDClick(w->statusPanels[0], Qt::LeftButton); // no patient: nothing happens
+        QVERIFY(!w->Pacfrm->isVisible());
+        w->NuevoEstBut->trigger(); // nor a study: the patient menu offers itself
+        QVERIFY(w->PacPopupmnu->isVisible());
+        w->PacPopupmnu->close();
 
-        choosePatientRow(0);
+        choosePatientRow(2); // Gómez, Luis
+        w->PacExistentemnu->trigger();
+        QCOMPARE(w->patientFileName(), u"00000007.DAT"_s);
+        QCOMPARE(w->studyCount(), 2);
+        QCOMPARE(w->statusPanels[2]->text(), u"Masculino"_s);
+        whenShown([this] {
+            TPacfrm* dlg = m_window->Pacfrm.get();
+            QCOMPARE(dlg->NombreEd->text(), u"Luis"_s);
+            dlg->NombreEd->setText(u"José Luis"_s);
+            dlg->OkBtn->click();
+        });
+        QTest::mouseDClick(w->StatusBarPac, Qt::LeftButton);
+        QCOMPARE(w->statusPanels[0]->text(), u"Paciente: Gómez, José Luis"_s);
+        QCOMPARE(readFile(path(u"00000007.DAT"_s)).size(), 177 + 48);
+
+        choosePatientRow(2);
         w->BorrarPacmnu->trigger();
         QCOMPARE(m_messages->shown.back().text,
                  QStringLiteral("Los archivos del paciente selecionado están en uso, debe cerrarlo "
                                 "para borrar"));
-        QVERIFY(QFile::exists(path(u"00000001.DAT"_s)));
+        QVERIFY(QFile::exists(path(u"00000007.DAT"_s)));
 
         m_messages->answers = {false};
         choosePatientRow(1); // Bravo, Beto
@@ -381,35 +346,10 @@ private Q_SLOTS:
             QVERIFY2(!QFile::exists(path(QLatin1String(gone))), gone);
         QVERIFY(QFile::exists(path(u"00000001.DAT"_s)));
     }
-    void chosenProtocolIsShownAndComesBackAtStart()
-    {
-        const ProtocolRecord p = makeProtocol(u"PRUEBA"_s, Device::Bicicleta,
-                                              {{1, StageType::Basal, 120, 0.0f, 0.0f, 0.0f},
-                                               {2, StageType::Ejercicio, 120, 25.0f, 0.0f, 0.0f}});
-        saveProtocolFile(QDir(m_work->dir()), p);
-        {
-            auto w = makeWindow();
-            QCOMPARE(w->statusPanels[3]->text(), u"Protocolo:"_s);
-            whenShown([this] {
-                m_window->AbrirProtDlg->ListBox1->setCurrentRow(0);
-                m_window->AbrirProtDlg->OKBut->click();
-            });
-            w->AbrirProtocolomnu->trigger();
-            QCOMPARE(w->currentProtocol(), p);
-            QCOMPARE(w->statusPanels[3]->text(), u"Protocolo:PRUEBA"_s);
-            w->SalirmnuClick();
-        }
-        QCOMPARE(readZirod(path(u"Zirod.ini"_s)).protocolFileName, u"PRUEBA.pro"_s);
-
-        auto again = makeWindow();
-        QCOMPARE(again->currentProtocol().name, u"PRUEBA"_s);
-        QCOMPARE(again->statusPanels[3]->text(), u"Protocolo:PRUEBA"_s);
-        QCOMPARE(again->CargaLbl->text(), u"Carga"_s); // the bicycle's panel
-        QCOMPARE(again->TiempoResTxt->text(), u"02:00"_s);
-    }
     void newProtocolReplacesTheCurrentOneWithoutAFileName()
     {
         auto w = makeWindow();
+        // A new protocol not saved replaces the current one and gets no file name.
         m_messages->answers = {false}; // "Desea guardar el protocolo?" No
         whenShown([this] {
             TNProtoFrm* e = m_window->NProtoFrm.get();
@@ -460,12 +400,6 @@ private:
         });
     }
     QString path(const QString& name) const { return m_work->path(name); }
-    void copyRecording()
-    {
-        QVERIFY(QFile::copy(QStringLiteral(ESF_TEST_DATA "/rest-12lead-II-V2-V5.ecg"),
-                            path(u"ECG-1.ecg"_s)));
-    }
-
     std::optional<WorkFolder> m_work;
     std::shared_ptr<FakeMessages> m_messages;
     int m_quits = 0;

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <unistd.h>
 
@@ -57,17 +58,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("environment");
         QTest::addColumn<QString>("expected");
         const QString here = QDir::currentPath();
-        QTest::newRow("nothing: ~/Esfuerzo")
-            << QStringList() << QString() << u"/home/ana/Esfuerzo"_s;
-        QTest::newRow("empty variable ignored")
-            << QStringList() << u""_s << u"/home/ana/Esfuerzo"_s;
+        QTest::newRow("nothing: ~/Esfuerzo") << QStringList() << u""_s << u"/home/ana/Esfuerzo"_s;
         QTest::newRow("variable") << QStringList() << u"/srv/lab/"_s << u"/srv/lab"_s;
         QTest::newRow("argument wins")
             << QStringList{u"/media/usb/Estudios"_s} << u"/srv/lab"_s << u"/media/usb/Estudios"_s;
         QTest::newRow("relative argument")
             << QStringList{u"datos/../lab"_s} << QString() << here + u"/lab"_s;
-        QTest::newRow("dot is the current directory")
-            << QStringList{u"."_s} << u"/srv/lab"_s << here;
         QTest::newRow("relative variable") << QStringList() << u"lab"_s << here + u"/lab"_s;
     }
     void theFolderComesFromArgumentEnvironmentOrHome()
@@ -77,67 +73,81 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         QCOMPARE(chooseDataFolder(args, environment, u"/home/ana"_s), expected);
     }
-    void aNewFolderIsCreatedSeededAndEntered()
+    void theFolderIsCreatedEnteredAndSeededWithWhatIsMissing()
     {
         const QString folder = m_dir.filePath(u"home/ana/Esfuerzo"_s);
         QCOMPARE(enterDataFolder(folder, m_shipped), QString());
         QCOMPARE(QDir::currentPath(), folder);
-        QCOMPARE(
-            QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name),
-            (QStringList{u"BRUCE MODIFICADO.pro"_s, u"Datosgen.txt"_s, u"ECG-1.ecg"_s}));
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name),
+                 (QStringList{u"BRUCE MODIFICADO.pro"_s, u"Datosgen.txt"_s, u"ECG-1.ecg"_s}));
         QCOMPARE(readFile(folder + u"/ECG-1.ecg"_s), QByteArray(12, '\x01'));
-        QCOMPARE(readFile(folder + u"/BRUCE MODIFICADO.pro"_s), QByteArray("shipped protocol"));
+
+        // What the user changed, emptied or linked stays; a file deleted since comes back.
+        writeFile(folder + u"/Datosgen.txt"_s, "Hospital del lab");
+        QVERIFY(QFile::remove(folder + u"/ECG-1.ecg"_s));
+        QVERIFY(QFile::remove(folder + u"/BRUCE MODIFICADO.pro"_s));
+        QVERIFY(QFile::link(u"/nonexistent/x.pro"_s, folder + u"/BRUCE MODIFICADO.pro"_s));
+        QCOMPARE(enterDataFolder(folder, m_shipped), QString());
+        QCOMPARE(readFile(folder + u"/Datosgen.txt"_s), QByteArray("Hospital del lab"));
+        QCOMPARE(readFile(folder + u"/ECG-1.ecg"_s), QByteArray(12, '\x01'));
+        QCOMPARE(QFileInfo(folder + u"/BRUCE MODIFICADO.pro"_s).symLinkTarget(),
+                 u"/nonexistent/x.pro"_s);
+
         // Without shipped files nothing is seeded.
         const QString bare = m_dir.filePath(u"lab"_s);
         QCOMPARE(enterDataFolder(bare, m_dir.filePath(u"no-share"_s)), QString());
         QCOMPARE(QDir::currentPath(), bare);
         QVERIFY(QDir(bare).isEmpty());
     }
-    void seedingFillsOnlyWhatIsMissing()
+    void aFolderThatCannotBeUsedIsNamedWithTheReason_data()
     {
-        const QString folder = m_dir.filePath(u"lab"_s);
-        QVERIFY(QDir().mkpath(folder));
-        writeFile(folder + u"/Datosgen.txt"_s, "Hospital del lab");
-        writeFile(folder + u"/ECG-1.ecg"_s, "");
-        QVERIFY(QFile::link(u"/nonexistent/BRUCE MODIFICADO.pro"_s,
-                            folder + u"/BRUCE MODIFICADO.pro"_s));
-
-        QCOMPARE(enterDataFolder(folder, m_shipped), QString());
-        QCOMPARE(readFile(folder + u"/Datosgen.txt"_s), QByteArray("Hospital del lab"));
-        QCOMPARE(readFile(folder + u"/ECG-1.ecg"_s), QByteArray());
-        QCOMPARE(QFileInfo(folder + u"/BRUCE MODIFICADO.pro"_s).symLinkTarget(),
-                 u"/nonexistent/BRUCE MODIFICADO.pro"_s);
-
-        // A file deleted since the last start comes back; the rest stay as the user left them.
-        QVERIFY(QFile::remove(folder + u"/ECG-1.ecg"_s));
-        QCOMPARE(enterDataFolder(folder, m_shipped), QString());
-        QCOMPARE(readFile(folder + u"/ECG-1.ecg"_s), QByteArray(12, '\x01'));
-        QCOMPARE(readFile(folder + u"/Datosgen.txt"_s), QByteArray("Hospital del lab"));
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("reason");
+        const QString file = u"una parte del camino es un archivo, no una carpeta"_s;
+        QTest::newRow("a file") << u"Esfuerzo"_s << file;
+        QTest::newRow("below a file") << u"Esfuerzo/a"_s << file;
+        QTest::newRow("too long") << QString(300, u'x') << u"el nombre es demasiado largo"_s;
+        QTest::newRow("read-only") << u"lab"_s << u"permiso denegado"_s;
     }
-    void aFolderThatCannotBeCreatedIsNamedWithTheReason()
+    void aFolderThatCannotBeUsedIsNamedWithTheReason()
     {
+        QFETCH(QString, name);
+        QFETCH(QString, reason);
+        const QString folder = m_dir.filePath(name);
         writeFile(m_dir.filePath(u"Esfuerzo"_s), "a file where the folder should be");
-        for (const QString& folder :
-             {m_dir.filePath(u"Esfuerzo"_s), m_dir.filePath(u"Esfuerzo/a"_s)}) {
-            QCOMPARE(enterDataFolder(folder, m_shipped),
-                     u"No se puede usar la carpeta de trabajo \"%1\": una parte del camino es un "
-                     u"archivo, no una carpeta."_s.arg(folder));
-            QCOMPARE(QDir::currentPath(), m_startDir);
+        if (name == u"lab"_s) {
+            if (::geteuid() == 0)
+                QSKIP("permission bits do not stop the superuser");
+            QVERIFY(QDir().mkpath(folder));
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
         }
-    }
-    void aReadOnlyFolderIsRefused()
-    {
-        if (::geteuid() == 0)
-            QSKIP("permission bits do not stop the superuser");
-        const QString folder = m_dir.filePath(u"lab"_s);
-        QVERIFY(QDir().mkpath(folder));
-        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
         const QString problem = enterDataFolder(folder, m_shipped);
-        QVERIFY(
-            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(problem,
-                 u"No se puede usar la carpeta de trabajo \"%1\": permiso denegado."_s.arg(folder));
-        QVERIFY(QDir(folder).isEmpty());
+                 u"No se puede usar la carpeta de trabajo \"%1\": %2."_s.arg(folder, reason));
+        QCOMPARE(QDir::currentPath(), m_startDir);
+    }
+    void theProgramAnswersOptionsAndRefusesStrayArguments_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("version") << QStringList{u"-v"_s} << 0 << u"esfuerzo 2007.1.1\n"_s;
+        QTest::newRow("help") << QStringList{u"--help"_s} << 0 << u"uso: esfuerzo [CARPETA]\n"_s;
+        QTest::newRow("two folders") << QStringList{u"a"_s, u"b"_s} << 2 << u"uso: esfuerzo"_s;
+        QTest::newRow("unknown option") << QStringList{u"-x"_s} << 2 << u"uso: esfuerzo"_s;
+    }
+    void theProgramAnswersOptionsAndRefusesStrayArguments()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, output);
+        QProcess p;
+        p.start(QStringLiteral(ESF_APP_PATH), args);
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), status);
+        const QByteArray shown = status == 0 ? p.readAllStandardOutput() : p.readAllStandardError();
+        QVERIFY2(shown.contains(output.toUtf8()), shown.constData());
     }
 
     void fourFieldsAtTheirOffsets()
