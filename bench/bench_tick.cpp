@@ -81,9 +81,9 @@ public:
     }
     void qrsAverageUpdated() override
     {
-        QPainter p(&m_qrsImage);
         const SweepGeometry& g = m_sweep.geometry();
-        drawQrsBox(p, kQrsWidth, kQrsHeight, g.bigDiv, kFace, m_averageArea);
+        restoreQrsBox(m_qrsImage, g.bigDiv, kFace, m_averageArea);
+        QPainter p(&m_qrsImage);
         const int q = kQrsHeight / 4;
         m_averageArea = drawQrsAverage(p, m_monitor.qrs.values, {q, 2 * q, 3 * q}, g.pxPerSample,
                                        g.pxPerUnit, 0);
@@ -96,8 +96,7 @@ public:
 private:
     void drawBox()
     {
-        QPainter p(&m_qrsImage);
-        drawQrsBox(p, kQrsWidth, kQrsHeight, m_sweep.geometry().bigDiv, kFace);
+        restoreQrsBox(m_qrsImage, m_sweep.geometry().bigDiv, kFace, m_qrsImage.rect());
     }
 
     SweepDisplay& m_sweep;

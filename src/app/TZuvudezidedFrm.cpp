@@ -773,9 +773,7 @@ void TZuvudezidedFrm::DrawQRSBox(const QRegion& area)
 {
     if (m_qrsImage.isNull())
         return;
-    QPainter p(&m_qrsImage);
-    drawQrsBox(p, m_qrsImage.width(), m_qrsImage.height(), m_sweep.geometry().bigDiv,
-               palette().color(QPalette::Button), area);
+    restoreQrsBox(m_qrsImage, m_sweep.geometry().bigDiv, palette().color(QPalette::Button), area);
     m_qrsAverageArea = QRegion();
     QRSdisp->update();
 }

@@ -9,6 +9,7 @@
 #include <QPoint>
 #include <QPolygon>
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -64,17 +65,26 @@ struct BoxCache {
     QImage image;
 };
 
+// The box at this size, scale and colour; `changed` tells whether it differs from the last one
+// asked for.
+const QImage& cachedBox(int w, int h, int bigDiv, QColor buttonFace, bool& changed)
+{
+    static BoxCache cache;
+    changed = cache.image.isNull() || cache.w != w || cache.h != h || cache.bigDiv != bigDiv ||
+              cache.face != buttonFace.rgba();
+    if (changed) {
+        cache = {w, h, bigDiv, buttonFace.rgba(), QImage(w, h, QImage::Format_RGB32)};
+        QPainter boxPainter(&cache.image);
+        paintQrsBox(boxPainter, w, h, bigDiv, buttonFace);
+    }
+    return cache.image;
+}
+
 } // namespace
 
 void drawQrsBox(QPainter& painter, int w, int h, int bigDiv, QColor buttonFace)
 {
-    drawQrsBox(painter, w, h, bigDiv, buttonFace, QRect(0, 0, w, h));
-}
-
-void drawQrsBox(QPainter& painter, int w, int h, int bigDiv, QColor buttonFace, const QRegion& area)
-{
-    QRegion restored = area.intersected(QRect(0, 0, w, h));
-    if (restored.isEmpty())
+    if (w <= 0 || h <= 0)
         return;
     // Only where the copy gives the very pixels that painting would: an RGB32 image, painted
     // plainly with an opaque colour.
@@ -89,17 +99,32 @@ void drawQrsBox(QPainter& painter, int w, int h, int bigDiv, QColor buttonFace, 
         paintQrsBox(painter, w, h, bigDiv, buttonFace);
         return;
     }
-    static BoxCache cache;
-    if (cache.image.isNull() || cache.w != w || cache.h != h || cache.bigDiv != bigDiv ||
-        cache.face != buttonFace.rgba()) {
-        cache = {w, h, bigDiv, buttonFace.rgba(), QImage(w, h, QImage::Format_RGB32)};
-        QPainter boxPainter(&cache.image);
-        paintQrsBox(boxPainter, w, h, bigDiv, buttonFace);
-        // A new scale or colour changes the whole box, not only the area asked for.
-        restored = QRect(0, 0, w, h);
+    bool changed = false;
+    painter.drawImage(QPoint(0, 0), cachedBox(w, h, bigDiv, buttonFace, changed));
+}
+
+void restoreQrsBox(QImage& image, int bigDiv, QColor buttonFace, const QRegion& area)
+{
+    if (image.isNull())
+        return;
+    if (image.format() != QImage::Format_RGB32 || buttonFace.alpha() != 255) {
+        QPainter painter(&image);
+        drawQrsBox(painter, image.width(), image.height(), bigDiv, buttonFace);
+        return;
     }
-    for (const QRect& r : restored)
-        painter.drawImage(r.topLeft(), cache.image, r);
+    // Row by row from the cached box: no painter to set up on the tick of a new beat.
+    bool changed = false;
+    const QImage& box = cachedBox(image.width(), image.height(), bigDiv, buttonFace, changed);
+    // A new scale or colour changes the whole box, not only the area asked for.
+    const QRegion restored = changed ? QRegion(image.rect()) : area.intersected(image.rect());
+    uchar* const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    for (const QRect& r : restored) {
+        const auto offset = qsizetype(r.left()) * qsizetype(sizeof(QRgb));
+        const auto bytes = std::size_t(r.width()) * sizeof(QRgb);
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            std::memcpy(bits + y * stride + offset, box.constScanLine(y) + offset, bytes);
+    }
 }
 
 QRegion drawQrsAverage(QPainter& painter, const std::array<std::array<std::int32_t, 201>, 3>& avg,

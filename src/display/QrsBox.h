@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 
+class QImage;
 class QPainter;
 
 namespace esf {
@@ -12,10 +13,9 @@ namespace esf {
 // Background in the button-face colour and the ECG grid at the sweep's scale; w, h are the
 // size of the box's image.
 void drawQrsBox(QPainter& painter, int w, int h, int bigDiv, QColor buttonFace);
-// The same box repainted at least over `area`: on an image where the box was drawn before, only
-// `area` needs restoring to take away what was drawn over it there.
-void drawQrsBox(QPainter& painter, int w, int h, int bigDiv, QColor buttonFace,
-                const QRegion& area);
+// The same box back over `area` of an image it was drawn on before, taking away what was drawn
+// over it there; the whole box when its size, scale or colour changed since the last one.
+void restoreQrsBox(QImage& image, int bigDiv, QColor buttonFace, const QRegion& area);
 
 // The averaged beat of each lead around its zero line, from entry scrollPos (0..100) of the
 // 201-entry window, starting at the box's left edge. Returns an area holding every pixel drawn.

@@ -402,16 +402,17 @@ void TestDisplay::redrawsMatchTheWholeDrawing()
     QFETCH(int, scroll);
     const int h = 320;
     QImage kept(width, h, QImage::Format_RGB32);
-    QPainter keptPainter(&kept);
-    drawQrsBox(keptPainter, width, h, 35, QColor(kFace));
+    restoreQrsBox(kept, 35, QColor(kFace), kept.rect());
     QRegion lastDrawn;
     for (int beat = 0; beat < 12; ++beat) {
         // Beats tall enough to leave the box, of either sign, and flat ones.
         const Average avg = averageOf(
             [beat](int i) { return (beat % 3 - 1) * (i * 37 + beat * 101) % (beat * 90 + 1); });
         const QColor face = beat < 6 ? QColor(kFace) : QColor(200, 210, 220);
-        drawQrsBox(keptPainter, width, h, 35, face, lastDrawn);
+        restoreQrsBox(kept, 35, face, lastDrawn);
+        QPainter keptPainter(&kept);
         lastDrawn = drawQrsAverage(keptPainter, avg, kBaselines, pxPerSample, 0.5, scroll);
+        keptPainter.end();
 
         QImage whole(width, h, QImage::Format_RGB32);
         QPainter p(&whole);
