@@ -1,5 +1,7 @@
 #include "cli/CliReview.h"
 
+#include "cli/CliArgs.h"
+
 #include "common/FileError.h"
 #include "records/PatientFile.h"
 #include "records/StudyCharts.h"
@@ -36,11 +38,7 @@ ReviewOptions parse(const QStringList& args)
     ReviewOptions o;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        auto value = [&]() -> QString {
-            if (i + 1 >= args.size())
-                throw QStringLiteral("falta el valor de %1").arg(a);
-            return args[++i];
-        };
+        const auto value = [&] { return optionValue(args, i); };
         if (a == QLatin1String("--patient")) {
             o.patient = value();
         } else if (a == QLatin1String("--out")) {

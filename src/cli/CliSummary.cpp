@@ -1,5 +1,7 @@
 #include "cli/CliSummary.h"
 
+#include "cli/CliArgs.h"
+
 #include "app/ZirodIni.h"
 #include "common/FileError.h"
 #include "common/FileNames.h"
@@ -52,11 +54,7 @@ Options parse(const QStringList& args, bool edf)
     Options o;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        auto value = [&]() -> QString {
-            if (i + 1 >= args.size())
-                throw QStringLiteral("falta el valor de %1").arg(a);
-            return args[++i];
-        };
+        const auto value = [&] { return optionValue(args, i); };
         if (a == QLatin1String("--patient"))
             o.patient = value();
         else if (edf && a == QLatin1String("--out"))
