@@ -1,12 +1,10 @@
-#include "TestFiles.h"
 #include "common/BinaryIO.h"
 #include "common/Cp1252.h"
 #include "common/FileError.h"
-#include "common/FileNames.h"
-#include "common/NumberFormat.h"
 #include "common/Rounding.h"
 
 #include <QBuffer>
+#include <QTest>
 
 using namespace esf;
 using namespace Qt::StringLiterals;
@@ -18,8 +16,6 @@ private Q_SLOTS:
     void cp1252KeepsAccentsAsSingleBytes();
     void fieldsAreLittleEndianWithCountedStrings();
     void damagedFieldsReadNoFurtherThanTheirBytes();
-    void picturesAndParsing();
-    void fileNames();
 };
 
 void TestCommon::roundingAndSaturation()
@@ -99,45 +95,6 @@ void TestCommon::damagedFieldsReadNoFurtherThanTheirBytes()
         QVERIFY(e.message().contains(u"00000001.DAT"_s));
         QCOMPARE(e.operation(), u"lectura"_s);
     }
-}
-
-void TestCommon::picturesAndParsing()
-{
-    // A displayed tie rounds away from zero, as the printed tables always did.
-    const std::tuple<double, QString, QString> pictures[] = {
-        {5.5, u"00.0"_s, u"05.5"_s}, {100.0, u"00.0"_s, u"100.0"_s}, {2.7, u"##0.0"_s, u"2.7"_s},
-        {0.25, u"#0.0"_s, u"0.3"_s}, {-1.25, u"0.00"_s, u"-1.25"_s}, {-0.01, u"0.0"_s, u"0.0"_s},
-        {7.0, u"000"_s, u"007"_s}};
-    for (const auto& [value, picture, shown] : pictures)
-        QCOMPARE(formatPicture(value, picture), shown);
-
-    QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
-    double d = 0;
-    QVERIFY(parseDecimal(u"2.5"_s, d));
-    QCOMPARE(d, 2.5);
-    QVERIFY(!parseDecimal(u"2,5"_s, d));
-    int i = 0;
-    QVERIFY(!parseInteger(u"12a"_s, i));
-    QVERIFY(parseInteger(u" 120 "_s, i));
-    QCOMPARE(i, 120);
-    QLocale::setDefault(QLocale::c());
-}
-
-void TestCommon::fileNames()
-{
-    for (const QString& plain : {u"0012_003.est"_s, u"BRUCE MODIFICADO.pro"_s})
-        QVERIFY2(isPlainFileName(plain), qPrintable(plain));
-    for (const QString& hostile : {QString(), u".."_s, u"../etc/passwd"_s, u"C:\\ERGO\\x.est"_s,
-                                   u"/etc/passwd"_s, u"a\nb"_s, u"*.DAT"_s})
-        QVERIFY2(!isPlainFileName(hostile), qPrintable(hostile));
-
-    QTemporaryDir dir;
-    for (const char* n : {"00000001.DAT", "00000002.dat", "BRUCE.pro", "notes.txt"})
-        test::writeFile(dir.filePath(QLatin1String(n)), {});
-    const QDir d(dir.path());
-    QCOMPARE(listMatching(d, u"*.DAT"_s), QStringList({u"00000001.DAT"_s, u"00000002.dat"_s}));
-    QCOMPARE(QFileInfo(resolveCaseInsensitive(d, u"bruce.PRO"_s)).fileName(), u"BRUCE.pro"_s);
-    QCOMPARE(QFileInfo(resolveCaseInsensitive(d, u"missing.pro"_s)).fileName(), u"missing.pro"_s);
 }
 
 QTEST_GUILESS_MAIN(TestCommon)
