@@ -92,12 +92,6 @@ private Q_SLOTS:
         QCOMPARE(readFile(folder + u"/ECG-1.ecg"_s), QByteArray(12, '\x01'));
         QCOMPARE(QFileInfo(folder + u"/BRUCE MODIFICADO.pro"_s).symLinkTarget(),
                  u"/nonexistent/x.pro"_s);
-
-        // Without shipped files nothing is seeded.
-        const QString bare = m_dir.filePath(u"lab"_s);
-        QCOMPARE(enterDataFolder(bare, m_dir.filePath(u"no-share"_s)), QString());
-        QCOMPARE(QDir::currentPath(), bare);
-        QVERIFY(QDir(bare).isEmpty());
     }
     void aFolderThatCannotBeUsedIsNamedWithTheReason_data()
     {
@@ -183,16 +177,6 @@ private Q_SLOTS:
         c = ZirodConfig{3, 0, {}, 0};
         updateZirod(m_path, c);
         QCOMPARE(readFile(m_path), encodeZirod(c));
-    }
-    void scanFindsTheHighestPatientNumber()
-    {
-        QTemporaryDir dir;
-        QCOMPARE(scanLastPatientNumber(QDir(dir.path())), 0);
-        // Only eight digits and .DAT in any case make a patient file.
-        for (const char* n : {"00000003.DAT", "00000005.dat", "ABCDEFGH.DAT", "12.DAT",
-                              "0000009X.DAT", "-0000009.DAT", "00000099.txt"})
-            writeFile(dir.filePath(QLatin1String(n)), QByteArray());
-        QCOMPARE(scanLastPatientNumber(QDir(dir.path())), 5);
     }
 
 private:
