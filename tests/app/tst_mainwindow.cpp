@@ -66,7 +66,16 @@ private Q_SLOTS:
         // Zirod.ini says no patient yet, but 00000001.dat is there from an older copy.
         const QByteArray other = QByteArray(177, '\x01');
         writeFile(path(u"00000001.dat"_s), other);
-        newPatientAna();
+        whenShown([this] {
+            TPacfrm* d = m_window->Pacfrm.get();
+            d->NombreEd->setText(u"Ana"_s);
+            d->ApellidoEd->setText(u"Peña"_s);
+            d->FNacMsk->setText(u"01/01/1960"_s);
+            d->AlturaMsk->setText(u"170"_s);
+            d->Femeninoslc->setChecked(true);
+            d->OkBtn->click();
+        });
+        w->PacNuevomnu->trigger();
         QCOMPARE(w->patientFileName(), u"00000002.DAT"_s);
         QCOMPARE(readFile(path(u"00000001.dat"_s)), other);
         const PatientHeader h = readPatientHeader(path(u"00000002.DAT"_s));
@@ -266,20 +275,6 @@ private:
         w->resize(1200, 800);
         m_window = w.get();
         return w;
-    }
-    // Peña, Ana, born 01/01/1960, through "Paciente nuevo".
-    void newPatientAna()
-    {
-        whenShown([this] {
-            TPacfrm* d = m_window->Pacfrm.get();
-            d->NombreEd->setText(u"Ana"_s);
-            d->ApellidoEd->setText(u"Peña"_s);
-            d->FNacMsk->setText(u"01/01/1960"_s);
-            d->AlturaMsk->setText(u"170"_s);
-            d->Femeninoslc->setChecked(true);
-            d->OkBtn->click();
-        });
-        m_window->PacNuevomnu->trigger();
     }
     void choosePatientRow(int row)
     {
