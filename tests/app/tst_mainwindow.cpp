@@ -95,7 +95,6 @@ private Q_SLOTS:
         whenShown([this] { m_window->Pacfrm->OkBtn->click(); });
         w->StatusBarPacDblClick();
         QCOMPARE(w->FrecMaxTxt->text(), u"190"_s);
-        QCOMPARE(w->FrecSMaxTxt->text(), u"162"_s);
         w->formulaItems[kUserFormula]->trigger();
         QCOMPARE(w->userMaxHR(), 190);
         QCOMPARE(m_messages->shown.back().text, u"'19O' no es un valor entero válido"_s);
