@@ -29,8 +29,8 @@ int countColour(const QImage& img, QRgb colour)
 
 } // namespace
 
-// Start-up, configuration, playback and display of the main window, and its patient, protocol
-// and header commands with the real dialogs.
+// Start-up, configuration, playback and display of the main window, and its patient and header
+// commands with the real dialogs.
 class TestMainWindow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
