@@ -4,7 +4,6 @@
 #include "records/StudyFile.h"
 #include "records/StudyReview.h"
 
-#include <QtEndian>
 #include <optional>
 
 using namespace esf;
@@ -48,13 +47,6 @@ StageRecord record(int seed)
             r.strip[static_cast<std::size_t>(l)].push_back(seed * 100000 + l * 10000 + k - 5000);
     }
     return r;
-}
-
-QByteArray le32(std::int32_t v)
-{
-    QByteArray b(4, '\0');
-    qToLittleEndian(v, b.data());
-    return b;
 }
 
 QByteArray encode(const StageRecord& r, bool withST)
@@ -125,15 +117,12 @@ private Q_SLOTS:
     {
         const std::tuple<QString, QDate, int> ages[] = {
             {u"01/01/2000"_s, {2009, 12, 29}, 10}, // 3650 days
-            {u"01/01/2000"_s, {2009, 12, 28}, 9},  {u"29/02/1960"_s, {2007, 3, 1}, 47},
-            {u"31/02/2000"_s, {2009, 12, 29}, 0},  {u"  /  /    "_s, {2009, 12, 29}, 0},
-            {u"01-01-2000"_s, {2009, 12, 29}, 0}};
+            {u"01/01/2000"_s, {2009, 12, 28}, 9},  {u"31/02/2000"_s, {2009, 12, 29}, 0},
+            {u"  /  /    "_s, {2009, 12, 29}, 0},  {u"01-01-2000"_s, {2009, 12, 29}, 0}};
         for (const auto& [birth, today, age] : ages)
             QCOMPARE(patientAge(birth, today), age);
         // Rounded in the review, where the header truncates: 40.501 years are 41.
-        const QDate birth(1960, 1, 1);
-        QCOMPARE(reviewAge(u"01/01/1960"_s, birth.addDays(365 * 40 + 183)), 41);
-        QCOMPARE(reviewAge(u"31/02/1960"_s, birth), 0);
+        QCOMPARE(reviewAge(u"01/01/1960"_s, QDate(1960, 1, 1).addDays(365 * 40 + 183)), 41);
 
         // Above 2007.1.0 byte for byte, and a four-digit year in front.
         for (const QString& v : {u"2007.1.1"_s, u"2007.1.0.1"_s, u"2010"_s})
@@ -141,54 +130,12 @@ private Q_SLOTS:
         for (const QString& v :
              {u"2007.1.0"_s, u"2007.1"_s, u"2004.2.0"_s, u"3"_s, u"2a07.1.1"_s, QString()})
             QVERIFY2(!versionAllowsNewStudy(v), qPrintable(v));
-        QVERIFY(recordsHaveST(u"2007.1.1"_s) && recordsHaveST(u"2007.1.0.1"_s));
-        QVERIFY(!recordsHaveST(kOld) && !recordsHaveST(u"2007.1"_s) && !recordsHaveST({}));
         // Bytes compare unsigned: é (0xE9) is above every ASCII letter.
         QVERIFY(versionGreaterThan(u"2007.é"_s, u"2007.z"_s));
         for (const QString& v : {u"2004.1.9"_s, u"1999"_s})
             QVERIFY2(usesOldProtocolHeader(v), qPrintable(v));
         for (const QString& v : {u"2004.2.0"_s, u"2004"_s, u"2004.x"_s, QString(), u"V2.0"_s})
             QVERIFY2(!usesOldProtocolHeader(v), qPrintable(v));
-
-        // ST levels only from versions that stored them; leading digits of typed values.
-        QCOMPARE(stLevelText(0.2f, kOld), u"---"_s);
-        QCOMPARE(stLevelText(12.34567f, u"2008.1"_s), u"12.346"_s);
-        QCOMPARE(stLevelText(std::numeric_limits<float>::quiet_NaN(), kNew), u"---"_s);
-        QCOMPARE(leadingInteger(u"  125abc"_s), 125);
-        QCOMPARE(leadingInteger(u"x9"_s), 0);
-        QCOMPARE(leadingInteger(u"99999999999999"_s), 2147483647);
-    }
-    void patientListingMarksShortFiles()
-    {
-        const QByteArray full = accented();
-        writeFile(path(u"00000001.DAT"_s), full);
-        writeFile(path(u"00000002.dat"_s), full.left(70)); // cut inside the birth date
-        writeFile(path(u"00000003.DAT"_s), {});
-        QByteArray longName = full.left(kPatientHeaderSize - 1); // only the count is missing
-        longName.replace(0, 21, QByteArray("\x14") + QByteArray(20, 'N'));
-        writeFile(path(u"00000004.Dat"_s), longName);
-        writeFile(path(u"notes.txt"_s), full);
-        QVERIFY(dir().mkdir(u"folder.DAT"_s));
-
-        const QList<PatientListing> list = listPatients(dir());
-        QCOMPARE(list.size(), 4);
-        QCOMPARE(list[0].fileName, u"00000001.DAT"_s);
-        QVERIFY(!list[0].corrupt);
-        QCOMPARE(list[0].header.studyCount, 2);
-        QVERIFY(list[1].corrupt && list[2].corrupt && list[3].corrupt);
-        QCOMPARE(list[1].header.data, (PatientData{u"María José[Archivo Corrupto]"_s,
-                                                   u"Peña Ibáñez"_s, 163, QString(), 0}));
-        QCOMPARE(list[2].header.data.firstName, u"[Archivo Corrupto]"_s);
-        QCOMPARE(list[3].header.data.firstName, QString(20, u'N') + u"[Archivo C"_s);
-        QCOMPARE(list[3].header.version, u"2007.1.1"_s);
-        QVERIFY_THROWS_EXCEPTION(FileError, listPatients(QDir(path(u"no"_s))));
-
-        // The next number skips files in any case.
-        QCOMPARE(nextFreePatientNumber(dir(), 0), 5);
-        QCOMPARE(nextFreePatientNumber(dir(), 5), 6);
-        QCOMPARE(nextFreePatientNumber(dir(), -7), 5);
-        QVERIFY(QFile::remove(path(u"00000003.DAT"_s)));
-        QCOMPARE(nextFreePatientNumber(dir(), 0), 3);
     }
     void patientDeletionStaysInsideTheFolder()
     {
@@ -258,34 +205,6 @@ private Q_SLOTS:
         QCOMPARE(r.itt(), 39600);
         std::tie(r.heartRate, r.systolic) = std::pair(46341, 46341);
         QCOMPARE(r.itt(), -2147479015); // 2147488281 wrapped
-    }
-    void oldProtocolHeaderIsConverted()
-    {
-        // name "Old", count 2, pad, device 1; each 24-byte entry: u8 number, 3 pad, i32 type,
-        // i32 duration, then the three stage values as i32 at 12/16/20. Entry 3 lies beyond
-        // the count and must come out zero.
-        QByteArray h = encodeString(u"Old"_s, 20) + QByteArray::fromHex("02000001000000");
-        const QList<QList<std::int32_t>> values = {
-            {1, 90, 75, -3, 12}, {1, 60, 0, 16, 5}, {9, 9, 9, 9, 9}};
-        for (int i = 0; i < kMaxStages; ++i) {
-            h += QByteArray(1, static_cast<char>(i + 1)) + QByteArray(3, '\0');
-            for (std::int32_t v : values.value(i, {0, 0, 0, 0, 0}))
-                h += le32(v);
-        }
-        QCOMPARE(h.size(), 388);
-
-        const QString p = path(u"old.est"_s);
-        writeFile(p, h + encode(record(1), false));
-        const StudyRead old = readStudyRecord(p, 1, u"2004.1.0"_s);
-        QVERIFY(!old.error && old.atEnd);
-        QCOMPARE(old.protocol.name, u"Old"_s);
-        QCOMPARE(old.protocol.device, 1);
-        QCOMPARE(old.protocol.stages[0], (StageEntry{1, 1, 90, 75.0f, -3.0f, 12.0f}));
-        QCOMPARE(old.protocol.stages[1], (StageEntry{2, 1, 60, 0.0f, 16.0f, 5.0f}));
-        QCOMPARE(old.protocol.stages[2], StageEntry{});
-        QCOMPARE(old.record.st, (std::array<float, 3>{-1000.0f, -1000.0f, -1000.0f}));
-        // Read as the current layout, the same integers are taken for the bits of floats.
-        QVERIFY(readStudyRecord(p, 1, kOld).protocol.stages[0].load != 75.0f);
     }
     void studyLifecycle()
     {
@@ -395,80 +314,18 @@ private Q_SLOTS:
         QCOMPARE(timeToX(rate, 270, 9), rate.left + 100);
         QCOMPARE(timeToX(rate, 100000, 9), rate.right);
         QCOMPARE(timeToX(rate, -60, 9), rate.left);
-    }
-    void reviewTimeAxis_data()
-    {
-        QTest::addColumn<int>("total");
-        QTest::addColumn<int>("minutes");
-        QTest::addColumn<int>("step");
-        QTest::addColumn<int>("columns");
-        QTest::newRow("8 min") << 480 << 9 << 1 << 9;
-        QTest::newRow("20 min, 2.5 to even") << 1200 << 21 << 2 << 10;
-        QTest::newRow("within 30 s") << 30 << 1 << 1 << 1;
-        QTest::newRow("half a minute to even") << 90 << 3 << 1 << 3;
-        QTest::newRow("damaged negative") << -500 << 1 << 1 << 1;
-        QTest::newRow("damaged huge, a day at most") << 2000000000 << 1441 << 180 << 8;
-    }
-    void reviewTimeAxis()
-    {
-        QFETCH(int, total);
-        const TimeAxis a = esf::timeAxis(total);
-        QTEST(a.minutes, "minutes");
-        QTEST(a.step, "step");
-        QTEST(a.columns(), "columns");
-    }
-    void reviewPageCount_data()
-    {
-        QTest::addColumn<int>("records");
-        QTest::addColumn<int>("marked");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("10 records, 3 marked") << 10 << 3 << u"Se imprimirán 2 hojas"_s;
-        QTest::newRow("10 records, 2 marked") << 10 << 2 << u"Se imprimirá 1 hoja"_s;
-        QTest::newRow("30 records, 6 marked") << 30 << 6 << u"Se imprimirán 3 hojas"_s;
-        QTest::newRow("N = 24, six less one") << 23 << 6 << u"Se imprimirán 2 hojas"_s;
-        QTest::newRow("N = 25, five") << 24 << 5 << u"Se imprimirán 2 hojas"_s;
-    }
-    void reviewPageCount()
-    {
-        QFETCH(int, records);
-        QFETCH(int, marked);
-        QTEST(printPagesText(printPages(marked, records)), "text");
-    }
-    void reviewStepsWithinTheRecords()
-    {
-        const QString p = path(u"0001_001.est"_s);
-        const QByteArray three = encodeStudy(reviewProtocol(), reviewRecords(3));
-        // A power cut inside a fourth record: it is never shown.
-        writeFile(p, three + encodeStudy(reviewProtocol(), reviewRecords(4)).right(700));
-        StudyReview r;
-        QVERIFY(r.open(p, kNew));
-        QCOMPARE(r.recordsInStudy(), 3);
-        QVERIFY(r.trend().tornTail);
-        QCOMPARE(r.totalTime(), 180);
-        QCOMPARE(r.currentRecord(), 1);
-        QVERIFY(!r.previous());
-        QCOMPARE(r.currentRecord(), 1);
-        QVERIFY(r.next() && r.next());
-        QCOMPARE(r.current(), reviewRecord(3));
-        QVERIFY(r.currentReadable());
-        QVERIFY(!r.next());
-        QCOMPARE(r.currentRecord(), 3);
-        QVERIFY(r.previous());
-        QCOMPARE(r.current().elapsed, 120);
 
-        // Header only, or no file: nothing to show, and never a record 0 or a crash.
-        writeFile(p, three.left(kProtocolRecordSize + 10));
-        QVERIFY(!r.open(p, kNew));
-        QCOMPARE(r.currentRecord(), 0);
-        QVERIFY(!r.next() && !r.previous());
-        QVERIFY(!r.open(path(u"none.est"_s), kNew));
-
-        // More records than a byte can count.
-        writeFile(p, encodeStudy(reviewProtocol(), reviewRecords(300, 5)));
-        QVERIFY(r.open(p, kNew));
-        r.goTo(1000);
-        QCOMPARE(r.currentRecord(), 300);
-        QCOMPARE(r.current().elapsed, 1500);
+        // 8 minutes: nine columns; 20: a 21-minute scale in steps of 2 (2.5 to even); 30 s: one.
+        QCOMPARE(timeAxis(480).columns(), 9);
+        const TimeAxis twenty = timeAxis(1200);
+        QVERIFY(twenty.minutes == 21 && twenty.step == 2 && twenty.columns() == 10);
+        QCOMPARE(timeAxis(30).minutes, 1);
+        // 10 records with 3 marked print on 2 pages, with 2 marked on one; 30 with 6 on 3.
+        QCOMPARE(printPagesText(printPages(3, 10)), u"Se imprimirán 2 hojas"_s);
+        QCOMPARE(printPagesText(printPages(2, 10)), u"Se imprimirá 1 hoja"_s);
+        QCOMPARE(printPages(6, 30), 3);
+        QCOMPARE(printPages(6, 23), 2); // N = 24: six less one
+        QCOMPARE(printPages(6, 24), 3); // N = 25: all six
     }
     void reviewCorrectionsAndVersionGates()
     {
@@ -479,11 +336,7 @@ private Q_SLOTS:
         QVERIFY(r.open(study, kNew) && r.canCorrect());
         r.next();
         r.correct(180, 95, 150, true);
-        QCOMPARE(r.currentRecord(), 2);
-        QCOMPARE(r.current().systolic, 180);
-        QCOMPARE(r.trend().records[1].heartRate, 150);
         QCOMPARE(r.current().itt(), 27000);
-        QCOMPARE(r.current().angina, 1);
         // Only diastolic, systolic, heart rate and angina of record 2 change on disk.
         QByteArray corrected = original;
         const int at = kProtocolRecordSize + kStageRecordSize;
@@ -495,37 +348,16 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(FileError, rewriteStageValues(path(u"n.est"_s), 1, 1, 1, 1, 1));
         QVERIFY(!QFile::exists(path(u"n.est"_s)));
         QCOMPARE(readFile(study), corrected);
-
-        // A failed write names the file and changes nothing, on disk or on screen.
-        const QByteArray cut = corrected.left(at + 100);
-        writeFile(study, cut);
-        try {
-            r.correct(100, 60, 70, false);
-            QFAIL("the write was not refused");
-        } catch (const FileError& e) {
-            QVERIFY(e.message().contains(u"0002_001.est"_s));
-        }
-        QCOMPARE(readFile(study), cut);
-        QCOMPARE(r.current().systolic, 180);
-        writeFile(study, corrected);
-
         // Print marks: only records 1 to 50 have a flag.
-        r.goTo(50);
-        r.setMarked(true);
         r.goTo(51);
-        QVERIFY(!r.canMark());
         r.setMarked(true);
-        QVERIFY(!r.marked());
-        QCOMPARE(r.printFlags.count(), 1u);
-        QCOMPARE(r.pages(), 2);
+        QVERIFY(!r.canMark() && !r.marked());
 
         // Older patients' records have no ST levels; they are never written to.
         const QString old = path(u"0003_001.est"_s);
         const QByteArray oldBytes = encodeStudy(reviewProtocol(), reviewRecords(2), false);
         writeFile(old, oldBytes);
-        QVERIFY(r.open(old, kOld));
-        QVERIFY(!r.canCorrect());
-        QCOMPARE(r.recordsInStudy(), 2);
+        QVERIFY(r.open(old, kOld) && !r.canCorrect());
         r.correct(200, 100, 100, true);
         QCOMPARE(readFile(old), oldBytes);
     }
