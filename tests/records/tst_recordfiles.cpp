@@ -115,12 +115,10 @@ private Q_SLOTS:
     }
     void ageVersionGatesAndTexts()
     {
-        const std::tuple<QString, QDate, int> ages[] = {
-            {u"01/01/2000"_s, {2009, 12, 29}, 10}, // 3650 days
-            {u"01/01/2000"_s, {2009, 12, 28}, 9},  {u"31/02/2000"_s, {2009, 12, 29}, 0},
-            {u"  /  /    "_s, {2009, 12, 29}, 0},  {u"01-01-2000"_s, {2009, 12, 29}, 0}};
-        for (const auto& [birth, today, age] : ages)
-            QCOMPARE(patientAge(birth, today), age);
+        QCOMPARE(patientAge(u"01/01/2000"_s, {2009, 12, 29}), 10); // 3650 days
+        QCOMPARE(patientAge(u"01/01/2000"_s, {2009, 12, 28}), 9);
+        for (const QString& broken : {u"31/02/2000"_s, u"  /  /    "_s, u"01-01-2000"_s})
+            QCOMPARE(patientAge(broken, {2009, 12, 29}), 0);
         // Rounded in the review, where the header truncates: 40.501 years are 41.
         QCOMPARE(reviewAge(u"01/01/1960"_s, QDate(1960, 1, 1).addDays(365 * 40 + 183)), 41);
 
@@ -201,10 +199,6 @@ private Q_SLOTS:
         QCOMPARE(studyFileName(u"00000123.DAT"_s, 7), u"0123_007.est"_s);
         QCOMPARE(studyFileName(u"00000012.DAT"_s, 1000), u"0012_1000.es"_s);
         QCOMPARE(reportFileName(u"0012_003.est"_s), u"0012_003.INF"_s);
-        std::tie(r.heartRate, r.systolic) = std::pair(180, 220);
-        QCOMPARE(r.itt(), 39600);
-        std::tie(r.heartRate, r.systolic) = std::pair(46341, 46341);
-        QCOMPARE(r.itt(), -2147479015); // 2147488281 wrapped
     }
     void studyLifecycle()
     {
@@ -237,8 +231,6 @@ private Q_SLOTS:
         QVERIFY(!r.atEnd && !r.error && r.recordsRead == 0 && r.protocol == protocol());
         r = readStudyRecord(path(u"none.est"_s), 1, kNew);
         QVERIFY(r.error && r.recordsRead == 0);
-        r = readStudyRecord(study, 3, kOld); // 24039-byte records do not line up with these
-        QVERIFY(r.error && !r.atEnd && r.recordsRead == 2);
 
         for (int seed = 3; seed <= 5; ++seed)
             save(seed);
@@ -307,13 +299,9 @@ private Q_SLOTS:
         QCOMPARE(valueToY(rate, 250, {20, 220}), rate.top);
         QCOMPARE(valueToY(rate, 120, {20, 220}), rate.bottom - 100);
         QCOMPARE(valueToY(pressure, 40, {50, 250}), pressure.bottom);
-        QCOMPARE(valueToY(pressure, std::nan(""), {50, 250}), pressure.bottom);
-        QCOMPARE(valueToY(l.chart(2), -2147483647.0, {0, 40000}), l.chart(2).bottom);
         // 0.5 of a pixel goes to even: 2500 × 200 / 40000 is 12.5.
         QCOMPARE(valueToY(l.chart(2), 2500, {0, 40000}), l.chart(2).bottom - 12);
         QCOMPARE(timeToX(rate, 270, 9), rate.left + 100);
-        QCOMPARE(timeToX(rate, 100000, 9), rate.right);
-        QCOMPARE(timeToX(rate, -60, 9), rate.left);
 
         // 8 minutes: nine columns; 20: a 21-minute scale in steps of 2 (2.5 to even); 30 s: one.
         QCOMPARE(timeAxis(480).columns(), 9);
