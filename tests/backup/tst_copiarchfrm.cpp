@@ -80,7 +80,6 @@ private Q_SLOTS:
     {
         const QDir work(m_work->dir());
         TZuvudezidedFrm& window = ruizOnlyInTheBackup();
-        QVERIFY(window.Copiarmnu->isEnabled() && window.AbrirCopiamnu->isEnabled());
         auto restore = [&](QList<bool> answers) {
             m_messages->shown.clear();
             m_messages->answers = answers;
