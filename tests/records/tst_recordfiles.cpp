@@ -121,8 +121,9 @@ private Q_SLOTS:
             QCOMPARE(patientAge(broken, {2009, 12, 29}), 0);
         // Rounded in the review, where the header truncates: 40.501 years are 41.
         QCOMPARE(reviewAge(u"01/01/1960"_s, QDate(1960, 1, 1).addDays(365 * 40 + 183)), 41);
+        QCOMPARE(reviewAge(u"31/02/1960"_s, {1960, 1, 1}), 0);
         // Leading digits of a typed value, at most what an int holds.
-        QCOMPARE(leadingInteger(u"x9"_s), 0);
+        QCOMPARE(leadingInteger(u"  125abc"_s), 125);
         QCOMPARE(leadingInteger(u"99999999999999"_s), 2147483647);
 
         // Above 2007.1.0 byte for byte, and a four-digit year in front.
