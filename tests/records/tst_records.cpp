@@ -630,7 +630,7 @@ private Q_SLOTS:
         QCOMPARE(newMarker, 0x000080u);
         QCOMPARE(flags.to_ulong(), 0b100ul);
     }
-    void olderPatientsAndMissingStudies()
+    void olderPatientsAndStudiesOutsideTheFolder()
     {
         const QString path = m_tmp->filePath(u"0001_003.est"_s);
         writeFile(path, encodeStudy(reviewProtocol(), workedRecords(), false));
