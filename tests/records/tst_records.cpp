@@ -382,6 +382,12 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(FileError, rewriteStageValues(path(u"n.est"_s), 1, 1, 1, 1, 1));
         QVERIFY(!QFile::exists(path(u"n.est"_s)));
         QCOMPARE(readFile(study), corrected);
+        // A failed write changes nothing, on disk or on screen.
+        const QByteArray cut = corrected.left(at + 100);
+        writeFile(study, cut);
+        QVERIFY_THROWS_EXCEPTION(FileError, r.correct(100, 60, 70, false));
+        QCOMPARE(readFile(study), cut);
+        QCOMPARE(r.current().systolic, 180);
         // Print marks: only records 1 to 50 have a flag.
         r.goTo(51);
         r.setMarked(true);
