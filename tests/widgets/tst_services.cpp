@@ -33,10 +33,6 @@ private Q_SLOTS:
         QTest::newRow("notice") << u"notice"_s << ok << shown(u"Esfuerzo"_s, 4, ok) << false;
         QTest::newRow("confirm yes")
             << u"confirm"_s << int(QMessageBox::Yes) << shown(u"Esfuerzo"_s, 4, yesNo) << true;
-        QTest::newRow("confirm no")
-            << u"confirm"_s << int(QMessageBox::No) << shown(u"Esfuerzo"_s, 4, yesNo) << false;
-        QTest::newRow("titled yes")
-            << u"titled"_s << int(QMessageBox::Yes) << shown(u"Atención"_s, 4, yesNo) << true;
         QTest::newRow("titled no")
             << u"titled"_s << int(QMessageBox::No) << shown(u"Atención"_s, 4, yesNo) << false;
     }
