@@ -86,38 +86,19 @@ private Q_SLOTS:
             QTest::newRow(name) << body << expected;
         };
         row("hex escapes", "\\'e1rbol \\'80 \\'d1", u"L Arial/12:árbol € Ñ"_s);
+        row("8-bit text", "\xe1rbol \x80", u"L Arial/12:árbol €"_s);
+        // Groups nested past the limit are read as one.
+        row("deep nesting", QByteArray(1 << 20, '{') + "\\b x", u"L Arial/12b:x"_s);
+        row("deep nesting closed", QByteArray(1 << 20, '{') + "x" + QByteArray(1 << 20, '}') + "y}",
+            u"L Arial/12:xy"_s);
         row("unicode, two fallbacks", "\\uc2\\u8805\\'3f\\'3fy", u"L Arial/12:≥y"_s);
-        row("unicode, no fallback", "\\uc0\\u946 z", u"L Arial/12:βz"_s);
-        row("fallback ends with its group", "{\\uc3\\u8805 a}b", u"L Arial/12:≥b"_s);
-        row("styles", "\\b a\\b0\\i b\\i0\\ul c\\ulnone\\strike d\\strike0 e",
-            u"L Arial/12b:a|Arial/12i:b|Arial/12u:c|Arial/12s:d|Arial/12:e"_s);
-        row("underline forms", "\\uldb a\\ul0 b", u"L Arial/12u:a|Arial/12:b"_s);
-        row("colour", "\\cf1 r\\cf0 a\\cf9 z", u"L Arial/12/#ff0000:r|Arial/12:az"_s);
-        row("plain", "\\b\\i\\fs40\\f1 a\\plain b", u"L Times New Roman/20bi:a|Arial/12:b"_s);
         row("symbols", "\\{\\}\\\\\\~\\-\\emdash\\bullet\\lquote\\rdblquote",
             u"L Arial/12:{}\\\u00a0—•‘”"_s);
-        row("alignment lasts until pard", "\\qc a\\par b\\par\\pard c",
-            u"C Arial/12:a ¶ C Arial/12:b ¶ L Arial/12:c"_s);
-        row("tab stops", "\\tx1440\\tx-5\\tx2880 a\\tab b\\par\\pard c",
-            u"L tx=96,0,192 Arial/12:a\tb ¶ L Arial/12:c"_s);
-        row("ignorable destinations", "{\\*\\generator W;}{\\*\\unknown x}a", u"L Arial/12:a"_s);
-        row("skipped destinations",
-            "{\\info{\\title T}}{\\stylesheet{\\s0 Normal;}}{\\header H}{\\footer F}a",
-            u"L Arial/12:a"_s);
-        row("unknown control words", "\\foo12 a\\zzz b", u"L Arial/12:ab"_s);
-        row("field result", "{\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt enlace}}",
-            u"L Arial/12:enlace"_s);
         row("table rows", "\\trowd\\cellx100\\cellx200\\intbl a\\cell\\cell c\\cell\\row d",
             u"L Arial/12:a\t\tc ¶ L Arial/12:d"_s);
-        row("picture without a reader", "a{\\pict\\wmetafile8 0100ff}b", u"L Arial/12:ab"_s);
         row("damaged png", "a{\\pict\\pngblip 89504e47}b", u"L Arial/12:ab"_s);
-        row("binary data", "a{\\*\\blob\\bin3 {}x}b", u"L Arial/12:ab"_s);
         row("binary count past the end", "a\\bin999999 b}", u"L Arial/12:a"_s);
-        row("unclosed groups", "a{\\b b", u"L Arial/12:a|Arial/12b:b"_s);
-        row("text after the end", "a}}b", u"L Arial/12:a"_s);
-        row("truncated escape", "a\\'e", u"L Arial/12:a"_s);
         row("trailing backslash", "a\\", u"L Arial/12:a"_s);
-        row("huge numbers", "\\fs99999999999999 a\\li-99999999 b", u"L li=-2112 Arial/1638:ab"_s);
         row("control bytes", QByteArray("a\0\x01\x7f b", 7), u"L Arial/12:a\x7f b"_s);
     }
     void reads()
@@ -125,21 +106,6 @@ private Q_SLOTS:
         QFETCH(QByteArray, body);
         QFETCH(QString, expected);
         QCOMPARE(read(kHead + body), expected);
-    }
-    void deepNestingAndJunkLoadWhatIsReadable()
-    {
-        QCOMPARE(read(kHead + QByteArray(1 << 20, '{') + "\\b x"), u"L Arial/12b:x"_s);
-        QCOMPARE(read(kHead + QByteArray(1 << 20, '{') + "x" + QByteArray(1 << 20, '}') + "y}"),
-                 u"L Arial/12:xy"_s);
-        QByteArray junk(1 << 20, 0);
-        quint32 seed = 12345;
-        for (char& c : junk) {
-            seed = seed * 1103515245u + 12345u;
-            c = static_cast<char>(seed >> 24);
-        }
-        QTextDocument doc;
-        readRtf(kHead + junk, doc);
-        QVERIFY(doc.characterCount() > 1);
     }
     void writtenReportsReadBackTheSame()
     {
