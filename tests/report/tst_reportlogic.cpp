@@ -3,7 +3,6 @@
 #include "protocol/ProtocolRecord.h"
 #include "report/ClinicalSummary.h"
 #include "report/EdfExport.h"
-#include "report/GeneralData.h"
 #include "report/PrintLayout.h"
 
 #include <QTemporaryDir>
@@ -15,11 +14,6 @@ using namespace Qt::StringLiterals;
 using namespace esf::test;
 
 namespace {
-
-QStringList linesOf(const UnitTexts& u)
-{
-    return {u.load, u.pressure, u.speed, u.rate, u.slope};
-}
 
 ProtocolRecord protocol(const QString& kind)
 {
@@ -70,8 +64,6 @@ const QString kBruce = u"1:180:80:120 2:360:110:140 3:540:130:160 4:720:150:180:
 EdfExportInput study(std::uint8_t gain)
 {
     EdfExportInput in;
-    in.patient = {u"María José"_s, u"Peña"_s, 160, u"05/11/1958"_s, 0};
-    in.patientCode = u"00000012"_s;
     in.studyDate = u"06/12/2026"_s;
     in.protocol = ProtocolRecord::cleared();
     in.protocol.stageCount = 2;
@@ -93,7 +85,7 @@ EdfExportInput study(std::uint8_t gain)
 
 } // namespace
 
-// General data, page layout, clinical summary and EDF export of a study.
+// Page layout, clinical summary and EDF export of a study.
 class TestReportLogic : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -102,26 +94,6 @@ private Q_SLOTS:
         m_tmp.emplace();
         QVERIFY(m_tmp->isValid());
     }
-    void generalDataFileEdges()
-    {
-        // Missing: ten empty texts, nothing created, the units left as they are.
-        QCOMPARE(readGeneralData(path()), GeneralData{});
-        UnitTexts units{u"L"_s, u"P"_s, u"S"_s, u"R"_s, u"G"_s};
-        loadUnits(path(), units);
-        QCOMPARE(linesOf(units), (QStringList{u"L"_s, u"P"_s, u"S"_s, u"R"_s, u"G"_s}));
-        QVERIFY(!QFile::exists(path()));
-
-        // The units are lines five to nine: lines 1 to 4 leave no load unit behind.
-        writeFile(path(), "a\r\nb\r\nc\r\nd\r\n");
-        loadUnits(path(), units);
-        QCOMPARE(linesOf(units), QStringList(5, QString()));
-
-        // A folder in the file's place cannot be read: the units stay.
-        QVERIFY(QFile::remove(path()) && QDir(m_tmp->path()).mkdir(kGeneralDataFileName));
-        QVERIFY_THROWS_EXCEPTION(FileError, loadUnits(path(), units));
-        QCOMPARE(linesOf(units), QStringList(5, QString()));
-    }
-
     void timeAxisAndClampedValues()
     {
         const PrintTimeAxis a = printTimeAxis(1500);
@@ -293,7 +265,6 @@ private Q_SLOTS:
     }
 
 private:
-    QString path() const { return m_tmp->filePath(kGeneralDataFileName); }
     std::optional<QTemporaryDir> m_tmp; // a fresh folder for every case
 };
 

@@ -293,8 +293,13 @@ private Q_SLOTS:
         QCOMPARE(m_form->FontName->currentText(), family);
         const QTextCharFormat g = m_form->InfEd->textCursor().charFormat();
         QVERIFY(g.fontItalic() && g.fontUnderline());
+        // A click shows the format where it lands.
+        QTest::mouseClick(m_form->InfEd->viewport(), Qt::LeftButton, {}, {2, 2});
+        QVERIFY(m_form->BoldButton->isChecked() && !m_form->ItalicButton->isChecked());
+        QCOMPARE(m_form->FontName->currentText(), u"Arial"_s);
 
         // Copy, paste, cut and undo act on the text.
+        m_form->InfEd->setTextCursor(c);
         m_form->CopyButton->trigger();
         m_form->InfEd->moveCursor(QTextCursor::End);
         m_form->PasteButton->trigger();

@@ -24,14 +24,11 @@ QString summary(const QTextDocument& doc)
                     : a & Qt::AlignRight   ? u"R"_s
                     : a & Qt::AlignJustify ? u"J"_s
                                            : u"L"_s;
-        const std::pair<const char*, double> spaces[] = {{"li", bf.leftMargin()},
-                                                         {"ri", bf.rightMargin()},
-                                                         {"fi", bf.textIndent()},
-                                                         {"sb", bf.topMargin()},
-                                                         {"sa", bf.bottomMargin()}};
-        for (const auto& [name, px] : spaces) {
-            if (px != 0)
-                p += u' ' + QLatin1String(name) + u'=' + QString::number(px);
+        const QList<qreal> px{bf.leftMargin(), bf.rightMargin(), bf.textIndent(), bf.topMargin(),
+                              bf.bottomMargin()};
+        for (qsizetype i = 0; i < px.size(); ++i) {
+            if (px[i] != 0)
+                p += u' ' + u"li ri fi sb sa"_s.split(u' ')[i] + u'=' + QString::number(px[i]);
         }
         if (bf.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
             p += u" ^"_s;
