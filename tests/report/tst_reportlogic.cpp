@@ -1,4 +1,3 @@
-#include "TestFiles.h"
 #include "common/FileError.h"
 #include "protocol/ProtocolRecord.h"
 #include "report/ClinicalSummary.h"
@@ -6,12 +5,12 @@
 #include "report/PrintLayout.h"
 
 #include <QTemporaryDir>
+#include <QTest>
 #include <edflib.h>
 #include <optional>
 
 using namespace esf;
 using namespace Qt::StringLiterals;
-using namespace esf::test;
 
 namespace {
 

@@ -16,8 +16,6 @@
 #include <QLineEdit>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QTabWidget>
-#include <QTableWidget>
 #include <QTextDocument>
 #include <QToolButton>
 
