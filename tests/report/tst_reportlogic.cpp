@@ -1,49 +1,18 @@
-#include "TestFiles.h"
-#include "common/BinaryIO.h"
 #include "common/FileError.h"
 #include "protocol/ProtocolRecord.h"
 #include "report/ClinicalSummary.h"
 #include "report/EdfExport.h"
-#include "report/GeneralData.h"
-#include "report/GraphicReport.h"
 #include "report/PrintLayout.h"
 
-#include <QBuffer>
 #include <QTemporaryDir>
+#include <QTest>
 #include <edflib.h>
 #include <optional>
 
 using namespace esf;
 using namespace Qt::StringLiterals;
-using namespace esf::test;
 
 namespace {
-
-QStringList linesOf(const GeneralData& d)
-{
-    return {d.institution,  d.address,   d.telephone, d.physician, d.loadUnit,
-            d.pressureUnit, d.speedUnit, d.rateUnit,  d.slopeUnit, d.logo};
-}
-
-QStringList linesOf(const UnitTexts& u)
-{
-    return {u.load, u.pressure, u.speed, u.rate, u.slope};
-}
-
-// The given lines first, the rest empty.
-QStringList padded(QStringList lines, qsizetype count = 10)
-{
-    while (lines.size() < count)
-        lines << QString();
-    return lines;
-}
-
-// "Clínica Ñandú" and "Médico €" as single Windows-1252 bytes.
-const QByteArray kFull = "Cl\xEDnica \xD1"
-                         "and\xFA\r\nAv. Libertador 1234\r\n(011)4567 890\r\nDr. M\xE9"
-                         "dico \x80\r\n[Kgm]\r\nmmHg\r\n[Km/h]\r\n[Lpm]\r\n[%]\r\n/u/logo.bmp\r\n";
-const QStringList kFullLines = u"Clínica Ñandú|Av. Libertador 1234|(011)4567 890|Dr. Médico €|"
-                               "[Kgm]|mmHg|[Km/h]|[Lpm]|[%]|/u/logo.bmp"_s.split(u'|');
 
 ProtocolRecord protocol(const QString& kind)
 {
@@ -94,8 +63,6 @@ const QString kBruce = u"1:180:80:120 2:360:110:140 3:540:130:160 4:720:150:180:
 EdfExportInput study(std::uint8_t gain)
 {
     EdfExportInput in;
-    in.patient = {u"María José"_s, u"Peña"_s, 160, u"05/11/1958"_s, 0};
-    in.patientCode = u"00000012"_s;
     in.studyDate = u"06/12/2026"_s;
     in.protocol = ProtocolRecord::cleared();
     in.protocol.stageCount = 2;
@@ -117,7 +84,7 @@ EdfExportInput study(std::uint8_t gain)
 
 } // namespace
 
-// General data, page layout, clinical summary and EDF export of a study.
+// Page layout, clinical summary and EDF export of a study.
 class TestReportLogic : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -126,123 +93,19 @@ private Q_SLOTS:
         m_tmp.emplace();
         QVERIFY(m_tmp->isValid());
     }
-    void readsLinesInOrder_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QStringList>("expected");
-        QTest::addColumn<QByteArray>("written");
-        const QByteArray crlf = "\r\n";
-        QTest::newRow("beyond ten ignored") << kFull + "extra\r\n" << kFullLines << kFull;
-        QTest::newRow("LF only, last open")
-            << QByteArray(kFull).replace("\r\n", "\n").chopped(1) << kFullLines << kFull;
-        QTest::newRow("empty") << QByteArray() << padded({}) << crlf.repeated(10);
-        // Blanks are data; only the CR of a line end goes.
-        QTest::newRow("blanks kept")
-            << QByteArray("\r\n  dos  \r\n(   )        \r\n\r\n a\rb\r\r\n")
-            << padded({{}, u"  dos  "_s, kEmptyTelephone, {}, u" a\rb\r"_s})
-            << "\r\n  dos  \r\n(   )        \r\n\r\n a\rb\r\r\n" + crlf.repeated(5);
-    }
-    void readsLinesInOrder()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QStringList, expected);
-        QFETCH(QByteArray, written);
-        writeFile(path(), bytes);
-        const GeneralData d = readGeneralData(path());
-        QCOMPARE(linesOf(d), expected);
-        writeGeneralData(path(), d);
-        QCOMPARE(readFile(path()), written);
-    }
-    void generalDataFileEdges()
-    {
-        // Missing: ten empty texts, nothing created, the units left as they are.
-        QCOMPARE(readGeneralData(path()), GeneralData{});
-        UnitTexts units{u"L"_s, u"P"_s, u"S"_s, u"R"_s, u"G"_s};
-        loadUnits(path(), units);
-        QCOMPARE(linesOf(units), (QStringList{u"L"_s, u"P"_s, u"S"_s, u"R"_s, u"G"_s}));
-        QVERIFY(!QFile::exists(path()));
-        const QString nowhere = m_tmp->filePath(u"no-such-folder/Datosgen.txt"_s);
-        QVERIFY_THROWS_EXCEPTION(FileError, writeGeneralData(nowhere, {}));
-
-        // The units are lines five to nine. Lines 1 to 4 passed through the load unit too, but
-        // only line 5 may stay there.
-        writeFile(path(), kFull);
-        loadUnits(path(), units);
-        QCOMPARE(linesOf(units), kFullLines.mid(4, 5));
-        writeFile(path(), "a\nb\nc\nd\n[Wats]");
-        loadUnits(path(), units);
-        QCOMPARE(linesOf(units), padded({u"[Wats]"_s}, 5));
-        writeFile(path(), "a\r\nb\r\nc\r\nd\r\n");
-        loadUnits(path(), units);
-        QCOMPARE(linesOf(units), padded({}, 5));
-
-        // Written whole into the file of any case; a longer old file leaves no tail behind.
-        QVERIFY(QFile::remove(path()));
-        const QString upper = m_tmp->filePath(u"DATOSGEN.TXT"_s);
-        writeFile(upper, "Vieja\r\n" + QByteArray(4000, 'x'));
-        QCOMPARE(readGeneralData(path()).institution, u"Vieja"_s);
-        GeneralData d;
-        d.telephone = kEmptyTelephone;
-        writeGeneralData(path(), d);
-        QCOMPARE(readFile(upper), "\r\n\r\n(   )        \r\n" + QByteArray("\r\n").repeated(7));
-        QVERIFY(!QFile::exists(path()));
-
-        // A folder in the file's place cannot be read: the units stay.
-        QVERIFY(QFile::remove(upper) && QDir(m_tmp->path()).mkdir(kGeneralDataFileName));
-        QVERIFY_THROWS_EXCEPTION(FileError, loadUnits(path(), units));
-        QCOMPARE(linesOf(units), padded({}, 5));
-    }
-
-    void geometry_data()
-    {
-        QTest::addColumn<int>("w");
-        QTest::addColumn<int>("h");
-        QTest::addColumn<QList<int>>("expected"); // U G GW X1 X2 X3 X4 XR BH TW TX
-        QTest::newRow("A4 300 dpi")
-            << 2363 << 3392 << QList<int>{678, 95, 473, 95, 663, 1231, 1799, 2272, 610, 2030, 166};
-        QTest::newRow("A4 600 dpi")
-            << 4724 << 6783
-            << QList<int>{1356, 189, 945, 189, 1323, 2457, 3591, 4536, 1220, 4058, 333};
-        QTest::newRow("Letter 600 dpi")
-            << 4866 << 6366
-            << QList<int>{1273, 195, 973, 195, 1363, 2531, 3699, 4672, 1146, 4180, 343};
-    }
-    void geometry()
-    {
-        QFETCH(int, w);
-        QFETCH(int, h);
-        QFETCH(QList<int>, expected);
-        const PageGeometry g = pageGeometry(w, h);
-        const QList<int> got{g.unit,         g.gap,          g.graph,        g.graphLeft[0],
-                             g.graphLeft[1], g.graphLeft[2], g.graphLeft[3], g.right,
-                             g.band,         g.stripWidth,   g.stripLeft};
-        QCOMPARE(got, expected);
-    }
     void timeAxisAndClampedValues()
     {
-        const auto axis = [](int seconds) {
-            const PrintTimeAxis a = printTimeAxis(seconds);
-            return QList<int>{a.xmax, a.step, a.columns};
-        };
-        QCOMPARE(axis(90), (QList<int>{3, 1, 2})); // round(1.5) = 2, round(2.5) = 2
-        QCOMPARE(axis(0), (QList<int>{1, 1, 1}));
-        QCOMPARE(axis(1500), (QList<int>{26, 3, 8}));
+        const PrintTimeAxis a = printTimeAxis(1500);
+        QCOMPARE((QList<int>{a.xmax, a.step, a.columns}), (QList<int>{26, 3, 8}));
         // A damaged time draws no columns rather than crashing.
         QCOMPARE(printTimeAxis(-3600).columns, 0);
 
-        // Values are clamped to the graph.
+        // Values are clamped to the graph; an axis without extent puts everything at its start.
         PlotScale pressure{0, 0, 200, 200, 0, 4, 50.0, 250.0};
-        QCOMPARE(pressure.y(250), 0);
-        QCOMPARE(pressure.y(280), 0); // 280/40 is drawn as 250/50
+        QCOMPARE(pressure.y(280), 0);
         QCOMPARE(pressure.y(40), 200);
         QCOMPARE(pressure.y(100), 150);
-        PlotScale rate{0, 0, 200, 200, 0, 4, 20.0, 220.0};
-        QCOMPARE(rate.y(230), rate.y(220));
-        QCOMPARE(rate.y(0), 200); // the first segment starts from the graph's minimum
-        QCOMPARE(rate.x(0), 0);
-        QCOMPARE(rate.x(90), 75); // 1.5 of 4 minutes
-        PlotScale itt{0, 0, 200, 200, 0, 4, 1.0, 40000.0};
-        QCOMPARE(itt.y(0), itt.y(1));
+        QCOMPARE(pressure.x(90), 75); // 1.5 of 4 minutes
         PlotScale flat{10, 0, 200, 200, 0, 0, 0.0, 0.0};
         QCOMPARE(flat.x(600), 10);
         QCOMPARE(flat.y(5), 200);
@@ -271,120 +134,6 @@ private Q_SLOTS:
         QCOMPARE(many[0], (StripBand{1, 1, 0, 100}));
         QCOMPARE(many[4], (StripBand{5, 1, 4, 4100}));
         QCOMPARE(many[5], (StripBand{6, 2, 0, 100}));
-    }
-    void tableCellsAndStripTitles()
-    {
-        ProtocolRecord p = ProtocolRecord::cleared();
-        p.stageCount = 3;
-        p.stages[2] = {3, StageType::Ejercicio, 180, 100.0f, 5.5f, 2.7f};
-        const UnitTexts units{u"[Kgm]"_s, u"[mmHg]"_s, u"[Km/h]"_s, u"[Lpm]"_s, u"[%]"_s};
-        StageRecord r;
-        std::tie(r.stage, r.elapsed, r.systolic, r.diastolic, r.heartRate) =
-            std::tuple(3, 360, 150, 85, 120);
-        r.st = {-0.125f, kStNotMeasured, 0.25f};
-
-        p.device = Device::Cinta;
-        QCOMPARE(stageTableCells(r, p, units, true),
-                 (QStringList{u"3º[06:00]"_s, u"150 [mmHg]"_s, u"85 [mmHg]"_s, u"120 [Lpm]"_s,
-                              u"18000"_s, u"-"_s, u"05.5 [%]"_s, u"02.7 [Km/h]"_s, u"-0.125"_s,
-                              u"---"_s, u"0.250"_s}));
-        p.device = Device::Bicicleta;
-        QCOMPARE(stageTableCells(r, p, units, true).mid(5, 3),
-                 (QStringList{u"100.0 [Kgm]"_s, u"-"_s, u"-"_s}));
-        p.device = Device::None;
-        QCOMPARE(stageTableCells(r, p, units, true).mid(5, 3), (QStringList{{}, {}, {}}));
-        // Records of old patients carry no ST levels.
-        QCOMPARE(stageTableCells(r, p, units, false).mid(8),
-                 (QStringList{u"---"_s, u"---"_s, u"---"_s}));
-        QCOMPARE(
-            stageTableHeader().mid(0, 5),
-            (QStringList{{}, u"Pres. Sist."_s, u"Pres. Diast."_s, u"Frec. Card."_s, u"ITT"_s}));
-
-        // Strip titles.
-        p.stages[0] = {1, StageType::Recuperacion, 60, 0, 0, 0};
-        p.stages[1] = {2, 7, 60, 0, 0, 0};
-        r.stage = 1;
-        r.elapsed = 75;
-        QCOMPARE(stripTitle(r, p), u"     1º Etapa: 01:15(Automático)  (Recuperación)"_s);
-        r.kind = RecordKind::Manual;
-        r.angina = 1;
-        r.stage = 2; // a type outside the three names has no name
-        QCOMPARE(stripTitle(r, p), u"     2º Etapa: 01:15(Manual)   Angor  ()"_s);
-    }
-    // A study of an old patient (integer stage values, no ST) with a torn last record.
-    void studyReading()
-    {
-        const QString path = m_tmp->filePath(u"0012_001.est"_s);
-        QByteArray bytes;
-        {
-            QBuffer b(&bytes);
-            b.open(QIODevice::WriteOnly);
-            LeWriter w(b, path);
-            w.str(u"VIEJO"_s, 20);
-            w.u8(1);
-            w.bytes(QByteArray(2, '\0'));
-            w.i32(Device::Cinta);
-            w.u8(1);
-            w.bytes(QByteArray(3, '\0'));
-            for (std::int32_t v : {StageType::Basal, 120, 0, 12, 3})
-                w.i32(v);
-            w.bytes(QByteArray(14 * 24, '\0'));
-            for (int i = 0; i < 2; ++i) {
-                StageRecord r;
-                r.elapsed = 60 * (i + 1);
-                r.strip = {std::vector<std::int32_t>(2001, i), std::vector<std::int32_t>(2001, 0),
-                           std::vector<std::int32_t>(2001, 0)};
-                writeStageRecord(w, r, false);
-            }
-            w.bytes(QByteArray(100, '\0'));
-        }
-        writeFile(path, bytes);
-        std::bitset<kPrintSelectionSize> keep;
-        keep.set(2);
-        const PrintedStudy s = readPrintedStudy(path, u"2003.1.0"_s, keep);
-        QCOMPARE(s.protocol.name, u"VIEJO"_s);
-        QCOMPARE(s.protocol.stages[0].slope, 12.0f);
-        QCOMPARE(s.records.size(), 2);
-        QVERIFY(s.tornTail);
-        QCOMPARE(s.records[1].st[0], kStNotMeasured);
-        QVERIFY(s.records[0].strip[0].empty()); // not marked: its strip is not kept
-        QCOMPARE(s.records[1].strip[0].size(), std::size_t(2001));
-        QVERIFY_THROWS_EXCEPTION(
-            FileError, readPrintedStudy(m_tmp->filePath(u"0012_009.est"_s), u"2007.1.1"_s, keep));
-    }
-    void reportTextsAndStripsAfterTheFiftieth()
-    {
-        ReportInputs in;
-        in.patient = {u"Ana"_s, u"Peña"_s, 160, u"06/12/1976"_s, 0};
-        in.studyDate = u"05/12/2026"_s;
-        in.patientVersion = u"2007.1.1"_s;
-        in.general.institution = u"Clínica"_s;
-        in.general.address = u"Calle 1"_s;
-        in.general.telephone = u"(011)12345678"_s;
-        in.general.rateUnit = u"[Lpm]"_s;
-        in.formula = 1; // 220 - Edad
-        in.today = QDate(2026, 12, 6);
-        in.selection.set(50);
-        in.selection.set(3);
-        PrintedStudy study;
-        study.protocol.name = u"BRUCE"_s;
-        for (int i = 1; i <= 52; ++i) {
-            StageRecord r;
-            r.elapsed = 60 * i;
-            study.records.append(r);
-        }
-        const GraphicReport g = buildGraphicReport(in, study);
-        QCOMPARE(g.institution, u"Institución: Clínica"_s);
-        QCOMPARE(g.addressLine, u"Calle 1         Tel.: (011)12345678"_s);
-        QCOMPARE(g.date, u"Fecha:05/12/2026"_s);
-        QCOMPARE(g.patient, u"Paciente: Peña, Ana"_s);
-        QCOMPARE(g.age, u"Edad: 50"_s);
-        QCOMPARE(g.sex, u"Sexo: Femenino"_s);
-        QCOMPARE(g.heartRates, u"Frecuencia Máxima: 170[Lpm]    Frecuencia Submáxima: 144[Lpm]"_s);
-        QCOMPARE(g.table.size(), 53);
-        QCOMPARE(g.strips.size(), 2); // records 51 and 52 have no print flag
-        QCOMPARE(g.strips[1].record, 50);
-        QCOMPARE(reportPageCount(g), 2);
     }
     void summaryOfCraftedStudies_data()
     {
@@ -475,60 +224,34 @@ private Q_SLOTS:
         QCOMPARE(treadmillMets(speed, slope), mets);
         QCOMPARE(dukeRiskText(dukeRisk(score)), risk);
     }
-    void roundTrip_data()
-    {
-        QTest::addColumn<int>("gain");
-        QTest::addColumn<bool>("anonymous");
-        QTest::newRow("gain 1.0") << 1 << false;
-        QTest::newRow("gain 0.5, anonymous") << 0 << true;
-        QTest::newRow("gain 2.0") << 2 << false;
-    }
     void roundTrip()
     {
-        QFETCH(int, gain);
-        QFETCH(bool, anonymous);
         const QString path = m_tmp->filePath(u"estudio.edf"_s);
-        EdfExportInput in = study(std::uint8_t(gain));
-        in.anonymous = anonymous;
+        EdfExportInput in = study(0); // gain 0.5: 70 units a millivolt
+        in.anonymous = true;
         exportEdf(path, in);
-
         edf_hdr_struct hdr{};
         QCOMPARE(edfopen_file_readonly(QFile::encodeName(path).constData(), &hdr,
                                        EDFLIB_READ_ALL_ANNOTATIONS),
                  0);
-        QCOMPARE(hdr.filetype, EDFLIB_FILETYPE_EDFPLUS);
-        QCOMPARE(hdr.edfsignals, 3);
-        QCOMPARE(hdr.datarecords_in_file, 20LL); // two strips of ten seconds
-        QCOMPARE(QByteArray(hdr.signalparam[1].label).trimmed(), "ECG V2");
-        QCOMPARE(hdr.signalparam[0].smp_in_datarecord, 200);
-        QCOMPARE(QByteArray(hdr.patient_name).trimmed(),
-                 anonymous ? QByteArray("X") : QByteArray("Pena, Maria Jose"));
-        QCOMPARE(hdr.startdate_year, anonymous ? 1985 : 2026);
-
+        QCOMPARE(QByteArray(hdr.patient_name).trimmed(), "X");
         // Lead V5 of the second strip: its last 2000 samples, in µV.
         std::vector<double> v(2000);
         QCOMPARE(edfseek(hdr.handle, 2, 2000, EDFSEEK_SET), 2000LL);
         QCOMPARE(edfread_physical_samples(hdr.handle, 2, 2000, v.data()), 2000);
-        const double uvPerUnit = 1000.0 / (140.0 * std::array<double, 3>{0.5, 1.0, 2.0}[gain]);
-        for (int i : {0, 1, 500, 1999}) {
-            const double expected = ((i + 1) % 7 - 3) * 140 * uvPerUnit + (2 + 10) * uvPerUnit;
-            QCOMPARE_LE(std::abs(v[std::size_t(i)] - expected), uvPerUnit);
-        }
-
+        for (int i : {0, 1, 500, 1999})
+            QCOMPARE_LE(std::abs(v[std::size_t(i)] - (((i + 1) % 7 - 3) * 140 + 12) / 0.07), 15.0);
         QStringList texts;
-        QList<long long> onsets;
         for (int i = 0; i < hdr.annotations_in_file; ++i) {
             edf_annotation_struct a{};
             QCOMPARE(edf_get_annotation(hdr.handle, i, &a), 0);
-            texts << QString::fromUtf8(a.annotation);
-            onsets << a.onset / 10000000LL;
+            texts << QString::number(a.onset / 10000000LL) + u' ' + QString::fromUtf8(a.annotation);
         }
         edfclose_file(hdr.handle);
-        QCOMPARE(texts, (QStringList{u"Etapa 1 Basal"_s, u"PA 150/80"_s, u"FC 120"_s,
-                                     u"Tiempo del estudio 03:00"_s, u"Etapa 2 Ejercicio"_s,
-                                     u"PA 150/80"_s, u"FC 121"_s, u"Angor"_s, u"Manual"_s,
-                                     u"Tiempo del estudio 06:00"_s}));
-        QCOMPARE(onsets, (QList<long long>{0, 0, 0, 0, 10, 10, 10, 10, 10, 10}));
+        QCOMPARE(texts.join(u'|'),
+                 u"0 Etapa 1 Basal|0 PA 150/80|0 FC 120|0 Tiempo del estudio 03:00|"
+                 "10 Etapa 2 Ejercicio|10 PA 150/80|10 FC 121|10 Angor|10 Manual|"
+                 "10 Tiempo del estudio 06:00"_s);
     }
     void failureLeavesNoFile()
     {
@@ -541,7 +264,6 @@ private Q_SLOTS:
     }
 
 private:
-    QString path() const { return m_tmp->filePath(kGeneralDataFileName); }
     std::optional<QTemporaryDir> m_tmp; // a fresh folder for every case
 };
 

@@ -16,60 +16,43 @@ using namespace Qt::StringLiterals;
 class TestServices : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void boxesShowTheTextAndReturnTheAnswer_data()
-    {
-        QTest::addColumn<QString>("call");
-        QTest::addColumn<int>("press");
-        QTest::addColumn<QString>("shown"); // title|icon|buttons
-        QTest::addColumn<bool>("answer");
-        const int ok = QMessageBox::Ok;
-        const int yesNo = QMessageBox::Yes | QMessageBox::No;
-        const auto shown = [](const QString& title, int icon, int buttons) {
-            return title + u'|' + QString::number(icon) + u'|' + QString::number(buttons);
-        };
-        QTest::newRow("warning") << u"warning"_s << ok << shown(u"Esfuerzo"_s, 2, ok) << false;
-        QTest::newRow("information") << u"info"_s << ok << shown(u"Esfuerzo"_s, 1, ok) << false;
-        QTest::newRow("error") << u"error"_s << ok << shown(u"Esfuerzo"_s, 3, ok) << false;
-        QTest::newRow("notice") << u"notice"_s << ok << shown(u"Esfuerzo"_s, 4, ok) << false;
-        QTest::newRow("confirm yes")
-            << u"confirm"_s << int(QMessageBox::Yes) << shown(u"Esfuerzo"_s, 4, yesNo) << true;
-        QTest::newRow("confirm no")
-            << u"confirm"_s << int(QMessageBox::No) << shown(u"Esfuerzo"_s, 4, yesNo) << false;
-        QTest::newRow("titled yes")
-            << u"titled"_s << int(QMessageBox::Yes) << shown(u"Atención"_s, 4, yesNo) << true;
-        QTest::newRow("titled no")
-            << u"titled"_s << int(QMessageBox::No) << shown(u"Atención"_s, 4, yesNo) << false;
-    }
     void boxesShowTheTextAndReturnTheAnswer()
     {
-        QFETCH(QString, call);
-        QFETCH(int, press);
-        QFETCH(QString, shown);
-        QFETCH(bool, answer);
         const Services s = Services::standard();
         MessageBoxes& m = *s.messages;
         const QString text = u"¿Detener el estudio?"_s;
-        QString seen;
-        whenModal<QMessageBox>([&](QMessageBox* box) {
-            seen = box->windowTitle() + u'|' + QString::number(box->icon()) + u'|' +
-                   QString::number(box->standardButtons()) + u'|' + box->text();
-            box->button(QMessageBox::StandardButton(press))->click();
-        });
-        bool result = false;
-        if (call == u"warning"_s)
-            m.warning(nullptr, text);
-        else if (call == u"info"_s)
-            m.information(nullptr, text);
-        else if (call == u"error"_s)
-            m.error(nullptr, text);
-        else if (call == u"notice"_s)
-            m.notice(nullptr, text);
-        else if (call == u"confirm"_s)
-            result = m.confirm(nullptr, text);
-        else
-            result = m.confirmTitled(nullptr, u"Atención"_s, text);
-        QCOMPARE(seen, shown + u'|' + text);
-        QCOMPARE(result, answer);
+        const auto shown = [](const QString& title, int icon, int buttons,
+                              const QString& shownText) {
+            return u"%1|%2|%3|%4"_s.arg(title).arg(icon).arg(buttons).arg(shownText);
+        };
+        QStringList seen;
+        // The next box notes what it shows and is answered with `button`.
+        const auto answer = [&](QMessageBox::StandardButton button) {
+            whenModal<QMessageBox>([&seen, &shown, button](QMessageBox* box) {
+                seen << shown(box->windowTitle(), box->icon(), box->standardButtons(), box->text());
+                box->button(button)->click();
+            });
+        };
+        answer(QMessageBox::Ok);
+        m.warning(nullptr, text);
+        answer(QMessageBox::Ok);
+        m.information(nullptr, text);
+        answer(QMessageBox::Ok);
+        m.error(nullptr, text);
+        answer(QMessageBox::Ok);
+        m.notice(nullptr, text);
+        answer(QMessageBox::Yes);
+        QVERIFY(m.confirm(nullptr, text));
+        answer(QMessageBox::No);
+        QVERIFY(!m.confirmTitled(nullptr, u"Atención"_s, text));
+        const int ok = QMessageBox::Ok;
+        const int yesNo = QMessageBox::Yes | QMessageBox::No;
+        QCOMPARE(seen, (QStringList{shown(u"Esfuerzo"_s, QMessageBox::Warning, ok, text),
+                                    shown(u"Esfuerzo"_s, QMessageBox::Information, ok, text),
+                                    shown(u"Esfuerzo"_s, QMessageBox::Critical, ok, text),
+                                    shown(u"Esfuerzo"_s, QMessageBox::Question, ok, text),
+                                    shown(u"Esfuerzo"_s, QMessageBox::Question, yesNo, text),
+                                    shown(u"Atención"_s, QMessageBox::Question, yesNo, text)}));
     }
     void inputKeepsWhatTheBoxHoldsConfirmedOrNot()
     {
