@@ -235,7 +235,9 @@ void TInformfrm::loadReport()
     QString path = resolveCaseInsensitive(dir, m_reportFile);
     if (!QFileInfo(path).isFile())
         path = resolveCaseInsensitive(dir, kTemplateFileName);
+    // Whatever the editor showed belongs to another study: never let it be saved into this one.
     if (!QFileInfo(path).isFile()) {
+        InfEd->clear();
         m_services.messages->information(this, kNoReportText);
     } else {
         QTextDocument* doc = InfEd->document();
@@ -243,6 +245,7 @@ void TInformfrm::loadReport()
         try {
             loadReportFile(path, *doc);
         } catch (const FileError& e) {
+            doc->clear();
             m_services.messages->error(this, e.message());
         }
         doc->setUndoRedoEnabled(true);

@@ -146,9 +146,11 @@ private Q_SLOTS:
         QCOMPARE(m_form->reportFile(), u"0012_003.INF"_s);
         QCOMPARE(text(), u"Plantilla"_s);
 
+        // Another study without report or template starts empty, never with the last one's text.
         QFile::remove(m_work->path(u"informe.rtf"_s));
         QVERIFY(open(u"0013_001.est"_s));
         QCOMPARE(m_messages->lines(), {u"info: No se encontró archivo de informe relacionado"_s});
+        QCOMPARE(text(), QString());
 
         writeReport(u"0012_003.inf"_s, "Informe \\'e9ste"); // found whatever its case
         QVERIFY(open(u"0012_003.est"_s));
@@ -162,6 +164,7 @@ private Q_SLOTS:
         QVERIFY(QFile::link(u"/proc/self/mem"_s, m_work->path(u"0014_001.INF"_s)));
         QVERIFY(open(u"0014_001.est"_s));
         QCOMPARE(m_messages->count(u"error"_s), 2);
+        QCOMPARE(text(), QString());
     }
     void unsavedEditsSurviveUntilSalirAsks()
     {
