@@ -32,11 +32,6 @@ QStringList stageFields(const TNProtoFrm& f)
             f.TiempoEd->displayText()};
 }
 
-int rowOf(const QListWidget* list, const QString& text)
-{
-    return itemTexts(list).indexOf(text);
-}
-
 // Row r of the grid, or its header row for r = -1.
 QStringList gridRow(const QTableWidget* grid, int r)
 {
@@ -193,7 +188,8 @@ private Q_SLOTS:
         QString viewerTitle;
         whileShown(chooser, [&] {
             QCOMPARE(chooser.ListBox1->count(), 3);
-            const int corrupt = rowOf(chooser.ListBox1, u"[Archivo Corrupto] corto.Pro"_s);
+            const int corrupt =
+                itemTexts(chooser.ListBox1).indexOf(u"[Archivo Corrupto] corto.Pro"_s);
             chooser.ListBox1->setCurrentRow(corrupt);
             click(chooser.VerBut);
             click(chooser.OKBut);
@@ -201,7 +197,7 @@ private Q_SLOTS:
             QVERIFY(chooser.isVisible());
 
             // Both files hold the same name; the hidden list tells them apart.
-            const int rampa = rowOf(chooser.ListBox2, u"rampa.pro"_s);
+            const int rampa = itemTexts(chooser.ListBox2).indexOf(u"rampa.pro"_s);
             QCOMPARE(chooser.ListBox1->item(rampa)->text(), u"RAMPA Ñ"_s);
             chooser.ListBox1->setCurrentRow(rampa);
             whileShown(viewer, [&] {
@@ -218,7 +214,7 @@ private Q_SLOTS:
         // Borrar deletes at once; with nothing selected it, and OK, do nothing.
         m_messages.shown.clear();
         whileShown(chooser, [&] {
-            chooser.ListBox1->setCurrentRow(rowOf(chooser.ListBox2, u"OTRO.PRO"_s));
+            chooser.ListBox1->setCurrentRow(itemTexts(chooser.ListBox2).indexOf(u"OTRO.PRO"_s));
             click(chooser.BorrarBut);
             QVERIFY(!m_dir.exists(u"OTRO.PRO"_s));
             QCOMPARE(chooser.ListBox1->count(), 2);
