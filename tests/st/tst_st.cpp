@@ -53,12 +53,6 @@ std::array<float, 3> showWith(TQRSview& view, const QrsBeats& avg, int fidIdx, i
     return view.ShowQRS(avg, fidIdx, speed, gain);
 }
 
-void clickTimes(QToolButton* b, int times)
-{
-    for (int i = 0; i < times; ++i)
-        click(b);
-}
-
 QStringList stBoxes(const TQRSview& v)
 {
     return {v.STD2lbl->text(), v.STV2lbl->text(), v.STV5lbl->text()};
@@ -151,23 +145,24 @@ private Q_SLOTS:
             QCOMPARE(view.measurement().stIdx(), 142);
             click(view.UpDownJT->prevButton());
             QCOMPARE(jt->text(), u"99"_s);
-            clickTimes(view.UpDownJT->nextButton(), 3);
+            for (int i = 0; i < 3; ++i)
+                click(view.UpDownJT->nextButton());
             QCOMPARE(jt->text(), u"100"_s);
-            clickTimes(view.UpDownV5->prevButton(), 2);
-            clickTimes(view.JIzDe->nextButton(), 3);
+            click(view.UpDownV5->prevButton());
+            click(view.JIzDe->nextButton());
             first = stBoxes(view);
             jt->clear();
             view.close();
         });
-        QCOMPARE(r1[2], computeSt(115 + 20, 2, -2, 1.0));
+        QCOMPARE(r1[2], computeSt(113 + 20, 2, -1, 1.0));
 
         const auto r2 = showWith(view, constantBeats(-500), 60, 50, 2.0, [&] {
             QCOMPARE(view.measurement().jIdx(), 72);
             QCOMPARE(view.JTtxt->text(), u"100"_s);
             QCOMPARE(stBoxes(view), first);
-            // The new snapshot is drawn: J at 5 + round(72 × 2.95), V5's baseline 2 px low.
+            // The new snapshot is drawn: J at 5 + round(72 × 2.95), V5's baseline 1 px low.
             QCOMPARE(view.surfaceImage().pixel(217, 500), kStJColor);
-            QCOMPARE(view.surfaceImage().pixel(310, 446), kStBaselineColor);
+            QCOMPARE(view.surfaceImage().pixel(310, 445), kStBaselineColor);
             click(view.Okbtn);
         });
         QCOMPARE(r2, r1);
