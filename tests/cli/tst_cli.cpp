@@ -62,7 +62,6 @@ private Q_SLOTS:
     void dumpShowsAStudyAndReportsATornTail();
     void statusAndMessage_data();
     void statusAndMessage();
-    void reviewRendersTheCanvas();
 
 private:
     Result run(const QString& args) const { return runCli(args, m_dir.path()); }
@@ -143,7 +142,7 @@ void TestCli::dumpShowsAStudyAndReportsATornTail()
     QCOMPARE(r.json(u"records"_s).toArray().size(), 4);
     QCOMPARE(r.json(u"records/0/st/0"_s).toDouble(), -1000.0);
 
-    // The same study summarised and exported.
+    // The same study summarised, exported and drawn.
     r = run(u"summary D/0012_001.est --patient D/00000012.DAT --formula 1"_s);
     QCOMPARE(r.json(u"values/maxST/2"_s).toDouble(), 0.05);
     QCOMPARE(r.json(u"rows/0/label"_s).toString(), u"FC de reposo"_s);
@@ -152,6 +151,12 @@ void TestCli::dumpShowsAStudyAndReportsATornTail()
     const QByteArray header = readFile(m_dir.filePath(u"s.edf"_s)).left(256);
     QCOMPARE(header.mid(192, 5), "EDF+C");
     QCOMPARE(header.mid(236, 8).trimmed(), "40"); // ten one-second records a strip
+    r = run(u"review D/0012_001.est --patient D/00000012.DAT --size 640x480 --out D/s.png"_s);
+    QCOMPARE(r.status, 0);
+    const QImage image(m_dir.filePath(u"s.png"_s));
+    QCOMPARE(image.size(), QSize(640, 480));
+    // The strip panel 448 × 192 at (179, 240) has its green frame.
+    QCOMPARE(image.pixel(179, 245) & 0xFFFFFF, 0x008000u);
 
     // The copy in bad/ lost the end of record 4.
     r = run(u"dump D/bad/0012_001.est --patient D/00000012.DAT"_s);
@@ -260,18 +265,6 @@ void TestCli::statusAndMessage()
         QVERIFY2(r.err.startsWith(u"esfuerzo-cli: "_s), qPrintable(r.err));
     if (status == 2)
         QVERIFY(r.out.isEmpty());
-}
-
-void TestCli::reviewRendersTheCanvas()
-{
-    QCOMPARE(run(u"review D/0012_001.est --patient D/00000012.DAT --record 9 --size 640x480 "
-                 "--out D/out.png"_s)
-                 .status,
-             0);
-    const QImage image(m_dir.filePath(u"out.png"_s));
-    QCOMPARE(image.size(), QSize(640, 480));
-    // The strip panel 448 × 192 at (179, 240) has its green frame.
-    QCOMPARE(image.pixel(179, 245) & 0xFFFFFF, 0x008000u);
 }
 
 QTEST_MAIN(TestCli)
