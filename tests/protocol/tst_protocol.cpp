@@ -2,7 +2,6 @@
 #include "common/FileError.h"
 #include "protocol/MaxHeartRate.h"
 #include "protocol/ProtocolRecord.h"
-#include "protocol/StageRun.h"
 
 #include <QTest>
 
@@ -80,8 +79,6 @@ private Q_SLOTS:
             QCOMPARE(std::as_const(p).stage(n), StageEntry{});
         }
         QCOMPARE(p, before);
-        p.stageCount = 200;
-        QCOMPARE(p.usableStageCount(), kMaxStages);
         QCOMPARE(stageTypeName(StageType::Recuperacion), u"Recuperación"_s);
         QVERIFY(stageTypeName(StageType::None).isEmpty() && stageTypeName(3).isEmpty());
     }
@@ -136,20 +133,6 @@ private Q_SLOTS:
         }
         QCOMPARE(maxHeartRate(50, 1, 7, 190).subMaxHR, 162); // 161.5
         QCOMPARE(maxHeartRate(10, 1, 0, 0).maxHR, 194);      // a girl of 10 in the table
-    }
-    void stagePanelEdges()
-    {
-        ProtocolRecord p;
-        p.stageCount = 2;
-        p.device = Device::Bicicleta;
-        p.stages[0] = {1, StageType::Basal, 40, 25.0f, 10.0f, 2.7f};
-        RunState run;
-        run.currentStage = 1;
-        run.stageRemaining = 23; // 57.5 exactly: halves go to even
-        QCOMPARE(stagePanel(run, p, true).progress, 58);
-        QCOMPARE(stagePanel(run, p, false).slopeText.value(), u"----"_s);
-        run.currentStage = 200; // a damaged stage number never reads past the record
-        QCOMPARE(stagePanel(run, p, false).progress, 0);
     }
 };
 

@@ -25,13 +25,6 @@ void clickTab(QTabBar* tabs, int index)
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
 }
 
-// Load, slope, speed, type and time as the stage fields show them.
-QStringList stageFields(const TNProtoFrm& f)
-{
-    return {f.CargaEd->text(), f.PendEd->text(), f.VelEd->text(), f.TipoEtapaEd->currentText(),
-            f.TiempoEd->displayText()};
-}
-
 // Row r of the grid, or its header row for r = -1.
 QStringList gridRow(const QTableWidget* grid, int r)
 {
@@ -94,8 +87,10 @@ private Q_SLOTS:
             editor.TipoEtapaEd->setCurrentIndex(StageType::Basal);
             clickTab(editor.SelEtapa, 1);
             clickTab(editor.SelEtapa, 0); // stage 1 comes back as stored
-            QCOMPARE(stageFields(editor),
-                     (QStringList{u"0000.0"_s, u"10.0"_s, u"002.7"_s, u"Basal"_s, u"03:00"_s}));
+            QCOMPARE(
+                (QStringList{editor.CargaEd->text(), editor.PendEd->text(), editor.VelEd->text(),
+                             editor.TipoEtapaEd->currentText(), editor.TiempoEd->displayText()}),
+                (QStringList{u"0000.0"_s, u"10.0"_s, u"002.7"_s, u"Basal"_s, u"03:00"_s}));
             click(editor.OKBut);
         });
         QVERIFY(editor.EditProtocol(record, m_dir));
@@ -226,12 +221,10 @@ private Q_SLOTS:
         ProtocolRecord other = ProtocolRecord::cleared();
         other.device = device == Device::Cinta ? Device::Bicicleta : Device::Cinta;
         other.stageCount = 15;
-        ProtocolRecord p;
-        p.name = u"VISTA"_s;
-        p.device = device;
+        ProtocolRecord p = makeProtocol(u"VISTA"_s, device,
+                                        {{1, StageType::Basal, 180, 25.0f, 10.0f, 2.7f},
+                                         {2, StageType::None, 75, 1250.0f, 0.5f, 12.5f}});
         p.stageCount = static_cast<std::uint8_t>(stageCount);
-        p.stages[0] = {1, StageType::Basal, 180, 25.0f, 10.0f, 2.7f};
-        p.stages[1] = {2, StageType::None, 75, 1250.0f, 0.5f, 12.5f};
         p.stages[14].type = StageType::Ejercicio;
 
         TVerProtoFrm viewer;
