@@ -40,7 +40,7 @@ ProtocolRecord treadmillRecord()
 
 } // namespace
 
-// The protocol record and its file, stage times, heart-rate limits and the stage panel.
+// The protocol record and its file, stage times and heart-rate limits.
 class TestProtocol : public QObject {
     Q_OBJECT
 private Q_SLOTS:

@@ -65,8 +65,8 @@ private Q_SLOTS:
             typeInto(editor.NombreEd, u"rampa ñ de prueba larga"_s);
             typeInto(editor.CantEtapaEd->lineEdit(), u"20"_s);
             QCOMPARE(editor.SelEtapa->tabText(14), u"15º Etapa"_s);
-            typeInto(editor.CantEtapaEd->lineEdit(),
-                     u"-3"_s); // the lone "-" on the way is not a number
+            // The lone "-" on the way to -3 is not a number.
+            typeInto(editor.CantEtapaEd->lineEdit(), u"-3"_s);
             QCOMPARE(editor.SelEtapa->count(), 0);
             typeInto(editor.CantEtapaEd->lineEdit(), u"3"_s);
             click(editor.DispEdCinta);

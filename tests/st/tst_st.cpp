@@ -153,6 +153,7 @@ private Q_SLOTS:
             jt->clear();
             view.close();
         });
+        // J one sample right, 100 ms of 20 samples after it, V5's baseline one click down.
         QCOMPARE(r1[2], computeSt(113 + 20, 2, -1, 1.0));
 
         const auto r2 = showWith(view, constantBeats(-500), 60, 50, 2.0, [&] {
