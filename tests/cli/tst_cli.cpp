@@ -39,7 +39,7 @@ struct Result {
 };
 
 // The words of args through the command line's entry point; "D/" names a file of dir.
-Result runCli(const QString& args, const QString& dir = {})
+Result runCli(const QString& args, const QString& dir)
 {
     Result r;
     QTextStream out(&r.out);
@@ -102,7 +102,8 @@ void TestCli::dumpShowsProtocolAndReport()
 {
     ProtocolRecord p = makeProtocol(u"PRUEBA"_s, 0, {{1, 0, 180, 0.0f, 10.0f, 2.7f}});
     p.stages[1] = {2, 1, 75, 0.0f, 12.0f, 4.0f}; // beyond the count: not shown
-    Result r = runCli(u"dump "_s + saveProtocolFile(QDir(m_dir.path()), p));
+    saveProtocolFile(QDir(m_dir.path()), p);
+    Result r = run(u"dump D/PRUEBA.pro"_s);
     QCOMPARE(r.json(u"stages"_s).toArray().size(), 1);
     QCOMPARE(r.json(u"stages/0/speed"_s).toDouble(), 2.7);
 
