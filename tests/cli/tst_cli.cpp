@@ -10,7 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 
 using namespace esf;
 using namespace esf::test;
@@ -33,7 +32,6 @@ struct Result {
     int status = -1;
     QString out;
     QString err;
-    QStringList lines() const { return out.split(u'\n', Qt::SkipEmptyParts); }
     QJsonValue json(const QString& path) const
     {
         return at(QJsonDocument::fromJson(out.toUtf8()).object(), path);
@@ -41,7 +39,7 @@ struct Result {
 };
 
 // The words of args through the command line's entry point; "D/" names a file of dir.
-Result runCli(const QString& args, const QString& dir = {})
+Result runCli(const QString& args, const QString& dir)
 {
     Result r;
     QTextStream out(&r.out);
@@ -59,13 +57,10 @@ class TestCli : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
-    void playAndQrsFollowTheLiveMonitor();
-    void dumpShowsConfigurationProtocolAndPatient();
+    void dumpShowsProtocolAndReport();
     void dumpShowsAStudyAndReportsATornTail();
     void statusAndMessage_data();
     void statusAndMessage();
-    void reviewRendersTheCanvas();
-    void theExecutableDumpsReports();
 
 private:
     Result run(const QString& args) const { return runCli(args, m_dir.path()); }
@@ -83,6 +78,9 @@ void TestCli::initTestCase()
               QByteArray("\x64\x00\xfd\xff\x03\x00", 6).repeated(10));
     writeFile(work.filePath(u"x.ecg"_s), "\x01\x02\x03"); // no whole frame
     writeFile(work.filePath(u"Zirod.ini"_s), encodeZirod({13, 2, u"PRUEBA.pro"_s, 6}) + "tail");
+    // General data: ten lines in Windows-1252, a short file reads the rest as empty.
+    writeFile(work.filePath(u"Datosgen.txt"_s),
+              "Cl\xednica\r\nSan Mart\xedn 1\r\n\r\nDra. P\xe9rez\r\n");
     const QByteArray study = encodeStudy(reviewProtocol(), reviewRecords(4));
     writeFile(work.filePath(u"0012_001.est"_s), study);
     writePatient(work.filePath(u"00000012.DAT"_s), {u"Ana"_s, u"Núñez"_s, 160, u"01/01/1960"_s, 1},
@@ -100,113 +98,59 @@ void TestCli::initTestCase()
     writeFile(work.filePath(u"bad/logo.bmp"_s), "BM not a picture");
 }
 
-void TestCli::playAndQrsFollowTheLiveMonitor()
+void TestCli::dumpShowsProtocolAndReport()
 {
-    Result r = run(u"play D/constant.ecg"_s);
-    QCOMPARE(r.status, 0);
-    QStringList lines = r.lines();
-    QCOMPARE(lines.size(), 11); // header and one pass of ten frames
-    QCOMPARE(lines[0], u"frame,write_index,ring0,ring1,ring2,shown0,shown1,shown2,"
-                       "heart_rate,beat_counter,beat_flag,qrs_update"_s);
-    QCOMPARE(lines[10], u"10,10,100,-3,3,100,-3,3,0,10,0,0"_s);
-    lines = run(u"play D/constant.ecg --frames 2000"_s).lines();
-    QVERIFY(lines[2000].startsWith(u"2000,0,"_s)); // the ring wraps
-    QVERIFY(lines[100].endsWith(u",100,0,1"_s));   // the count reaches 100
-
-    // 100 × 0.5 = 50 in the ring, drawn through the filter; -3 × 0.5 = -1.5 → -2.
-    lines = run(u"play D/constant.ecg --gain 0 --filter --frames 3"_s).lines();
-    QVERIFY(lines[1].startsWith(u"1,1,50,-2,2,13,"_s));
-    QVERIFY(lines[2].startsWith(u"2,2,50,-2,2,28,"_s));
-
-    r = run(u"qrs D/constant.ecg --frames 100"_s);
-    QCOMPARE(r.status, 0);
-    lines = r.lines();
-    QCOMPARE(lines.size(), 4);
-    QCOMPARE(lines[0], u"fid_idx=100"_s);
-    const QStringList d2 = lines[1].split(u',');
-    QCOMPARE(d2.size(), 201);
-    QCOMPARE(d2[200], u"30"_s); // 0.3 × 100
-    QCOMPARE(d2[0], u"0"_s);    // before the recording started
-    QCOMPARE(run(u"qrs D/constant.ecg --frames 99"_s).lines()[0], u"fid_idx=0"_s);
-}
-
-void TestCli::dumpShowsConfigurationProtocolAndPatient()
-{
-    Result r = run(u"dump D/Zirod.ini"_s);
-    QCOMPARE(r.status, 0);
-    QCOMPARE(r.json(u"lastPatientNumber"_s).toInt(), 13);
-    QCOMPARE(r.json(u"protocolFileName"_s).toString(), u"PRUEBA.pro"_s);
-
-    // General data: ten lines in Windows-1252, a short file reads the rest as empty.
-    writeFile(m_dir.filePath(u"Datosgen.txt"_s),
-              "Cl\xednica\r\nSan Mart\xedn 1\r\n(011)12345678\r\nDra. P\xe9rez\r\n[Wats]\r\n");
-    r = run(u"dump D/Datosgen.txt"_s);
-    QCOMPARE(r.json(u"physician"_s).toString(), u"Dra. Pérez"_s);
-    QCOMPARE(r.json(u"loadUnit"_s).toString(), u"[Wats]"_s);
-    QCOMPARE(r.json(u"logo"_s).toString(), QString());
-
     ProtocolRecord p = makeProtocol(u"PRUEBA"_s, 0, {{1, 0, 180, 0.0f, 10.0f, 2.7f}});
     p.stages[1] = {2, 1, 75, 0.0f, 12.0f, 4.0f}; // beyond the count: not shown
-    r = runCli(u"dump "_s + saveProtocolFile(QDir(m_dir.path()), p));
+    saveProtocolFile(QDir(m_dir.path()), p);
+    Result r = run(u"dump D/PRUEBA.pro"_s);
     QCOMPARE(r.json(u"stages"_s).toArray().size(), 1);
     QCOMPARE(r.json(u"stages/0/speed"_s).toDouble(), 2.7);
 
-    writePatient(m_dir.filePath(u"00000013.DAT"_s), {u"José"_s, u"Peña"_s, 172, u"03/04/1960"_s, 1},
-                 1, {u"0013_001.est|12/03/2007"_s});
-    r = run(u"dump D/00000013.DAT"_s);
-    QCOMPARE(r.json(u"surname"_s).toString(), u"Peña"_s);
-    QCOMPARE(r.json(u"studies/0/date"_s).toString(), u"12/03/2007"_s);
-
-    // Without --formula a summary takes the one the configuration above names.
-    const auto predicted = [&](const QString& formula) {
-        return run(u"summary D/0012_001.est --patient D/00000012.DAT"_s + formula)
-            .json(u"values/predictedMaxHR"_s);
-    };
-    QCOMPARE(predicted({}), predicted(u" --formula 6"_s));
-    QVERIFY(predicted({}) != predicted(u" --formula 0"_s));
+    r = run(u"dump D/0012_001.INF"_s);
+    QCOMPARE(
+        QJsonDocument(r.json(u"paragraphs/1/runs/1"_s).toObject()).toJson(QJsonDocument::Compact),
+        R"({"bold":false,"color":null,"font":"Arial","italic":true,"size":10,"strike":false,)"
+        R"("text":"Pérez, José","underline":false})");
+    QCOMPARE(r.json(u"paragraphs/2/runs/1/text"_s).toString(), u"ST ≥ 2 mm"_s);
 }
 
 void TestCli::dumpShowsAStudyAndReportsATornTail()
 {
-    QTemporaryDir dir;
-    const auto cli = [&](const QString& args) { return runCli(args, dir.path()); };
-    writePatient(dir.filePath(u"00000012.DAT"_s), kAna, 1, {u"0012_001.est|12/03/2007"_s});
-    const QString study = dir.filePath(u"0012_001.est"_s);
-    writeFile(study, encodeStudy(reviewProtocol(), reviewRecords(2)));
-
-    Result r = cli(u"dump D/0012_001.est"_s);
+    Result r = run(u"dump D/0012_001.est"_s);
     QCOMPARE(r.status, 0);
-    QCOMPARE(r.json(u"records"_s).toArray().size(), 2);
+    QCOMPARE(r.json(u"records"_s).toArray().size(), 4);
     QCOMPARE(r.json(u"records/0/itt"_s).toInt(), 121 * 81); // systolic × heart rate
     QCOMPARE(r.json(u"records/0/st/1"_s).toDouble(), -1000.0);
     QCOMPARE(r.json(u"records/0/strip/2"_s).toArray(), QJsonArray({0, 1, 2, -2, -1, 0}));
-    r = cli(u"dump D/0012_001.est --strips"_s);
+    r = run(u"dump D/0012_001.est --strips"_s);
     QCOMPARE(r.json(u"records/0/strip/0"_s).toArray().size(), 2001);
 
     // As an old patient's file the same bytes hold 24039-byte records without ST.
-    r = cli(u"dump D/0012_001.est --version 2007.1.0"_s);
-    QCOMPARE(r.status, 1); // 2 × 24051 bytes are two old records and a torn third
-    QCOMPARE(r.json(u"records"_s).toArray().size(), 2);
+    r = run(u"dump D/0012_001.est --version 2007.1.0"_s);
+    QCOMPARE(r.status, 1); // 4 × 24051 bytes are four old records and a torn fifth
+    QCOMPARE(r.json(u"records"_s).toArray().size(), 4);
     QCOMPARE(r.json(u"records/0/st/0"_s).toDouble(), -1000.0);
 
-    // The same study summarised and exported.
-    r = cli(u"summary D/0012_001.est --patient D/00000012.DAT --formula 1"_s);
-    QCOMPARE(r.status, 0);
-    QCOMPARE(r.json(u"records"_s).toInt(), 2);
+    // The same study summarised, exported and drawn.
+    r = run(u"summary D/0012_001.est --patient D/00000012.DAT --formula 1"_s);
     QCOMPARE(r.json(u"values/maxST/2"_s).toDouble(), 0.05);
     QCOMPARE(r.json(u"rows/0/label"_s).toString(), u"FC de reposo"_s);
-    r = cli(
-        u"export-edf D/0012_001.est --patient D/00000012.DAT --anonymous --out D/estudio.edf"_s);
-    QCOMPARE(r.status, 0);
-    const QByteArray header = readFile(dir.filePath(u"estudio.edf"_s)).left(256);
+    run(u"export-edf D/0012_001.est --patient D/00000012.DAT --anonymous --out D/s.edf"_s);
+    const QByteArray header = readFile(m_dir.filePath(u"s.edf"_s)).left(256);
     QCOMPARE(header.mid(192, 5), "EDF+C");
-    QCOMPARE(header.mid(236, 8).trimmed(), "20"); // ten one-second records a strip
+    QCOMPARE(header.mid(236, 8).trimmed(), "40"); // ten one-second records a strip
+    run(u"review D/0012_001.est --patient D/00000012.DAT --size 640x480 --out D/s.png"_s);
+    const QImage image(m_dir.filePath(u"s.png"_s));
+    QCOMPARE(image.size(), QSize(640, 480));
+    // The strip panel 448 × 192 at (179, 240) has its green frame.
+    QCOMPARE(image.pixel(179, 245) & 0xFFFFFF, 0x008000u);
 
-    QVERIFY(QFile::resize(study, QFileInfo(study).size() - 100)); // cut inside record 2
-    r = cli(u"dump D/0012_001.est --patient D/00000012.DAT"_s);
+    // The copy in bad/ lost the end of record 4.
+    r = run(u"dump D/bad/0012_001.est --patient D/00000012.DAT"_s);
     QCOMPARE(r.status, 1);
-    QCOMPARE(r.json(u"records"_s).toArray().size(), 1);
-    QVERIFY(r.err.contains(u"registro 2"_s));
+    QCOMPARE(r.json(u"records"_s).toArray().size(), 3);
+    QVERIFY(r.err.contains(u"registro 4"_s));
 }
 
 void TestCli::statusAndMessage_data()
@@ -218,37 +162,32 @@ void TestCli::statusAndMessage_data()
         QTest::newRow(args) << QString::fromUtf8(args) << status << shown;
     };
     row("--version", 0, u"esfuerzo-cli 2007.1.1\n"_s);
-    row("-h", 0, u"\n     esfuerzo-cli --help | --version\n"_s);
-    row("--help", 0,
-        u"Estado de salida: 0 correcto, 1 archivo ausente, ilegible o dañado, 2 uso incorrecto.\n"_s);
+    row("--help", 0, u"Estado de salida: 0 correcto, 1 archivo ausente, ilegible o dañado"_s);
     row("--versión", 2, u"orden desconocida '--versión'\nuso: esfuerzo-cli play ARCHIVO"_s);
     row("", 2, u"falta la orden"_s);
     row("play", 2, u"falta el archivo de muestras"_s);
-    row("play a b", 2, u"argumento desconocido 'b'"_s);
     row("play x --gain 3", 2, u"--gain admite 0, 1 o 2, no '3'"_s);
     row("play x --gain", 2, u"falta el valor de --gain"_s);
     row("qrs x --frames -1", 2, u"'-1' no es un número de tramas válido"_s);
     row("qrs x --filter", 2, u"argumento desconocido '--filter'"_s);
-    row("play D/missing.ecg", 1,
-        u"Error de apertura en el archivo \"missing.ecg\": el archivo no existe"_s);
-    row("play D/bad", 1, u"no es un archivo normal"_s);
+    row("play D/constant.ecg --frames 12", 0, u"\n12,12,100,-3,3,100,-3,3,0,12,0,0\n"_s);
+    row("play D/missing.ecg", 1, u"apertura en el archivo \"missing.ecg\": el archivo no existe"_s);
     row("play D/x.ecg", 1, u"no contiene ninguna trama completa de 6 bytes"_s);
+    row("dump D/Zirod.ini", 0, u"\"protocolFileName\": \"PRUEBA.pro\""_s);
+    row("dump D/Datosgen.txt", 0, u"\"logo\": \"\",\n    \"physician\": \"Dra. Pérez\""_s);
+    row("dump D/00000012.DAT", 0, u"\"surname\": \"Núñez\""_s);
     row("dump notes.txt", 2, u"no sé interpretar el archivo 'notes.txt'"_s);
     row("dump a.ini b.ini", 2, u"dump necesita exactamente un archivo"_s);
     row("dump D/bad/Zirod.ini", 1, u"esfuerzo-cli: Error de lectura en el archivo \"Zirod.ini\""_s);
     row("dump D/bad/X.pro", 1, u"esfuerzo-cli: Error de lectura en el archivo \"X.pro\""_s);
-    row("dump D/bad/00000001.DAT", 1,
-        u"esfuerzo-cli: Error de lectura en el archivo \"00000001.DAT\""_s);
-    row("dump D/bad/00000002.DAT", 1,
-        u"la lista de estudios está dañada: el archivo termina antes de la entrada 2"_s);
+    row("dump D/bad/00000001.DAT", 1, u"Error de lectura en el archivo \"00000001.DAT\""_s);
+    row("dump D/bad/00000002.DAT", 1, u"dañada: el archivo termina antes de la entrada 2"_s);
     row("dump x.est --version", 2, u"falta el valor de --version"_s);
     row("dump x.est y", 2, u"argumento desconocido 'y'"_s);
     row("dump D/bad/none.DAT", 1, u"el archivo no existe"_s);
     row("summary x", 2, u"falta --patient\nuso: esfuerzo-cli summary ARCHIVO.est"_s);
     row("summary", 2, u"falta el archivo de estudio"_s);
-    row("summary x --patient", 2, u"falta el valor de --patient"_s);
     row("summary x --out y", 2, u"argumento desconocido '--out'"_s);
-    row("summary x --patient p --formula 8", 2, u"--formula admite de 0 a 7, no '8'"_s);
     row("summary x --patient p --angina 3", 2, u"--angina admite de 0 a 2, no '3'"_s);
     row("summary D/none.est --patient D/00000012.DAT", 1, u"\"none.est\": el archivo no existe"_s);
     // A damaged configuration is passed over and the torn record left out.
@@ -263,38 +202,36 @@ void TestCli::statusAndMessage_data()
     row("review x --patient p --record 0 --out o", 2, u"'0' no es un número de registro válido"_s);
     row("review x --patient p --size 10x10 --out o", 2,
         u"'10x10' no es un tamaño válido (de 100x100 a 10000x10000)"_s);
-    row("review D/0012_001.est --patient D/none.DAT --out D/o.png", 1, u"\"none.DAT\""_s);
     row("review D/none.est --patient D/00000012.DAT --out D/o.png", 1,
         u"\"none.est\": el archivo no existe"_s);
     row("review D/0012_001.est --patient D/00000012.DAT --out D/no/o.png", 1,
         u"Error de escritura en el archivo \"o.png\": no se pudo guardar la imagen"_s);
     row("review D/bad/X.pro --patient D/00000012.DAT --out D/o.png", 1,
         u"X.pro: Problemas para abrir el archivo de estudio.Posiblemente dañado"_s);
+    row("review D/0012_001.est --patient D/00000012.DAT --record 9 --out D/o.png", 0,
+        u"0012_001.est: 4 registros, registro 4 dibujado en "_s);
+    // A torn tail is drawn without it and reported.
+    row("review D/bad/0012_001.est --patient D/00000012.DAT --out D/torn.png", 1,
+        u"esfuerzo-cli: 0012_001.est: el archivo termina dentro del registro 4\n"_s);
+    row("dump D/0012_003.INF", 1, u"\"0012_003.INF\": el archivo no existe"_s);
     row("backup", 2, u"backup admite copy, move o restore\nuso: esfuerzo-cli backup"_s);
     row("backup copy", 2, u"falta la carpeta de la copia"_s);
     row("backup restore D/bad", 2, u"restore necesita la carpeta y un archivo de paciente"_s);
     row("backup restore D/bad 00000099.DAT", 1, u"\"00000099.DAT\": el archivo no existe"_s);
     // A damaged patient is not restored into the work folder, which is current.
     row("backup restore D/bad 00000001.DAT", 1,
-        u"Error de lectura en el archivo \"00000001.DAT\": el archivo termina antes de lo esperado"_s);
+        u"\"00000001.DAT\": el archivo termina antes de lo esperado"_s);
     row("print", 2, u"falta el archivo a imprimir (esfuerzo-cli --help)"_s);
     row("print x --patient", 2, u"falta el valor de --patient"_s);
     row("print x y", 2, u"argumento desconocido 'y'"_s);
-    row("print x --select 51", 2, u"--select admite registros de 1 a 50, no '51'"_s);
     row("print x --paper A5", 2, u"--paper admite A4 o Letter, no 'A5'"_s);
-    row("print x --dpi 71", 2, u"--dpi admite de 72 a 2400, no '71'"_s);
     row("print x --paper a4 --dpi 2401", 2, u"--dpi admite de 72 a 2400, no '2401'"_s);
     row("print x", 2, u"falta --out ARCHIVO.pdf"_s);
     row("print x --out o.pdf", 2, u"falta --patient ARCHIVO.DAT"_s);
-    row("print D/none.INF --out D/o.pdf", 1, u"No hay ningún informe editado para el estudio"_s);
-    row("print D/0012_001.INF --out D/informe.pdf --dpi 72", 0,
-        u"informe.pdf: informe del médico"_s);
     // A damaged configuration leaves the default formula; the torn record is left out.
     row("print D/bad/0012_001.est --patient D/bad/00000012.DAT --paper Letter --dpi 72 --summary "
         "--select 1,2 --out D/study.pdf",
         0, u"(se usa la fórmula de Robinson)"_s);
-    row("print D/0012_001.est --patient D/00000012.DAT --dpi 72 --out D/p.pdf", 0,
-        u"p.pdf: 1 páginas\n"_s);
     row("print D/bad/0012_001.est --patient D/bad/00000012.DAT --dpi 72 --out D/logo.pdf", 0,
         u"logo.bmp no se pudo leer"_s);
     row("print D/bad/0012_001.est --patient D/bad/00000012.DAT --dpi 72 --out D/torn.pdf", 0,
@@ -316,54 +253,6 @@ void TestCli::statusAndMessage()
         QVERIFY2(r.err.startsWith(u"esfuerzo-cli: "_s), qPrintable(r.err));
     if (status == 2)
         QVERIFY(r.out.isEmpty());
-}
-
-void TestCli::reviewRendersTheCanvas()
-{
-    const auto run = [&](const QString& size) {
-        return runCli(u"review D/0012_001.est --patient D/00000012.DAT --record 9 "_s + size +
-                          u" --out D/out.png"_s,
-                      m_dir.path());
-    };
-    QCOMPARE(run(u"--size 640x480"_s).status, 0);
-    const QImage image(m_dir.filePath(u"out.png"_s));
-    QCOMPARE(image.size(), QSize(640, 480));
-    // The strip panel 448 × 192 at (179, 240) has its green frame.
-    QCOMPARE(image.pixel(179, 245) & 0xFFFFFF, 0x008000u);
-    const Result r = run(QString());
-    QCOMPARE(r.status, 0);
-    QCOMPARE(r.out, u"0012_001.est: 4 registros, registro 4 dibujado en "_s +
-                        m_dir.filePath(u"out.png"_s) + u'\n');
-    QCOMPARE(QImage(m_dir.filePath(u"out.png"_s)).size(), QSize(1000, 700));
-
-    // A torn tail is drawn without it and reported.
-    const QString torn =
-        runCli(u"review D/bad/0012_001.est --patient D/00000012.DAT --out D/torn.png"_s,
-               m_dir.path())
-            .err;
-    QCOMPARE(torn, u"esfuerzo-cli: 0012_001.est: el archivo termina dentro del registro 4\n"_s);
-}
-
-// Reports and exit statuses through the real program, which runs without a display.
-void TestCli::theExecutableDumpsReports()
-{
-    QProcess p;
-    p.start(QStringLiteral(ESF_CLI_PATH), {u"dump"_s, m_dir.filePath(u"0012_001.INF"_s)});
-    QVERIFY(p.waitForFinished(30000));
-    QCOMPARE(p.exitCode(), 0);
-    const QJsonValue report = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
-    QCOMPARE(at(report, u"paragraphs"_s).toArray().size(), 5);
-    QCOMPARE(at(report, u"paragraphs/0/alignment"_s).toString(), u"center"_s);
-    QCOMPARE(QJsonDocument(at(report, u"paragraphs/1/runs/1"_s).toObject())
-                 .toJson(QJsonDocument::Compact),
-             R"({"bold":false,"color":null,"font":"Arial","italic":true,"size":10,"strike":false,)"
-             R"("text":"Pérez, José","underline":false})");
-    QCOMPARE(at(report, u"paragraphs/2/runs/1/color"_s).toString(), u"#c00000"_s);
-    QCOMPARE(at(report, u"paragraphs/2/runs/1/text"_s).toString(), u"ST ≥ 2 mm"_s);
-    p.start(QStringLiteral(ESF_CLI_PATH), {u"dump"_s, m_dir.filePath(u"0012_003.INF"_s)});
-    QVERIFY(p.waitForFinished(30000));
-    QCOMPARE(p.exitCode(), 1);
-    QVERIFY(p.readAllStandardError().contains("0012_003.INF"));
 }
 
 QTEST_MAIN(TestCli)
