@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "app/ZirodIni.h"
 #include "common/FileError.h"
 #include "common/Version.h"
@@ -17,6 +18,7 @@
 #include <unistd.h>
 
 using namespace esf;
+using namespace esf::test;
 
 namespace {
 
@@ -337,15 +339,9 @@ private Q_SLOTS:
             base.newStudyPending = true;
         }
         const QString patientPath = dir.filePath(kPatient);
-        QFile pf(patientPath);
-        QVERIFY(pf.open(QIODevice::ReadOnly));
-        const QByteArray patientBytes = pf.readAll();
-        pf.close();
+        const QByteArray patientBytes = readFile(patientPath);
         const QString firstStudy = dir.filePath(base.studyFileName);
-        QFile sf(firstStudy);
-        QVERIFY(sf.open(QIODevice::ReadOnly));
-        const QByteArray studyBytes = sf.readAll();
-        sf.close();
+        const QByteArray studyBytes = readFile(firstStudy);
         const qint64 start = newStudy ? 0 : studyBytes.size();
         const qint64 end = start + (newStudy ? kProtocolRecordSize : 0) + kStageRecordSize;
         // Every byte near the ends of the save, where the small fields and the file's growth
@@ -380,9 +376,8 @@ private Q_SLOTS:
             // Back to the folder as it was, for the next limit.
             for (const QString& name : dir.entryList(QDir::Files))
                 QFile::remove(dir.filePath(name));
-            QFile p(patientPath), st(firstStudy);
-            QVERIFY(p.open(QIODevice::WriteOnly) && p.write(patientBytes) == patientBytes.size());
-            QVERIFY(st.open(QIODevice::WriteOnly) && st.write(studyBytes) == studyBytes.size());
+            writeFile(patientPath, patientBytes);
+            writeFile(firstStudy, studyBytes);
         }
     }
 };

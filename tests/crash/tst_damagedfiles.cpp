@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "app/ZirodIni.h"
 #include "common/BinaryIO.h"
 #include "common/FileError.h"
@@ -17,6 +18,7 @@
 #include <sys/stat.h>
 
 using namespace esf;
+using namespace esf::test;
 
 namespace {
 
@@ -32,13 +34,6 @@ Cli runCli(const QStringList& args)
     p.start(QStringLiteral(ESF_CLI_PATH), args);
     p.waitForFinished(30000);
     return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
 }
 
 using Reader = void (*)(const QString&);
@@ -132,10 +127,7 @@ private Q_SLOTS:
         for (int i = 1; i <= 2; ++i)
             entries += encodeString(QStringLiteral("0001_00%1.est").arg(i), 12) +
                        encodeString(QStringLiteral("14/05/2007"), 10);
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::Append));
-        f.write(entries.left(entryBytes));
-        f.close();
+        appendFile(file, entries.left(entryBytes));
         const Cli cli = runCli({QStringLiteral("dump"), file});
         QCOMPARE(cli.status, damage.isEmpty() ? 0 : 1);
         QCOMPARE(cli.err, damage);
@@ -151,10 +143,10 @@ private Q_SLOTS:
         QByteArray tenFull;
         for (int i = 0; i < 10; ++i)
             tenFull += full + "\r\n";
-        writeBytes(path(kGeneralDataFileName), tenFull + QByteArray(1 << 20, 'y'));
+        writeFile(path(kGeneralDataFileName), tenFull + QByteArray(1 << 20, 'y'));
         GeneralData d = readGeneralData(path(kGeneralDataFileName));
         QCOMPARE(d.logo, QString::fromLatin1(full));
-        writeBytes(path(kGeneralDataFileName), QByteArray(1 << 20, 'z') + "\r\nB\r\n");
+        writeFile(path(kGeneralDataFileName), QByteArray(1 << 20, 'z') + "\r\nB\r\n");
         d = readGeneralData(path(kGeneralDataFileName));
         QCOMPARE(d.institution, QString(kGeneralDataLineBytes, u'z'));
         QCOMPARE(d.address, QString());
