@@ -17,24 +17,20 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The value at a path of keys and indexes, such as "records/0/st/1".
-QJsonValue at(QJsonValue v, const QString& path)
-{
-    for (const QString& step : path.split(u'/')) {
-        bool isIndex = false;
-        const int i = step.toInt(&isIndex);
-        v = isIndex ? v.toArray().at(i) : v.toObject().value(step);
-    }
-    return v;
-}
-
 struct Result {
     int status = -1;
     QString out;
     QString err;
+    // The value at a path of keys and indexes of the JSON written, such as "records/0/st/1".
     QJsonValue json(const QString& path) const
     {
-        return at(QJsonDocument::fromJson(out.toUtf8()).object(), path);
+        QJsonValue v = QJsonDocument::fromJson(out.toUtf8()).object();
+        for (const QString& step : path.split(u'/')) {
+            bool isIndex = false;
+            const int i = step.toInt(&isIndex);
+            v = isIndex ? v.toArray().at(i) : v.toObject().value(step);
+        }
+        return v;
     }
 };
 
