@@ -1,6 +1,5 @@
 #include "common/BinaryIO.h"
 #include "common/Cp1252.h"
-#include "common/FileError.h"
 #include "common/Rounding.h"
 
 #include <QBuffer>
@@ -15,7 +14,6 @@ private Q_SLOTS:
     void roundingAndSaturation();
     void cp1252KeepsAccentsAsSingleBytes();
     void fieldsAreLittleEndianWithCountedStrings();
-    void damagedFieldsReadNoFurtherThanTheirBytes();
 };
 
 void TestCommon::roundingAndSaturation()
@@ -76,25 +74,6 @@ void TestCommon::fieldsAreLittleEndianWithCountedStrings()
     QCOMPARE(r.str(10), u"Peña"_s);
     QCOMPARE(encodeString(u"ABCDEFGHIJKL"_s, 5), QByteArray("\x05"
                                                             "ABCDE"));
-}
-
-void TestCommon::damagedFieldsReadNoFurtherThanTheirBytes()
-{
-    // A length byte beyond its field reads only the field; a short read throws naming the file.
-    QByteArray data("\xff"
-                    "ABC\x01\x02",
-                    6);
-    QBuffer buf(&data);
-    buf.open(QIODevice::ReadOnly);
-    LeReader r(buf, u"/tmp/00000001.DAT"_s);
-    QCOMPARE(r.str(3), u"ABC"_s);
-    try {
-        r.i32();
-        QFAIL("a short read must throw");
-    } catch (const FileError& e) {
-        QVERIFY(e.message().contains(u"00000001.DAT"_s));
-        QCOMPARE(e.operation(), u"lectura"_s);
-    }
 }
 
 QTEST_GUILESS_MAIN(TestCommon)

@@ -93,16 +93,15 @@ void TestDisplay::sweptColumnsKeepNoOldTrace()
 
 void TestDisplay::tinyDisplaysNeverCrash()
 {
-    // Around the widths for one large division (28) and one small one (140).
-    for (int w : {-5, 0, 1, 27, 28, 139, 140}) {
-        for (int h : {0, 1, 17}) {
-            SweepDisplay d;
-            d.resize(w, h, 5);
-            for (int speed : {25, 0}) {
-                d.drawGrid(speed);
-                drawFrames(d, 300, 100000);
-                QVERIFY(d.state().sweepX >= 0 && d.state().sweepX < std::max(w, 1));
-            }
+    // Around the widths for one large division (28) and one small one (140), one or more rows.
+    for (auto [w, h] :
+         {std::pair{-5, 17}, {0, 17}, {1, 1}, {27, 17}, {28, 1}, {139, 17}, {140, 1}, {140, 0}}) {
+        SweepDisplay d;
+        d.resize(w, h, 5);
+        for (int speed : {25, 0}) {
+            d.drawGrid(speed);
+            drawFrames(d, 300, 100000);
+            QVERIFY(d.state().sweepX >= 0 && d.state().sweepX < std::max(w, 1));
         }
     }
 }

@@ -51,9 +51,8 @@ class TestProtocolWindows : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_dir = QDir(m_tmp.path());
-        for (const QString& f : m_dir.entryList(QDir::Files))
-            m_dir.remove(f);
+        m_tmp = std::make_unique<QTemporaryDir>(); // a fresh folder for each test
+        m_dir = QDir(m_tmp->path());
         m_messages = FakeMessages();
         m_messages.otherwise = false; // "Desea guardar el protocolo?" No, unless queued
     }
@@ -276,7 +275,7 @@ private Q_SLOTS:
     }
 
 private:
-    QTemporaryDir m_tmp;
+    std::unique_ptr<QTemporaryDir> m_tmp;
     QDir m_dir;
     FakeMessages m_messages;
 };

@@ -20,21 +20,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QrsBeats constantBeats(std::int32_t v)
-{
-    QrsBeats avg{};
-    for (auto& lead : avg)
-        lead.fill(v);
-    return avg;
-}
-
-// Every entry holds its own index, so an ST result names the sample it read.
-QrsBeats indexRamp()
+// Entry i of every lead is level + slope × i; with slope 1 an ST result names the sample it read.
+QrsBeats beats(std::int32_t level, std::int32_t slope = 0)
 {
     QrsBeats avg{};
     for (auto& lead : avg)
         for (std::size_t i = 0; i < lead.size(); ++i)
-            lead[i] = static_cast<std::int32_t>(i);
+            lead[i] = level + slope * static_cast<std::int32_t>(i);
     return avg;
 }
 
@@ -86,7 +78,7 @@ private Q_SLOTS:
             QCOMPARE(formatStValue(value), text);
 
         // J–T typed, then samples; text that is no integer leaves the interval in force.
-        StMeasurement m = opened(indexRamp(), 50); // J at 62
+        StMeasurement m = opened(beats(0, 1), 50); // J at 62
         const std::tuple<QString, bool, int> typed[] = {
             {u"80"_s, true, 16}, {u"83"_s, true, 17}, {u"8a"_s, false, 17}};
         for (const auto& [text, taken, samples] : typed) {
@@ -96,8 +88,8 @@ private Q_SLOTS:
 
         // J and the ST point stop at either end of the beat.
         for (auto [fid, j] : {std::pair{-50, 0}, {INT_MAX, 200}, {INT_MIN, 0}})
-            QCOMPARE(opened(indexRamp(), fid).jIdx(), j);
-        m = opened(indexRamp(), 188);
+            QCOMPARE(opened(beats(0, 1), fid).jIdx(), j);
+        m = opened(beats(0, 1), 188);
         m.moveJ(1);
         QCOMPARE(m.jIdx(), 200);
         QCOMPARE(m.st()[0], computeSt(200, 0, 0, 1.0));
@@ -106,7 +98,7 @@ private Q_SLOTS:
         QCOMPARE(m.stIdx(), 200);
 
         // One click up lowers that lead's ST by 0.5 / 59 / gain; offsets stop at ±100.
-        m = opened(constantBeats(30), 100, 25, 2.0);
+        m = opened(beats(30), 100, 25, 2.0);
         m.computeSt();
         const auto before = m.st();
         m.stepBaseline(1, 1);
@@ -122,7 +114,7 @@ private Q_SLOTS:
     {
         // Untouched, the first opening shows and returns the results of no computation.
         TQRSview view;
-        const auto r0 = showWith(view, constantBeats(70), 100, 25, 2.0, [&] {
+        const auto r0 = showWith(view, beats(70), 100, 25, 2.0, [&] {
             QCOMPARE(view.windowTitle(), u" QRS promedio"_s);
             QCOMPARE(stBoxes(view), QStringList(3, u"0.000"_s));
             QTest::keyClick(&view, Qt::Key_Escape);
@@ -132,7 +124,7 @@ private Q_SLOTS:
         // A J–T that is no integer moves nothing, with no message; leaving the field, or closing
         // the window, gives it back the interval in force. The arrows keep to 0..100.
         QStringList first;
-        const auto r1 = showWith(view, indexRamp(), 100, 25, 1.0, [&] {
+        const auto r1 = showWith(view, beats(0, 1), 100, 25, 1.0, [&] {
             QLineEdit* jt = view.JTtxt;
             typeInto(jt, u"x"_s);
             QCOMPARE(view.measurement().stIdx(), 128);
@@ -156,7 +148,7 @@ private Q_SLOTS:
         // J one sample right, 100 ms of 20 samples after it, V5's baseline one click down.
         QCOMPARE(r1[2], computeSt(113 + 20, 2, -1, 1.0));
 
-        const auto r2 = showWith(view, constantBeats(-500), 60, 50, 2.0, [&] {
+        const auto r2 = showWith(view, beats(-500), 60, 50, 2.0, [&] {
             QCOMPARE(view.JTtxt->text(), u"100"_s);
             QCOMPARE(stBoxes(view), first);
             // The new snapshot is drawn: J at 5 + round(72 × 2.95), V5's baseline 1 px low.
@@ -169,7 +161,7 @@ private Q_SLOTS:
     void calipers()
     {
         TQRSview view;
-        showWith(view, constantBeats(0), 100, 50, 2.0, [&] {
+        showWith(view, beats(0), 100, 50, 2.0, [&] {
             QWidget* s = view.surface();
             const QColor face = view.palette().color(QPalette::Button);
             const QImage& img = view.surfaceImage();
