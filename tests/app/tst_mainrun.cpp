@@ -354,6 +354,8 @@ private Q_SLOTS:
                  (QList<int>{0, int(rate.size()), 0, 0}));
         // A stage name is text without a value.
         QVERIFY(!QAccessible::queryAccessibleInterface(m_w->EtapaNLbl)->valueInterface());
+        m_w->DetenerBut->trigger(); // the run's own command stays live while it runs
+        QVERIFY(!m_w->stageClock().isActive());
     }
 
 private:
@@ -375,7 +377,6 @@ private:
         Services s = fakeServices(m_messages);
         s.beep = [this] { ++m_beeps; };
         m_w = std::make_unique<TZuvudezidedFrm>(s);
-        m_w->resize(1200, 800);
         m_w->FormActivate();
         for (int t = 0; t < 200; ++t) // ten seconds of ECG in the rings
             m_w->demoTimer().onTimeout();

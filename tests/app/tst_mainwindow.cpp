@@ -224,7 +224,6 @@ private:
     std::unique_ptr<TZuvudezidedFrm> makeWindow()
     {
         auto w = std::make_unique<TZuvudezidedFrm>(fakeServices(m_messages, &m_quits));
-        w->resize(1200, 800);
         m_window = w.get();
         return w;
     }
