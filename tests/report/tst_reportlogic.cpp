@@ -7,7 +7,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <edflib.h>
-#include <optional>
 
 using namespace esf;
 using namespace Qt::StringLiterals;
@@ -88,11 +87,6 @@ EdfExportInput study(std::uint8_t gain)
 class TestReportLogic : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init()
-    {
-        m_tmp.emplace();
-        QVERIFY(m_tmp->isValid());
-    }
     void timeAxisAndClampedValues()
     {
         const PrintTimeAxis a = printTimeAxis(1500);
@@ -226,7 +220,8 @@ private Q_SLOTS:
     }
     void roundTrip()
     {
-        const QString path = m_tmp->filePath(u"estudio.edf"_s);
+        const QTemporaryDir tmp;
+        const QString path = tmp.filePath(u"estudio.edf"_s);
         EdfExportInput in = study(0); // gain 0.5: 70 units a millivolt
         in.anonymous = true;
         exportEdf(path, in);
@@ -255,16 +250,14 @@ private Q_SLOTS:
     }
     void failureLeavesNoFile()
     {
+        const QTemporaryDir tmp;
         QVERIFY_THROWS_EXCEPTION(FileError,
-                                 exportEdf(m_tmp->filePath(u"falta/estudio.edf"_s), study(1)));
+                                 exportEdf(tmp.filePath(u"falta/estudio.edf"_s), study(1)));
         EdfExportInput empty = study(1);
         empty.records.clear();
-        QVERIFY_THROWS_EXCEPTION(FileError, exportEdf(m_tmp->filePath(u"vacio.edf"_s), empty));
-        QVERIFY(QDir(m_tmp->path()).entryList(QDir::Files).isEmpty());
+        QVERIFY_THROWS_EXCEPTION(FileError, exportEdf(tmp.filePath(u"vacio.edf"_s), empty));
+        QVERIFY(QDir(tmp.path()).entryList(QDir::Files).isEmpty());
     }
-
-private:
-    std::optional<QTemporaryDir> m_tmp; // a fresh folder for every case
 };
 
 QTEST_GUILESS_MAIN(TestReportLogic)
