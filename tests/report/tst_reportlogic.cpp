@@ -41,16 +41,11 @@ std::vector<StageRecord> records(const QString& study)
     for (const QString& item : study.split(u' ', Qt::SkipEmptyParts)) {
         const QStringList f = item.split(u':');
         StageRecord r;
-        r.stage = std::uint8_t(f[0].toInt());
-        r.elapsed = f[1].toInt();
-        r.heartRate = f[2].toInt();
-        r.systolic = f[3].toInt();
-        r.angina = f.size() > 4 && f[4] == u"a"_s;
-        if (f.size() > 4 && f.last().contains(u'/')) {
-            const QStringList st = f.last().split(u'/');
-            for (int i = 0; i < 3; ++i)
-                r.st[std::size_t(i)] = st[i] == u"-"_s ? kStNotMeasured : st[i].toFloat();
-        }
+        std::tie(r.stage, r.elapsed, r.heartRate, r.systolic, r.angina) = std::tuple(
+            f[0].toInt(), f[1].toInt(), f[2].toInt(), f[3].toInt(), f.value(4) == u"a"_s);
+        const QStringList st = f.last().split(u'/'); // V2/D2/V5, "-" when not measured
+        for (qsizetype i = 0; st.size() == 3 && i < 3; ++i)
+            r.st[std::size_t(i)] = st[i] == u"-"_s ? kStNotMeasured : st[i].toFloat();
         out.push_back(r);
     }
     return out;

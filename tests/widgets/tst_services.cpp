@@ -125,10 +125,9 @@ private:
     template <class T> void whenModal(std::function<void(T*)> act)
     {
         QTimer::singleShot(0, this, [act] {
-            if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget()))
-                act(w);
-            else
-                QFAIL("no modal window of the expected kind");
+            auto* w = qobject_cast<T*>(QApplication::activeModalWidget());
+            QVERIFY2(w, "no modal window of the expected kind");
+            act(w);
         });
     }
 };
