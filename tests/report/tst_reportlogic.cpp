@@ -25,12 +25,10 @@ ProtocolRecord protocol(const QString& kind)
         const std::int32_t type = s == 1   ? StageType::Basal
                                   : s <= 7 ? StageType::Ejercicio
                                            : StageType::Recuperacion;
-        const int k = std::min(s - 1, 6);
-        const bool shortStages = kind == u"bruce2"_s && type == StageType::Ejercicio;
-        p.stages[std::size_t(s - 1)] = {
-            std::uint8_t(s),         type,
-            shortStages ? 120 : 180, 25.0f * s,
-            slopes[std::size_t(k)],  s <= 7 ? speeds[std::size_t(k)] : 2.0f};
+        const auto k = std::size_t(std::min(s - 1, 6));
+        const int seconds = kind == u"bruce2"_s && type == StageType::Ejercicio ? 120 : 180;
+        p.stages[std::size_t(s - 1)] = {std::uint8_t(s), type,      seconds,
+                                        25.0f * s,       slopes[k], s <= 7 ? speeds[k] : 2.0f};
     }
     return p;
 }

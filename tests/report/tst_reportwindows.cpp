@@ -112,10 +112,9 @@ private Q_SLOTS:
     {
         m_work.emplace();
         m_messages = std::make_shared<FakeMessages>();
-        Services s = fakeServices(m_messages);
-        m_files = std::make_shared<FakeFiles>();
-        s.files = m_files;
-        m_form = std::make_unique<TInformfrm>(s);
+        m_services = fakeServices(m_messages);
+        m_files = std::static_pointer_cast<FakeFiles>(m_services.files);
+        m_form = std::make_unique<TInformfrm>(m_services);
         writeReport(u"informe.rtf"_s, "Plantilla");
     }
     void cleanup()
@@ -291,9 +290,7 @@ private Q_SLOTS:
         if (!QPrinterInfo::availablePrinterNames().isEmpty())
             QSKIP("a printer is installed: the report would go to it");
         writeStudy(2);
-        Services s = fakeServices(m_messages);
-        s.files = m_files;
-        TZuvudezidedFrm w(s);
+        TZuvudezidedFrm w(m_services);
         w.FormActivate();
         whenShown([&] {
             w.AbrirPacfrm->ListPac->setCurrentRow(0);
@@ -435,6 +432,7 @@ private:
 
     std::optional<WorkFolder> m_work;
     std::shared_ptr<FakeMessages> m_messages;
+    Services m_services;
     std::shared_ptr<FakeFiles> m_files;
     std::unique_ptr<TInformfrm> m_form;
     // Patient 00000012.DAT with study 0012_001.est: treadmill, one record a minute.
