@@ -7,7 +7,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <edflib.h>
-#include <optional>
 
 using namespace esf;
 using namespace Qt::StringLiterals;
@@ -26,12 +25,10 @@ ProtocolRecord protocol(const QString& kind)
         const std::int32_t type = s == 1   ? StageType::Basal
                                   : s <= 7 ? StageType::Ejercicio
                                            : StageType::Recuperacion;
-        const int k = std::min(s - 1, 6);
-        const bool shortStages = kind == u"bruce2"_s && type == StageType::Ejercicio;
-        p.stages[std::size_t(s - 1)] = {
-            std::uint8_t(s),         type,
-            shortStages ? 120 : 180, 25.0f * s,
-            slopes[std::size_t(k)],  s <= 7 ? speeds[std::size_t(k)] : 2.0f};
+        const auto k = std::size_t(std::min(s - 1, 6));
+        const int seconds = kind == u"bruce2"_s && type == StageType::Ejercicio ? 120 : 180;
+        p.stages[std::size_t(s - 1)] = {std::uint8_t(s), type,      seconds,
+                                        25.0f * s,       slopes[k], s <= 7 ? speeds[k] : 2.0f};
     }
     return p;
 }
@@ -42,16 +39,11 @@ std::vector<StageRecord> records(const QString& study)
     for (const QString& item : study.split(u' ', Qt::SkipEmptyParts)) {
         const QStringList f = item.split(u':');
         StageRecord r;
-        r.stage = std::uint8_t(f[0].toInt());
-        r.elapsed = f[1].toInt();
-        r.heartRate = f[2].toInt();
-        r.systolic = f[3].toInt();
-        r.angina = f.size() > 4 && f[4] == u"a"_s;
-        if (f.size() > 4 && f.last().contains(u'/')) {
-            const QStringList st = f.last().split(u'/');
-            for (int i = 0; i < 3; ++i)
-                r.st[std::size_t(i)] = st[i] == u"-"_s ? kStNotMeasured : st[i].toFloat();
-        }
+        std::tie(r.stage, r.elapsed, r.heartRate, r.systolic, r.angina) = std::tuple(
+            f[0].toInt(), f[1].toInt(), f[2].toInt(), f[3].toInt(), f.value(4) == u"a"_s);
+        const QStringList st = f.last().split(u'/'); // V2/D2/V5, "-" when not measured
+        for (qsizetype i = 0; st.size() == 3 && i < 3; ++i)
+            r.st[std::size_t(i)] = st[i] == u"-"_s ? kStNotMeasured : st[i].toFloat();
         out.push_back(r);
     }
     return out;
@@ -88,11 +80,6 @@ EdfExportInput study(std::uint8_t gain)
 class TestReportLogic : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init()
-    {
-        m_tmp.emplace();
-        QVERIFY(m_tmp->isValid());
-    }
     void timeAxisAndClampedValues()
     {
         const PrintTimeAxis a = printTimeAxis(1500);
@@ -226,7 +213,8 @@ private Q_SLOTS:
     }
     void roundTrip()
     {
-        const QString path = m_tmp->filePath(u"estudio.edf"_s);
+        const QTemporaryDir tmp;
+        const QString path = tmp.filePath(u"estudio.edf"_s);
         EdfExportInput in = study(0); // gain 0.5: 70 units a millivolt
         in.anonymous = true;
         exportEdf(path, in);
@@ -255,16 +243,14 @@ private Q_SLOTS:
     }
     void failureLeavesNoFile()
     {
+        const QTemporaryDir tmp;
         QVERIFY_THROWS_EXCEPTION(FileError,
-                                 exportEdf(m_tmp->filePath(u"falta/estudio.edf"_s), study(1)));
+                                 exportEdf(tmp.filePath(u"falta/estudio.edf"_s), study(1)));
         EdfExportInput empty = study(1);
         empty.records.clear();
-        QVERIFY_THROWS_EXCEPTION(FileError, exportEdf(m_tmp->filePath(u"vacio.edf"_s), empty));
-        QVERIFY(QDir(m_tmp->path()).entryList(QDir::Files).isEmpty());
+        QVERIFY_THROWS_EXCEPTION(FileError, exportEdf(tmp.filePath(u"vacio.edf"_s), empty));
+        QVERIFY(QDir(tmp.path()).entryList(QDir::Files).isEmpty());
     }
-
-private:
-    std::optional<QTemporaryDir> m_tmp; // a fresh folder for every case
 };
 
 QTEST_GUILESS_MAIN(TestReportLogic)

@@ -93,8 +93,6 @@ private Q_SLOTS:
         choose(u"b.txt"_s);
         QCOMPARE(f.saveFile(nullptr, u"Guardar"_s, dir.path(), filters, nullptr),
                  dir.filePath(u"b.txt"_s));
-        choose(dir.path());
-        QCOMPARE(f.directory(nullptr, u"Carpeta"_s, dir.path()), dir.path());
         choose(QString());
         QVERIFY(f.openFile(nullptr, u"Abrir"_s, dir.path(), filters, nullptr).isEmpty());
     }
@@ -125,10 +123,9 @@ private:
     template <class T> void whenModal(std::function<void(T*)> act)
     {
         QTimer::singleShot(0, this, [act] {
-            if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget()))
-                act(w);
-            else
-                QFAIL("no modal window of the expected kind");
+            auto* w = qobject_cast<T*>(QApplication::activeModalWidget());
+            QVERIFY2(w, "no modal window of the expected kind");
+            act(w);
         });
     }
 };
