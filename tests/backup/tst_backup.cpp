@@ -5,13 +5,9 @@
 #include "backup/TCopiarchfrm.h"
 #include "cli/Cli.h"
 #include "common/FileError.h"
-#include "protocol/TAbrirProtDlg.h"
-#include "protocol/TVerProtoFrm.h"
 #include "records/TAbrirEstfrm.h"
 #include "records/TAbrirPacfrm.h"
 #include "records/TEstudioExistFrm.h"
-#include "records/TPacfrm.h"
-#include "report/TOKDatosDlg.h"
 
 #include <QAction>
 #include <QLabel>
@@ -155,15 +151,6 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(work().filePath(u"00000002.DAT"_s)));
         QCOMPARE(cli({u"copy"_s, dir, u"../00000001.DAT"_s}), 2);
         QCOMPARE(cli({u"copy"_s, m_backupRoot->filePath(u"no-existe"_s)}), 1);
-
-        // A patient that is not there, and a backup folder that is not there, copy nothing.
-        for (BackupMode mode : {BackupMode::Copy, BackupMode::Move})
-            QVERIFY_THROWS_EXCEPTION(
-                FileError, backupPatient(work(), m_backup, u"00000009.DAT"_s, mode, m_writer));
-        QVERIFY_THROWS_EXCEPTION(FileError,
-                                 backupPatient(work(), QDir(m_backupRoot->filePath(u"no-existe"_s)),
-                                               u"00000002.DAT"_s, BackupMode::Move, m_writer));
-        QVERIFY(QFileInfo::exists(work().filePath(u"00000002.DAT"_s)));
     }
     void listSummaryRefusalsCopyAndMove()
     {
@@ -262,28 +249,6 @@ private Q_SLOTS:
                              u"cerrarlo para recuperarlo"_s});
         window.Cerrarpacmnu->trigger();
 
-        // Cancelled choosers and dialogs change nothing, on disk or in the window.
-        const QMap<QString, QByteArray> before = contents(work);
-        const std::pair<QAction*, QDialog*> cancelled[] = {
-            {window.PacExistentemnu, window.AbrirPacfrm.get()},
-            {window.BorrarPacmnu, window.AbrirPacfrm.get()},
-            {window.Pacientenuevomnu, window.Pacfrm.get()},
-            {window.AbrirProtocolomnu, window.AbrirProtDlg.get()},
-            {window.MostrarProtmnu, window.VerProtoFrm.get()},
-            {window.Datosgenmnu, window.OKDatosDlg.get()}};
-        int shown = 0;
-        for (const auto& [action, dialog] : cancelled) {
-            whenShown([dialog, &shown] {
-                shown += dialog->isVisible();
-                dialog->reject();
-            });
-            action->trigger();
-        }
-        QCOMPARE(shown, 6);
-        QCOMPARE(contents(work), before);
-        QVERIFY(!window.patientOpen() && !window.session().newStudyPending);
-        QVERIFY(window.currentProtocol().name.isEmpty());
-
         // A study that cannot be put in place: the patient file stays as it was.
         QVERIFY(QFile::remove(work.filePath(u"0002_001.est"_s)) && work.mkdir(u"0002_001.est"_s));
         writeFile(work.filePath(u"00000002.DAT"_s), "anterior");
@@ -296,15 +261,6 @@ private Q_SLOTS:
         TZuvudezidedFrm& window = ruizOnlyInTheBackup();
         writeFile(m_backup.filePath(u"0002_001.est"_s),
                   encodeStudy(reviewProtocol(), reviewRecords(3)));
-        // The backup window lists what the working folder holds: Peña and Sosa.
-        int listed = 0;
-        whenShown([&] {
-            listed = window.Copiarchfrm->ListBox1->count();
-            window.Copiarchfrm->reject();
-        });
-        window.Copiarmnu->trigger();
-        QCOMPARE(listed, 2);
-
         // No folder, one that is not there, no study chosen, and a study that is missing.
         m_messages->shown.clear();
         for (const QString& dir : {QString(), m_backup.filePath(u"no-existe"_s)}) {
