@@ -5,9 +5,13 @@
 #include "backup/TCopiarchfrm.h"
 #include "cli/Cli.h"
 #include "common/FileError.h"
+#include "protocol/TAbrirProtDlg.h"
+#include "protocol/TVerProtoFrm.h"
 #include "records/TAbrirEstfrm.h"
 #include "records/TAbrirPacfrm.h"
 #include "records/TEstudioExistFrm.h"
+#include "records/TPacfrm.h"
+#include "report/TOKDatosDlg.h"
 
 #include <QAction>
 #include <QLabel>
@@ -53,11 +57,6 @@ private Q_SLOTS:
         m_work.emplace();
         m_backup = QDir(m_backupRoot.emplace().path());
         m_files = threePatients(work());
-    }
-    void cleanup()
-    {
-        m_window.reset();
-        m_work.reset();
     }
     void onlyPlainStudyNamesCountAndSizesPass2GB()
     {
@@ -151,6 +150,9 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(work().filePath(u"00000002.DAT"_s)));
         QCOMPARE(cli({u"copy"_s, dir, u"../00000001.DAT"_s}), 2);
         QCOMPARE(cli({u"copy"_s, m_backupRoot->filePath(u"no-existe"_s)}), 1);
+        for (BackupMode mode : {BackupMode::Copy, BackupMode::Move})
+            QVERIFY_THROWS_EXCEPTION(
+                FileError, backupPatient(work(), m_backup, u"00000009.DAT"_s, mode, m_writer));
     }
     void listSummaryRefusalsCopyAndMove()
     {
@@ -248,6 +250,28 @@ private Q_SLOTS:
                  QStringList{u"warning: Los archivos del paciente selecionado están en uso, debe "
                              u"cerrarlo para recuperarlo"_s});
         window.Cerrarpacmnu->trigger();
+
+        // Cancelled choosers and dialogs change nothing, on disk or in the window.
+        const QMap<QString, QByteArray> before = contents(work);
+        const std::pair<QAction*, QDialog*> cancelled[] = {
+            {window.PacExistentemnu, window.AbrirPacfrm.get()},
+            {window.BorrarPacmnu, window.AbrirPacfrm.get()},
+            {window.Pacientenuevomnu, window.Pacfrm.get()},
+            {window.AbrirProtocolomnu, window.AbrirProtDlg.get()},
+            {window.MostrarProtmnu, window.VerProtoFrm.get()},
+            {window.Datosgenmnu, window.OKDatosDlg.get()}};
+        int shown = 0;
+        for (const auto& [action, dialog] : cancelled) {
+            whenShown([dialog, &shown] {
+                shown += dialog->isVisible();
+                dialog->reject();
+            });
+            action->trigger();
+        }
+        QCOMPARE(shown, 6);
+        QCOMPARE(contents(work), before);
+        QVERIFY(!window.patientOpen() && !window.session().newStudyPending);
+        QVERIFY(window.currentProtocol().name.isEmpty());
 
         // A study that cannot be put in place: the patient file stays as it was.
         QVERIFY(QFile::remove(work.filePath(u"0002_001.est"_s)) && work.mkdir(u"0002_001.est"_s));
