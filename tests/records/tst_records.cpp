@@ -225,6 +225,7 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(FileError, readStageRecord(in, false));
 
         QCOMPARE(studyFileName(u"00000123.DAT"_s, 7), u"0123_007.est"_s);
+        QCOMPARE(reportFileName(u"0012_003.est"_s), u"0012_003.INF"_s);
     }
     void studyLifecycle()
     {
